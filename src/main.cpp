@@ -1,1 +1,62 @@
-int main() { return 0; }
+// Tallyro: creates the application, the Qt platform and the main window, and
+// runs the event loop.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include "app/form_login.h"
+#include "platform/qt/form_view.h"
+#include "platform/qt/qt_platform.h"
+
+int main(int argc, char* argv[]) {
+    // The window places itself in absolute screen coordinates, which native
+    // Wayland does not allow: use X11 (XWayland) unless the user chose otherwise.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tallyro"));
+    QApplication::setOrganizationName(QStringLiteral("Tallyro"));
+    // The tray icon keeps the program alive while its window is hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    using namespace tallyro;
+    const auto userDir = [](QStandardPaths::StandardLocation where) {
+        return std::filesystem::path(
+            (QStandardPaths::writableLocation(where) + QStringLiteral("/Tallyro")).toStdString());
+    };
+    const app::FileLocations files =
+        app::locateFiles(QCoreApplication::applicationDirPath().toStdString(),
+                         userDir(QStandardPaths::GenericConfigLocation),
+                         userDir(QStandardPaths::GenericDataLocation));
+
+    qt::QtWindowSystem windows;
+    qt::QtTimers timers;
+    qt::QtScreen screen;
+    qt::QtUdp link;
+    qt::QtShell shell;
+    qt::QtTextMeasure measure;
+    qt::QtProcess process;
+    std::unique_ptr<qt::QtTray> tray;
+    // The tray reports to an element of the window, so it is made once the
+    // window exists; until then it is never used.
+    struct LateTray : platform::Tray {
+        std::unique_ptr<qt::QtTray>* real;
+        bool add(int b, const std::string& t) override { return *real && (*real)->add(b, t); }
+        void remove() override {
+            if (*real) (*real)->remove();
+        }
+        void popupMenu(ui::Element& m) override {
+            if (*real) (*real)->popupMenu(m);
+        }
+    } lateTray;
+    lateTray.real = &tray;
+
+    platform::Platform platform{timers, screen, link, shell, lateTray, measure, windows, process};
+    app::FormLogin form(platform, app::Deployment{}, files);
+    tray = std::make_unique<qt::QtTray>(windows, form.el("IconLogo"));
+    windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
+    windows.setWheelTarget(&form.form().window());
+    if (!form.start()) return 1;
+    return QApplication::exec();
+}

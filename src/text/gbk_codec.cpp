@@ -51,10 +51,11 @@ std::string gbkToUtf8(std::string_view gbk) {
         char* dst = buf;
         size_t outLeft = sizeof buf;
         size_t r = iconv(cd.get(), &in, &inLeft, &dst, &outLeft);
+        const int error = errno;  // the append below may allocate, which may touch errno
         out.append(buf, static_cast<size_t>(dst - buf));
         if (r != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        if (errno == EINVAL) break;  // incomplete character at the end: dropped
+        if (error == E2BIG) continue;
+        if (error == EINVAL) break;  // incomplete character at the end: dropped
         out += "\xEF\xBF\xBD";       // EILSEQ: one bad byte becomes U+FFFD
         ++in;
         --inLeft;

@@ -1,0 +1,69 @@
+#include "app/file_locations.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace tallyro::app {
+
+namespace fs = std::filesystem;
+
+bool folderIsWritable(const fs::path& dir) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return false;
+    const fs::path probe = dir / (".tallyro-write-probe-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+        if (!out) return false;
+        out << 'x';
+        out.flush();
+        if (!out) {
+            fs::remove(probe, ec);
+            return false;
+        }
+    }
+    fs::remove(probe, ec);
+    return true;
+}
+
+namespace {
+
+// Copies the installed database into the user's folder through a temporary
+// file, so an interrupted first start never leaves half a database behind.
+bool copyDatabase(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    const fs::path tmp = to.parent_path() / (to.filename().string() + ".part");
+    fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec);
+    if (ec) return false;
+    fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::rename(tmp, to, ec);
+    if (ec) {
+        fs::remove(tmp, ec);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileLocations locateFiles(const fs::path& programDir, const fs::path& userConfigDir,
+                          const fs::path& userDataDir) {
+    const fs::path installedDb = programDir / kDatabaseFileName;
+    if (folderIsWritable(programDir)) {
+        return {programDir / kSettingsFileName, installedDb};
+    }
+    std::error_code ec;
+    fs::create_directories(userConfigDir, ec);
+    fs::create_directories(userDataDir, ec);
+    FileLocations out{userConfigDir / kSettingsFileName, userDataDir / kDatabaseFileName};
+    if (!fs::exists(out.database, ec) && fs::exists(installedDb, ec)) {
+        // Without a copy the installed database is still readable; only the
+        // remembered account cannot be saved then.
+        if (!copyDatabase(installedDb, out.database)) out.database = installedDb;
+    }
+    return out;
+}
+
+}  // namespace tallyro::app

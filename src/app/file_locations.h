@@ -1,0 +1,28 @@
+// Where the settings file and the local database live: in the program's folder
+// when it is writable, otherwise in the user's own folders, with the database
+// copied there from the installed one on first use.
+#pragma once
+
+#include <filesystem>
+
+namespace tallyro::app {
+
+inline constexpr const char* kSettingsFileName = "config.ini";
+inline constexpr const char* kDatabaseFileName = "QsDate.mdb";
+
+struct FileLocations {
+    std::filesystem::path settings;
+    std::filesystem::path database;
+};
+
+// userConfigDir and userDataDir are the per-user folders for the program (for
+// example ~/.config/Tallyro and ~/.local/share/Tallyro); they are created when needed.
+FileLocations locateFiles(const std::filesystem::path& programDir,
+                          const std::filesystem::path& userConfigDir,
+                          const std::filesystem::path& userDataDir);
+
+// True when a file can really be created in the folder (permission bits alone
+// say nothing for root or on read-only mounts).
+bool folderIsWritable(const std::filesystem::path& dir);
+
+}  // namespace tallyro::app

@@ -1,0 +1,213 @@
+#include "app/form_login.h"
+
+#include <cmath>
+
+#include "lookup/result_rows.h"
+#include "settings/window_settings.h"
+#include "ui/bitmap_table.h"
+#include "ui/designs.h"
+#include "ui/main_layout.h"
+#include "window/window_shape.h"
+
+namespace tallyro::app {
+
+namespace {
+
+constexpr float kStartHeight = 8550;
+constexpr float kStartWidth = 3600;
+constexpr float kDefaultMargin = 450;
+
+bool overlaps(const platform::PixelRect& a, const platform::PixelRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+}  // namespace
+
+FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLocations files)
+    : platform_(platform),
+      deployment_(std::move(deployment)),
+      files_(std::move(files)),
+      form_(ui::makeFormLogin()),
+      menu_(ui::makeFormMenu()) {
+    form_->setEvents(this);
+    form_->setTextMeasure(&platform_.textMeasure);
+    registerHandlers();
+    platform_.windows.attach(*form_);
+    // Timers enabled at design time run from the window's creation.
+    for (ui::Element* e : form_->elements()) {
+        if (e->kind() == ui::Kind::Timer && e->enabled()) timerChanged(*e);
+    }
+}
+
+FormLogin::~FormLogin() {
+    for (ui::Element* e : form_->elements()) {
+        if (e->kind() == ui::Kind::Timer) platform_.timers.stop(e);
+    }
+    if (message_) platform_.windows.detach(*message_);
+    platform_.windows.detach(*form_);
+}
+
+void FormLogin::registerHandlers() {
+    handlers_.on("Bot_Close", EventKind::Click, [this](Event&) { Bot_Close_Click(); });
+    handlers_.on("Bot_Min", EventKind::Click, [this](Event&) { Bot_Min_Click(); });
+}
+
+bool FormLogin::start() {
+    ++depth_;
+    Form_Load();
+    if (!ended_) form_->window().setVisible(true);
+    --depth_;
+    if (!ended_) platform_.windows.refresh();
+    return !ended_;
+}
+
+void FormLogin::dispatch(Event& event) {
+    if (ended_ || event.target == nullptr) return;
+    ++depth_;
+    ui::Element& target = *event.target;
+    switch (event.kind) {
+        case EventKind::UserText:
+            target.setText(event.text);
+            break;
+        case EventKind::UserValue:
+            target.setValue(event.value);
+            break;
+        default:
+            if (&target.form() == form_.get()) handlers_.run(target.name(), event);
+            break;
+    }
+    --depth_;
+    if (depth_ == 0 && !ended_) platform_.windows.refresh();
+}
+
+void FormLogin::Form_Load() {
+    ui::Element& win = form_->window();
+    // 1. The login endpoint.
+    platform_.link.setRemote(deployment_.loginHost, deployment_.loginPort);
+    // 2. The drop shadow is the window manager's on this platform.
+    // 3. Size.
+    win.setHeight(kStartHeight);
+    win.setWidth(kStartWidth);
+    state_.MaxMeWidth = static_cast<std::int16_t>(kStartWidth);
+    // 4. Place from the settings file.
+    placeWindow();
+    // 5. Topmost: every skinned window is created on top by the view.
+    // 6. Docking and animation start values.
+    state_.TempWindowPosition = kSideFree;
+    state_.TempWindowCtrl = kNo;
+    state_.TempPlayNum = 0;
+    state_.TempPlayFx = kSideRight;
+    // 7. Rounded outline.
+    window::ApplyRoundedRegion(win, 9, 9);
+    // 8. The wheel reaches the window through the view's wheel events.
+    // 9. Notification-area icon.
+    trayAdded_ = platform_.tray.add(ui::kBitmapTrayIcon, kTrayTip);
+    // 10. Local database.
+    std::string error;
+    db_ = data::LocalDatabase::open(files_.database, &error);
+    if (!db_) {
+        removeTrayIcon();
+        ended_ = true;
+        platform_.process.fatal("无法打开本地数据库文件：" + files_.database.string() + "\n" + error +
+                                "\n\n程序无法继续运行，即将退出。");
+        return;
+    }
+    // 11. A remembered account fills both boxes; nothing is sent.
+    state_.TempAutoLogin = "No";
+    if (const auto account = db_->readAccount(); account && account->autoLogin == "Yes") {
+        el("Chk_AutoLogin").setValue(1);
+        el("UserName_Txt").setText(account->userName);
+        el("PassWord_Txt").setText(account->passWord);
+        state_.TempAutoLogin = "Yes";
+    }
+    // 12. Advertisement page.
+    el("WebAD").navigate(deployment_.webBase + "/ad.asp");
+    // 13. Favourites.
+    ReGpTj();
+}
+
+void FormLogin::placeWindow() {
+    ui::Element& win = form_->window();
+    const platform::PixelRect screen = platform_.screen.geometry();
+    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
+    float top = kDefaultMargin;
+    float left = screenWidth - win.width() - kDefaultMargin;
+    if (const auto saved = settings::savedWindowPosition(files_.settings)) {
+        // A place saved on a larger or since removed monitor would leave the
+        // window where nobody can reach it: such a place counts as none.
+        const platform::PixelRect rect{
+            static_cast<int>(std::lround(saved->left / ui::kTwipsPerPixel)),
+            static_cast<int>(std::lround(saved->top / ui::kTwipsPerPixel)),
+            static_cast<int>(std::lround((saved->left + win.width()) / ui::kTwipsPerPixel)),
+            static_cast<int>(std::lround((saved->top + win.height()) / ui::kTwipsPerPixel))};
+        bool reachable = false;
+        for (const auto& s : platform_.screen.allScreens()) reachable = reachable || overlaps(rect, s);
+        if (reachable) {
+            top = saved->top;
+            left = saved->left;
+        }
+    }
+    win.setTop(top);
+    win.setLeft(left);
+}
+
+void FormLogin::Form_Resize() { ui::layoutMainWindow(*form_); }
+
+void FormLogin::ReGpTj() {
+    lookup::clearRows(*form_);
+    if (!db_) return;
+    std::int16_t n = 1;
+    for (const auto& row : db_->readSearchList()) {
+        lookup::appendRow(*form_, n, row.gpId, row.gpName);
+        ++n;
+    }
+}
+
+void FormLogin::Bot_Close_Click() {
+    removeTrayIcon();
+    const ui::Element& win = form_->window();
+    settings::saveWindowPosition(files_.settings, win.top(), win.left(), state_.TempWindowPosition);
+    endProcess();
+}
+
+void FormLogin::ExitSoft() {
+    removeTrayIcon();
+    endProcess();
+}
+
+void FormLogin::Bot_Min_Click() { form_->window().setVisible(false); }
+
+void FormLogin::removeTrayIcon() {
+    if (!trayAdded_) return;
+    platform_.tray.remove();
+    trayAdded_ = false;
+}
+
+void FormLogin::endProcess() {
+    ended_ = true;
+    platform_.process.exit();
+}
+
+void FormLogin::resized(ui::Form& form) {
+    if (&form == form_.get()) Form_Resize();
+    if (&form == message_.get()) ui::layoutPopup(form);
+}
+
+void FormLogin::changed(ui::Element&) {}
+
+void FormLogin::timerChanged(ui::Element& timer) {
+    // Called only on a real change: enabling a stopped timer or giving a running
+    // one a new interval starts a fresh interval; disabling stops it.
+    if (timer.enabled() && timer.interval() > 0) {
+        platform_.timers.start(&timer, timer.interval(), [this, &timer] { onTimer(timer); });
+    } else {
+        platform_.timers.stop(&timer);
+    }
+}
+
+void FormLogin::onTimer(ui::Element& timer) {
+    Event tick{&timer, EventKind::Timer};
+    dispatch(tick);
+}
+
+}  // namespace tallyro::app

@@ -1,0 +1,89 @@
+// The main window: owns the three forms, the window-level state and the local
+// database, runs start-up and shutdown, and routes every event to its handler.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/event.h"
+#include "app/file_locations.h"
+#include "app/handlers.h"
+#include "app/window_state.h"
+#include "data/local_database.h"
+#include "platform/platform.h"
+#include "ui/form.h"
+
+namespace tallyro::app {
+
+// Where the service is. Built into the client; tests give their own.
+struct Deployment {
+    std::string loginHost = TALLYRO_LOGIN_HOST;
+    std::uint16_t loginPort = TALLYRO_LOGIN_PORT;
+    std::string webBase = TALLYRO_WEB_BASE;
+};
+
+inline constexpr const char* kTrayTip = "Tallyro";
+
+class FormLogin : private ui::FormEvents {
+public:
+    FormLogin(platform::Platform& platform, Deployment deployment, FileLocations files);
+    ~FormLogin() override;
+    FormLogin(const FormLogin&) = delete;
+    FormLogin& operator=(const FormLogin&) = delete;
+
+    // Loads the window (Form_Load) and shows it. False when start-up could not
+    // go on; the process has then been told to end.
+    bool start();
+
+    // The one entry point for input: routes the event to its handler, then has
+    // the view apply what changed. Ignored once the program has ended.
+    void dispatch(Event& event);
+
+    bool ended() const { return ended_; }
+    ui::Form& form() { return *form_; }
+    ui::Form& formMenu() { return *menu_; }
+    ui::Form* formMessage() { return message_.get(); }
+    WindowState& state() { return state_; }
+    const Deployment& deployment() const { return deployment_; }
+    const FileLocations& files() const { return files_; }
+    data::LocalDatabase* database() { return db_.get(); }
+
+    // Start-up and shutdown.
+    void Form_Load();
+    void Form_Resize();
+    void Bot_Close_Click();
+    void ExitSoft();
+    void Bot_Min_Click();
+
+    // Fills the result list with the favourites.
+    void ReGpTj();
+
+    // Element lookup on the main window, for handlers and tests.
+    ui::Element& el(std::string_view name, std::int16_t index = -1) { return form_->at(name, index); }
+
+private:
+    void resized(ui::Form& form) override;
+    void changed(ui::Element& element) override;
+    void timerChanged(ui::Element& timer) override;
+    void onTimer(ui::Element& timer);
+    void placeWindow();
+    void removeTrayIcon();
+    void endProcess();
+    void registerHandlers();
+
+    platform::Platform& platform_;
+    Deployment deployment_;
+    FileLocations files_;
+    std::unique_ptr<ui::Form> form_;
+    std::unique_ptr<ui::Form> menu_;
+    std::unique_ptr<ui::Form> message_;
+    std::unique_ptr<data::LocalDatabase> db_;
+    WindowState state_;
+    Handlers handlers_;
+    bool trayAdded_ = false;
+    bool ended_ = false;
+    int depth_ = 0;
+};
+
+}  // namespace tallyro::app

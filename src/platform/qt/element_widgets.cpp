@@ -1,0 +1,295 @@
+#include "platform/qt/element_widgets.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QWebEngineView>
+#include <algorithm>
+
+#include "platform/qt/skin_assets.h"
+
+namespace tallyro::qt {
+
+namespace {
+
+QRect pixelRect(const ui::Element& e) {
+    return QRect(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
+}
+
+std::int16_t mouseButton(Qt::MouseButton b) {
+    switch (b) {
+        case Qt::LeftButton:
+            return app::kButtonLeft;
+        case Qt::RightButton:
+            return app::kButtonRight;
+        case Qt::MiddleButton:
+            return app::kButtonMiddle;
+        default:
+            return 0;
+    }
+}
+
+std::int16_t mouseButtons(Qt::MouseButtons bs) {
+    std::int16_t out = 0;
+    if (bs & Qt::LeftButton) out |= app::kButtonLeft;
+    if (bs & Qt::RightButton) out |= app::kButtonRight;
+    if (bs & Qt::MiddleButton) out |= app::kButtonMiddle;
+    return out;
+}
+
+}  // namespace
+
+bool isWindowless(ui::Kind k) {
+    return k == ui::Kind::Image || k == ui::Kind::Label || k == ui::Kind::Shape || k == ui::Kind::Line;
+}
+
+ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* parent)
+    : QWidget(parent), element_(element), post_(std::move(post)) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, element.hasBackColor());
+}
+
+void ContainerWidget::forgetGraphic(const ui::Element* e) {
+    std::erase(graphics_, e);
+    if (pressed_ == e) pressed_ = nullptr;
+}
+
+bool ContainerWidget::hasGraphic(const ui::Element* e) const {
+    return std::find(graphics_.begin(), graphics_.end(), e) != graphics_.end();
+}
+
+void ContainerWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (element_.hasBackColor()) p.fillRect(rect(), rgbColor(element_.backColor()));
+    if (element_.kind() == ui::Kind::PictureBox && element_.picture() != 0) {
+        p.drawPixmap(0, 0, bitmap(element_.picture()));
+    }
+    for (const ui::Element* g : graphics_) {
+        if (g->visible()) paintGraphic(p, *g);
+    }
+    if (element_.border()) {
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    if (onFirstPaint_) {
+        auto first = std::move(onFirstPaint_);
+        onFirstPaint_ = nullptr;
+        QTimer::singleShot(0, this, first);
+    }
+}
+
+void paintGraphic(QPainter& p, const ui::Element& e) {
+    const QRect r = pixelRect(e);
+    switch (e.kind()) {
+        case ui::Kind::Image:
+            if (e.picture() != 0) p.drawPixmap(r, bitmap(e.picture()));
+            break;
+        case ui::Kind::Label: {
+            if (e.opaque()) p.fillRect(r, rgbColor(e.backColor()));
+            if (e.text().empty()) break;
+            const QFont font = qtFont(e.font());
+            p.setFont(font);
+            p.setPen(rgbColor(e.foreColor()));
+            // The box is as tall as the font's pixel size; glyphs with their
+            // ascent and descent are centred on it.
+            const QFontMetrics fm(font);
+            const int extra = std::max(0, fm.height() - r.height());
+            const QRect textRect = r.adjusted(0, -extra / 2, 0, extra - extra / 2);
+            const int flags = (e.align() == ui::Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
+                              Qt::AlignVCenter | Qt::TextDontClip;
+            p.drawText(textRect, flags, QString::fromStdString(e.text()));
+            break;
+        }
+        case ui::Kind::Shape:
+            p.setPen(QColor(0, 0, 0));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(r.adjusted(0, 0, -1, -1));
+            break;
+        case ui::Kind::Line:
+            p.setPen(QColor(0, 0, 0));
+            p.drawLine(QPointF(e.x1() / ui::kTwipsPerPixel, e.y1() / ui::kTwipsPerPixel),
+                       QPointF(e.x2() / ui::kTwipsPerPixel, e.y2() / ui::kTwipsPerPixel));
+            break;
+        default:
+            break;
+    }
+}
+
+ui::Element* ContainerWidget::hit(QPointF pos) const {
+    for (auto it = graphics_.rbegin(); it != graphics_.rend(); ++it) {
+        ui::Element* g = *it;
+        if (!g->visible() || g->kind() == ui::Kind::Line) continue;
+        const QRectF r(g->left() / ui::kTwipsPerPixel, g->top() / ui::kTwipsPerPixel,
+                       g->width() / ui::kTwipsPerPixel, g->height() / ui::kTwipsPerPixel);
+        if (r.contains(pos)) return g;
+    }
+    return &element_;
+}
+
+QPointF ContainerWidget::origin(const ui::Element& target) const {
+    if (&target == &element_) return {0, 0};
+    return {target.left() / ui::kTwipsPerPixel, target.top() / ui::kTwipsPerPixel};
+}
+
+app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind, QMouseEvent* ev) const {
+    app::Event out{&target, kind};
+    const QPointF rel = ev->position() - origin(target);
+    out.x = static_cast<float>(rel.x()) * ui::kTwipsPerPixel;
+    out.y = static_cast<float>(rel.y()) * ui::kTwipsPerPixel;
+    out.shift = shiftState(ev->modifiers());
+    out.button = kind == app::EventKind::MouseMove ? mouseButtons(ev->buttons()) : mouseButton(ev->button());
+    return out;
+}
+
+void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
+    ui::Element* target = hit(ev->position());
+    pressed_ = target;
+    afterDoubleClick_ = false;
+    app::Event e = mouseEvent(*target, app::EventKind::MouseDown, ev);
+    post_(e);
+}
+
+void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
+    ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
+    if (!pressed_) setCursor(pointerCursor(target->pointer()));
+    app::Event e = mouseEvent(*target, app::EventKind::MouseMove, ev);
+    post_(e);
+}
+
+void ContainerWidget::mouseReleaseEvent(QMouseEvent* ev) {
+    ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
+    pressed_ = nullptr;
+    app::Event up = mouseEvent(*target, app::EventKind::MouseUp, ev);
+    post_(up);
+    const bool over = hit(ev->position()) == target;
+    if (over && !afterDoubleClick_ && ev->button() == Qt::LeftButton) {
+        app::Event click{target, app::EventKind::Click};
+        post_(click);
+    }
+    afterDoubleClick_ = false;
+}
+
+void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
+    ui::Element* target = hit(ev->position());
+    pressed_ = target;
+    afterDoubleClick_ = true;
+    if (ev->button() == Qt::LeftButton) {
+        app::Event dbl{target, app::EventKind::DblClick};
+        post_(dbl);
+    }
+}
+
+TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
+    : QLineEdit(parent), element_(element), post_(std::move(post)) {
+    setFrame(false);
+    setFocusPolicy(element.tabIndex() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
+    if (element.passwordChar() != 0) setEchoMode(QLineEdit::Password);
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        app::Event ev{&element_, app::EventKind::UserText};
+        ev.text = text.toStdString();
+        post_(ev);
+    });
+}
+
+void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
+    app::Event down{&element_, app::EventKind::KeyDown};
+    down.key = virtualKeyCode(event->key());
+    down.shift = shiftState(event->modifiers());
+    post_(down);
+    const QString text = event->text();
+    if (text.isEmpty()) {
+        // Keys without a character (arrows, Delete) still edit the box.
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    // A handler may swallow the character by setting the code to 0, so the
+    // key press runs synchronously here and the box acts on its answer.
+    app::Event press{&element_, app::EventKind::KeyPress};
+    press.key = static_cast<std::int16_t>(text.at(0).unicode());
+    post_(press);
+    if (press.key == 0) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TextBoxWidget::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    app::Event ev{&element_, app::EventKind::GotFocus};
+    post_(ev);
+}
+
+void TextBoxWidget::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    app::Event ev{&element_, app::EventKind::LostFocus};
+    post_(ev);
+}
+
+WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
+
+void WebHost::navigate(const QString& url) {
+    if (view_) {
+        view_->load(QUrl(url));
+        return;
+    }
+    pendingUrl_ = url;
+    if (engineAllowed_) createEngine();
+}
+
+void WebHost::enableEngine() {
+    engineAllowed_ = true;
+    if (!view_ && !pendingUrl_.isEmpty()) createEngine();
+}
+
+void WebHost::createEngine() {
+    view_ = new QWebEngineView(this);
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    view_->setGeometry(rect());
+    view_->show();
+    view_->load(QUrl(pendingUrl_));
+    pendingUrl_.clear();
+}
+
+void WebHost::resizeEvent(QResizeEvent*) {
+    if (view_) view_->setGeometry(rect());
+}
+
+std::int16_t virtualKeyCode(int key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<std::int16_t>('A' + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<std::int16_t>('0' + (key - Qt::Key_0));
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return static_cast<std::int16_t>(112 + (key - Qt::Key_F1));
+    switch (key) {
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Shift: return 16;
+        case Qt::Key_Control: return 17;
+        case Qt::Key_Alt: return 18;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Space: return 32;
+        case Qt::Key_PageUp: return 33;
+        case Qt::Key_PageDown: return 34;
+        case Qt::Key_End: return 35;
+        case Qt::Key_Home: return 36;
+        case Qt::Key_Left: return 37;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Right: return 39;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Insert: return 45;
+        case Qt::Key_Delete: return 46;
+        default: return 0;
+    }
+}
+
+std::int16_t shiftState(Qt::KeyboardModifiers m) {
+    std::int16_t s = 0;
+    if (m & Qt::ShiftModifier) s |= 1;
+    if (m & Qt::ControlModifier) s |= 2;
+    if (m & Qt::AltModifier) s |= 4;
+    return s;
+}
+
+}  // namespace tallyro::qt

@@ -1,0 +1,101 @@
+// The widgets that stand for windowed elements.
+#pragma once
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "app/event.h"
+#include "ui/element.h"
+
+class QWebEngineView;
+
+namespace tallyro::qt {
+
+// Hands an event to the dispatch; KeyPress handlers may change the event's key.
+using Post = std::function<void(app::Event&)>;
+
+bool isWindowless(ui::Kind kind);
+
+// A form or picture box: paints its background, picture and border, then the
+// windowless elements it contains, and routes mouse input to the topmost of them
+// under the pointer (or to itself).
+class ContainerWidget : public QWidget {
+public:
+    ContainerWidget(ui::Element& element, Post post, QWidget* parent);
+
+    ui::Element& element() const { return element_; }
+    // The windowless elements painted here, kept in paint order by the view.
+    std::vector<ui::Element*>& graphics() { return graphics_; }
+    void forgetGraphic(const ui::Element* e);
+    bool hasGraphic(const ui::Element* e) const;
+    void setFirstPaint(std::function<void()> onFirstPaint) { onFirstPaint_ = std::move(onFirstPaint); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    ui::Element* hit(QPointF pos) const;
+    app::Event mouseEvent(ui::Element& target, app::EventKind kind, QMouseEvent* event) const;
+    QPointF origin(const ui::Element& target) const;
+
+    ui::Element& element_;
+    Post post_;
+    std::vector<ui::Element*> graphics_;
+    ui::Element* pressed_ = nullptr;
+    bool afterDoubleClick_ = false;
+    std::function<void()> onFirstPaint_;
+};
+
+// A text box: raises KeyDown and KeyPress before the character reaches the box,
+// reports the user's edits and the focus.
+class TextBoxWidget : public QLineEdit {
+public:
+    TextBoxWidget(ui::Element& element, Post post, QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    ui::Element& element_;
+    Post post_;
+};
+
+// A web view whose browser engine is created only when the window has been
+// painted, so pages never delay the first sight of the window.
+class WebHost : public QWidget {
+public:
+    WebHost(ui::Element& element, QWidget* parent);
+    void navigate(const QString& url);
+    // Allowed from now on: creates the engine if a page is waiting.
+    void enableEngine();
+    QWebEngineView* view() const { return view_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void createEngine();
+
+    QWebEngineView* view_ = nullptr;
+    QString pendingUrl_;
+    bool engineAllowed_ = false;
+};
+
+// Paints one windowless element inside its container's coordinates.
+void paintGraphic(QPainter& painter, const ui::Element& element);
+
+// Virtual key code of a key as the handlers know it (Down 40, Enter 13...).
+std::int16_t virtualKeyCode(int qtKey);
+std::int16_t shiftState(Qt::KeyboardModifiers modifiers);
+
+}  // namespace tallyro::qt

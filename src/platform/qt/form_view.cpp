@@ -1,0 +1,381 @@
+#include "platform/qt/form_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "platform/qt/element_widgets.h"
+#include "platform/qt/skin_assets.h"
+#include "window/window_shape.h"
+
+namespace tallyro::qt {
+
+namespace {
+
+// Paint order of windowless elements inside one container: images at the back,
+// opaque labels (row backgrounds) above them, then every other label and shape.
+int paintLayer(const ui::Element& e) {
+    if (e.kind() == ui::Kind::Image) return 0;
+    if (e.kind() == ui::Kind::Label && e.opaque()) return 1;
+    return 2;
+}
+
+bool hasWidget(ui::Kind k) {
+    switch (k) {
+        case ui::Kind::Form:
+        case ui::Kind::PictureBox:
+        case ui::Kind::TextBox:
+        case ui::Kind::CheckBox:
+        case ui::Kind::VScrollBar:
+        case ui::Kind::RichTextBox:
+        case ui::Kind::WebBrowser:
+            return true;
+        default:
+            return false;
+    }
+}
+
+QRegion regionOf(const ui::WindowRegion& r) {
+    QRegion out;
+    const auto spans = window::roundedRectSpans(r.width, r.height, r.cornerWidth, r.cornerHeight);
+    // Rows with the same extent merge into one rectangle.
+    std::size_t i = 0;
+    while (i < spans.size()) {
+        std::size_t j = i + 1;
+        while (j < spans.size() && spans[j].left == spans[i].left && spans[j].right == spans[i].right) ++j;
+        out += QRect(spans[i].left, spans[i].y, spans[i].right - spans[i].left,
+                     static_cast<int>(j - i));
+        i = j;
+    }
+    return out;
+}
+
+}  // namespace
+
+// One form's widgets.
+class FormView {
+public:
+    FormView(ui::Form& form, QtWindowSystem& system, Post post) : form_(form), post_(std::move(post)) {
+        (void)system;
+        ui::Element& win = form.window();
+        window_ = new ContainerWidget(win, post_, nullptr);
+        window_->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+        window_->setWindowTitle(QString::fromStdString(win.text()));
+        window_->setObjectName(QString::fromStdString(form.name()));
+        if (win.picture() != 0) window_->setWindowIcon(QIcon(bitmap(win.picture())));
+        window_->setFirstPaint([this] { firstPainted(); });
+        widgets_[win.id()] = window_;
+        applyGeometry(win);
+    }
+
+    ~FormView() { delete window_; }
+
+    ui::Form& form() const { return form_; }
+    QWidget* window() const { return window_; }
+
+    QWidget* widgetOf(const ui::Element& e) const {
+        const auto it = widgets_.find(e.id());
+        return it == widgets_.end() ? nullptr : it->second;
+    }
+
+    void apply() {
+        auto changes = form_.takeChanges();
+        if (changes.empty()) return;
+        for (std::uint32_t id : changes.removed) remove(id);
+        std::vector<ContainerWidget*> touched;
+        for (const auto& c : changes.changed) {
+            if (c.bits & ui::kChangeCreated) create(*c.element, touched);
+        }
+        for (const auto& c : changes.changed) applyChange(*c.element, c.bits, touched);
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        for (ContainerWidget* w : touched) w->update();
+    }
+
+private:
+    ContainerWidget* containerFor(const ui::Element& e) const {
+        const ui::Element* parent = e.parent() ? e.parent() : &form_.window();
+        return static_cast<ContainerWidget*>(widgetOf(*parent));
+    }
+
+    void create(ui::Element& e, std::vector<ContainerWidget*>& touched) {
+        if (isWindowless(e.kind())) {
+            ContainerWidget* c = containerFor(e);
+            if (!c) return;
+            auto& g = c->graphics();
+            // Keep paint order: by layer, then by creation (ids grow with creation).
+            const auto pos = std::upper_bound(g.begin(), g.end(), &e, [](const ui::Element* a, const ui::Element* b) {
+                const int la = paintLayer(*a), lb = paintLayer(*b);
+                return la != lb ? la < lb : a->id() < b->id();
+            });
+            g.insert(pos, &e);
+            graphicOwner_[e.id()] = c;
+            touched.push_back(c);
+            return;
+        }
+        if (!hasWidget(e.kind()) || e.kind() == ui::Kind::Form) return;
+        QWidget* parent = containerFor(e);
+        if (!parent) return;
+        QWidget* w = nullptr;
+        switch (e.kind()) {
+            case ui::Kind::PictureBox: {
+                auto* c = new ContainerWidget(e, post_, parent);
+                if (!e.toolTip().empty()) c->setToolTip(QString::fromStdString(e.toolTip()));
+                c->setFocusPolicy(e.tabIndex() >= 0 ? Qt::TabFocus : Qt::NoFocus);
+                w = c;
+                break;
+            }
+            case ui::Kind::TextBox:
+                w = new TextBoxWidget(e, post_, parent);
+                break;
+            case ui::Kind::CheckBox: {
+                auto* box = new QCheckBox(parent);
+                box->setFocusPolicy(Qt::NoFocus);
+                QObject::connect(box, &QCheckBox::clicked, box, [this, &e](bool checked) {
+                    app::Event ev{&e, app::EventKind::UserValue};
+                    ev.value = checked ? 1 : 0;
+                    post_(ev);
+                });
+                w = box;
+                break;
+            }
+            case ui::Kind::VScrollBar: {
+                auto* bar = new QScrollBar(Qt::Vertical, parent);
+                bar->setRange(e.min(), e.max());
+                bar->setPageStep(1);
+                bar->setFocusPolicy(Qt::NoFocus);
+                QObject::connect(bar, &QScrollBar::valueChanged, bar, [this, &e](int v) {
+                    app::Event ev{&e, app::EventKind::UserValue};
+                    ev.value = v;
+                    post_(ev);
+                });
+                w = bar;
+                break;
+            }
+            case ui::Kind::RichTextBox: {
+                auto* text = new QPlainTextEdit(parent);
+                text->setReadOnly(true);
+                text->setFrameShape(QFrame::NoFrame);
+                w = text;
+                break;
+            }
+            case ui::Kind::WebBrowser: {
+                auto* host = new WebHost(e, parent);
+                webHosts_.push_back(host);
+                if (firstPaintDone_ && e.name() != "WebBrowser1") host->enableEngine();
+                w = host;
+                break;
+            }
+            default:
+                return;
+        }
+        w->setObjectName(QString::fromStdString(e.name()));
+        widgets_[e.id()] = w;
+        if (e.pointer() != ui::Pointer::Arrow) w->setCursor(pointerCursor(e.pointer()));
+        // Fresh widgets take every property once.
+        applyChange(e, ~0u & ~ui::kChangeCreated & ~ui::kChangeNavigate & ~ui::kChangeFocus, touched);
+        w->setVisible(e.visible());
+    }
+
+    void remove(std::uint32_t id) {
+        if (const auto g = graphicOwner_.find(id); g != graphicOwner_.end()) {
+            ContainerWidget* c = g->second;
+            auto& list = c->graphics();
+            const auto it = std::find_if(list.begin(), list.end(), [id](const ui::Element* e) { return e->id() == id; });
+            if (it != list.end()) c->forgetGraphic(*it);
+            c->update();
+            graphicOwner_.erase(g);
+            return;
+        }
+        if (const auto w = widgets_.find(id); w != widgets_.end()) {
+            std::erase(webHosts_, w->second);
+            delete w->second;
+            widgets_.erase(w);
+        }
+    }
+
+    void applyGeometry(const ui::Element& e) {
+        QWidget* w = widgetOf(e);
+        if (!w) return;
+        if (e.kind() == ui::Kind::Form) {
+            w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
+        } else {
+            w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
+        }
+    }
+
+    void applyChange(ui::Element& e, std::uint32_t bits, std::vector<ContainerWidget*>& touched) {
+        if (isWindowless(e.kind())) {
+            if (const auto g = graphicOwner_.find(e.id()); g != graphicOwner_.end()) touched.push_back(g->second);
+            return;
+        }
+        QWidget* w = widgetOf(e);
+        if (!w) return;
+        if (bits & ui::kChangeGeometry) applyGeometry(e);
+        if (bits & ui::kChangeRegion) {
+            const auto& r = e.region();
+            if (!(r == lastRegion_)) {
+                lastRegion_ = r;
+                w->setMask(regionOf(r));
+            }
+        }
+        if (bits & (ui::kChangeColors | ui::kChangePicture | ui::kChangeText | ui::kChangeFont)) {
+            applyLook(e, w);
+        }
+        if (bits & ui::kChangeValue) {
+            if (auto* bar = dynamic_cast<QScrollBar*>(w)) {
+                const QSignalBlocker block(bar);
+                bar->setValue(e.value());
+            } else if (auto* box = dynamic_cast<QCheckBox*>(w)) {
+                box->setChecked(e.value() != 0);
+            }
+        }
+        if (bits & ui::kChangeEnabled) w->setEnabled(e.enabled());
+        if (bits & ui::kChangeNavigate) {
+            if (auto* host = dynamic_cast<WebHost*>(w)) host->navigate(QString::fromStdString(e.location()));
+        }
+        if (bits & ui::kChangeVisible) w->setVisible(e.visible());
+        if (bits & ui::kChangeFocus) w->setFocus(Qt::OtherFocusReason);
+    }
+
+    void applyLook(const ui::Element& e, QWidget* w) {
+        if (auto* edit = dynamic_cast<QLineEdit*>(w)) {
+            QPalette pal = edit->palette();
+            pal.setColor(QPalette::Base, rgbColor(e.backColor()));
+            pal.setColor(QPalette::Text, rgbColor(e.foreColor()));
+            edit->setPalette(pal);
+            edit->setFont(qtFont(e.font()));
+            const QString text = QString::fromStdString(e.text());
+            if (edit->text() != text) {
+                const QSignalBlocker block(edit);
+                edit->setText(text);
+            }
+        } else if (auto* text = dynamic_cast<QPlainTextEdit*>(w)) {
+            text->setFont(qtFont(e.font()));
+            QString plain = QString::fromStdString(e.text());
+            plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            if (text->toPlainText() != plain) text->setPlainText(plain);
+        } else if (auto* box = dynamic_cast<QCheckBox*>(w)) {
+            box->setAutoFillBackground(true);
+            QPalette pal = box->palette();
+            pal.setColor(QPalette::Window, rgbColor(e.backColor()));
+            box->setPalette(pal);
+        } else {
+            w->update();
+        }
+    }
+
+    void firstPainted() {
+        firstPaintDone_ = true;
+        for (QWidget* h : webHosts_) {
+            auto* host = static_cast<WebHost*>(h);
+            if (host->objectName() != QStringLiteral("WebBrowser1")) host->enableEngine();
+        }
+    }
+
+    ui::Form& form_;
+    Post post_;
+    ContainerWidget* window_ = nullptr;
+    std::unordered_map<std::uint32_t, QWidget*> widgets_;
+    std::unordered_map<std::uint32_t, ContainerWidget*> graphicOwner_;
+    std::vector<QWidget*> webHosts_;
+    ui::WindowRegion lastRegion_;
+    bool firstPaintDone_ = false;
+};
+
+QtWindowSystem::QtWindowSystem() { qApp->installEventFilter(this); }
+
+QtWindowSystem::~QtWindowSystem() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+void QtWindowSystem::attach(ui::Form& form) {
+    views_.push_back(std::make_unique<FormView>(form, *this, [this](app::Event& e) {
+        if (applying_ || draining_) {
+            pending_.push_back(e);
+            return;
+        }
+        if (dispatch_) dispatch_(e);
+    }));
+}
+
+void QtWindowSystem::detach(ui::Form& form) {
+    std::erase_if(views_, [&form](const auto& v) { return &v->form() == &form; });
+}
+
+void QtWindowSystem::refresh() {
+    if (applying_) return;
+    applying_ = true;
+    // A view may attach or detach forms while applying (it never does today);
+    // iterate by index to stay safe.
+    for (std::size_t i = 0; i < views_.size(); ++i) views_[i]->apply();
+    applying_ = false;
+    drain();
+}
+
+void QtWindowSystem::drain() {
+    if (draining_) return;
+    draining_ = true;
+    while (!pending_.empty()) {
+        app::Event e = pending_.front();
+        pending_.pop_front();
+        draining_ = false;
+        if (dispatch_) dispatch_(e);
+        draining_ = true;
+    }
+    draining_ = false;
+}
+
+FormView* QtWindowSystem::viewOf(const ui::Form& form) const {
+    for (const auto& v : views_) {
+        if (&v->form() == &form) return v.get();
+    }
+    return nullptr;
+}
+
+QWidget* QtWindowSystem::windowOf(const ui::Form& form) const {
+    const FormView* v = viewOf(form);
+    return v ? v->window() : nullptr;
+}
+
+QWidget* QtWindowSystem::widgetOf(const ui::Element& element) const {
+    const FormView* v = viewOf(element.form());
+    return v ? v->widgetOf(element) : nullptr;
+}
+
+QRect QtWindowSystem::rectInWindow(const ui::Element& element) const {
+    QRect r(px(element.left()), px(element.top()), px(element.width()), px(element.height()));
+    for (const ui::Element* p = element.parent(); p && p->kind() != ui::Kind::Form; p = p->parent()) {
+        r.translate(px(p->left()), px(p->top()));
+    }
+    return r;
+}
+
+void QtWindowSystem::post(app::Event event) {
+    if (applying_ || draining_) {
+        pending_.push_back(std::move(event));
+        return;
+    }
+    if (dispatch_) dispatch_(event);
+}
+
+bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel || !wheelTarget_) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return false;
+    // The advice text scrolls itself; every other wheel turn over the main
+    // window goes to the window, once, where the widget under the pointer gets it.
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        if (dynamic_cast<QPlainTextEdit*>(w)) return false;
+    }
+    const FormView* v = viewOf(wheelTarget_->form());
+    if (!v || widget->window() != v->window()) return false;
+    app::Event ev{wheelTarget_, app::EventKind::Wheel};
+    ev.delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    post(ev);
+    return true;
+}
+
+}  // namespace tallyro::qt

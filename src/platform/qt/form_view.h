@@ -1,0 +1,65 @@
+// The binding of the element model to Qt widgets. Windowed elements (the form,
+// picture boxes, text boxes, check boxes, scroll bars, rich text and web views)
+// get a widget each; windowless ones (images, labels, shapes, lines) are painted
+// by their container beneath its windowed children and hit-tested by it, as a
+// classic form toolkit does. After every dispatched event the view applies the
+// form's change set; it never echoes a change it applies back as user input.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "app/event.h"
+#include "platform/window_system.h"
+#include "ui/form.h"
+
+class QWebEngineView;
+
+namespace tallyro::qt {
+
+class FormView;
+
+using Dispatch = std::function<void(app::Event&)>;
+
+class QtWindowSystem : public QObject, public platform::WindowSystem {
+public:
+    QtWindowSystem();
+    ~QtWindowSystem() override;
+
+    void setDispatch(Dispatch dispatch) { dispatch_ = std::move(dispatch); }
+    void attach(ui::Form& form) override;
+    void detach(ui::Form& form) override;
+    void refresh() override;
+
+    // For integration tests and screenshots.
+    QWidget* windowOf(const ui::Form& form) const;
+    QWidget* widgetOf(const ui::Element& element) const;
+    // The rectangle an element occupies inside its window, in pixels.
+    QRect rectInWindow(const ui::Element& element) const;
+
+    // Input from a widget: dispatched at once, or after the change set being
+    // applied is done, so applying never runs handlers halfway.
+    void post(app::Event event);
+
+    // The wheel turned over a window of this program: delivered to the main window.
+    void setWheelTarget(ui::Element* window) { wheelTarget_ = window; }
+
+private:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void drain();
+    FormView* viewOf(const ui::Form& form) const;
+
+    std::vector<std::unique_ptr<FormView>> views_;
+    Dispatch dispatch_;
+    std::deque<app::Event> pending_;
+    ui::Element* wheelTarget_ = nullptr;
+    bool applying_ = false;
+    bool draining_ = false;
+};
+
+}  // namespace tallyro::qt

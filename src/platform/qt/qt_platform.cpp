@@ -1,0 +1,156 @@
+#include "platform/qt/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFontMetrics>
+#include <QMenu>
+#include <QMessageBox>
+#include <QNetworkDatagram>
+#include <QScreen>
+#include <QUrl>
+#include <cstdio>
+
+#include "platform/qt/skin_assets.h"
+#include "ui/form.h"
+
+namespace tallyro::qt {
+
+namespace {
+
+platform::PixelRect toRect(const QRect& r) {
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+}  // namespace
+
+QtTimers::~QtTimers() { qDeleteAll(timers_); }
+
+void QtTimers::start(const void* key, int intervalMs, std::function<void()> tick) {
+    QTimer*& timer = timers_[key];
+    if (!timer) {
+        timer = new QTimer;
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    timer->disconnect();
+    QObject::connect(timer, &QTimer::timeout, timer, std::move(tick));
+    timer->start(intervalMs);
+}
+
+void QtTimers::stop(const void* key) {
+    if (QTimer* t = timers_.value(key)) t->stop();
+}
+
+platform::PixelRect QtScreen::geometry() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? toRect(s->geometry()) : platform::PixelRect{};
+}
+
+std::vector<platform::PixelRect> QtScreen::allScreens() {
+    std::vector<platform::PixelRect> out;
+    if (const QScreen* p = QGuiApplication::primaryScreen()) out.push_back(toRect(p->geometry()));
+    for (const QScreen* s : QGuiApplication::screens()) {
+        if (s != QGuiApplication::primaryScreen()) out.push_back(toRect(s->geometry()));
+    }
+    return out;
+}
+
+platform::PixelRect QtScreen::workArea() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? toRect(s->availableGeometry()) : platform::PixelRect{};
+}
+
+platform::PixelPoint QtScreen::pointer() {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
+QtUdp::QtUdp() {
+    QObject::connect(&socket_, &QUdpSocket::readyRead, &socket_, [this] {
+        while (socket_.hasPendingDatagrams()) {
+            const QNetworkDatagram d = socket_.receiveDatagram();
+            if (!onArrival_) continue;
+            QHostAddress sender = d.senderAddress();
+            bool mapped = false;
+            const quint32 v4 = sender.toIPv4Address(&mapped);
+            if (mapped) sender = QHostAddress(v4);
+            const QByteArray data = d.data();
+            onArrival_(platform::Datagram{std::string(data.constData(), static_cast<std::size_t>(data.size())),
+                                          sender.toString().toStdString(),
+                                          static_cast<std::uint16_t>(d.senderPort())});
+        }
+    });
+}
+
+void QtUdp::setRemote(const std::string& host, std::uint16_t port) {
+    host_ = QHostAddress(QString::fromStdString(host));
+    port_ = port;
+}
+
+bool QtUdp::send(const std::string& bytes) {
+    if (host_.isNull()) return false;
+    const qint64 n = socket_.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), host_, port_);
+    return n == static_cast<qint64>(bytes.size());
+}
+
+void QtUdp::setArrival(std::function<void(const platform::Datagram&)> onArrival) {
+    onArrival_ = std::move(onArrival);
+}
+
+void QtShell::openUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+QtTray::QtTray(QtWindowSystem& windows, ui::Element& iconLogo) : windows_(windows), iconLogo_(iconLogo) {}
+
+bool QtTray::add(int bitmapNumber, const std::string& tip) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    icon_ = std::make_unique<QSystemTrayIcon>(QIcon(bitmap(bitmapNumber)));
+    icon_->setToolTip(QString::fromStdString(tip));
+    QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         app::Event ev{&iconLogo_, app::EventKind::MouseMove};
+                         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                             ev.button = app::kButtonLeft;
+                         } else if (reason == QSystemTrayIcon::Context) {
+                             ev.button = app::kButtonRight;
+                         } else {
+                             return;
+                         }
+                         windows_.post(ev);
+                     });
+    icon_->show();
+    return true;
+}
+
+void QtTray::remove() {
+    if (icon_) icon_->hide();
+    icon_.reset();
+}
+
+void QtTray::popupMenu(ui::Element& menu) {
+    QMenu popup;
+    for (ui::Element* item : menu.form().children(menu)) {
+        QAction* action = popup.addAction(QString::fromStdString(item->text()));
+        QObject::connect(action, &QAction::triggered, &popup, [this, item] {
+            windows_.post(app::Event{item, app::EventKind::Click});
+        });
+    }
+    popup.exec(QCursor::pos());
+}
+
+ui::TextSize QtTextMeasure::measure(std::string_view text, const ui::Font& font) {
+    const QFontMetrics fm(qtFont(font));
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return {static_cast<float>(fm.horizontalAdvance(s)), static_cast<float>(fontPixelSize(font.points))};
+}
+
+void QtProcess::exit() { QCoreApplication::exit(0); }
+
+void QtProcess::fatal(const std::string& message) {
+    std::fprintf(stderr, "tallyro: %s\n", message.c_str());
+    QMessageBox::critical(nullptr, QStringLiteral("Tallyro"), QString::fromStdString(message));
+    QCoreApplication::exit(1);
+}
+
+}  // namespace tallyro::qt

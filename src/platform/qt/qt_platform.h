@@ -1,0 +1,79 @@
+// The Qt implementations of the platform interfaces, bundled for main.cpp.
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUdpSocket>
+#include <memory>
+
+#include "platform/platform.h"
+#include "platform/qt/form_view.h"
+
+namespace tallyro::qt {
+
+class QtTimers : public platform::Timers {
+public:
+    ~QtTimers() override;
+    void start(const void* key, int intervalMs, std::function<void()> tick) override;
+    void stop(const void* key) override;
+
+private:
+    QHash<const void*, QTimer*> timers_;
+};
+
+class QtScreen : public platform::Screen {
+public:
+    platform::PixelRect geometry() override;
+    std::vector<platform::PixelRect> allScreens() override;
+    platform::PixelRect workArea() override;
+    platform::PixelPoint pointer() override;
+};
+
+class QtUdp : public platform::UdpEndpoint {
+public:
+    QtUdp();
+    void setRemote(const std::string& host, std::uint16_t port) override;
+    bool send(const std::string& bytes) override;
+    void setArrival(std::function<void(const platform::Datagram&)> onArrival) override;
+
+private:
+    QUdpSocket socket_;
+    QHostAddress host_;
+    std::uint16_t port_ = 0;
+    std::function<void(const platform::Datagram&)> onArrival_;
+};
+
+class QtShell : public platform::Shell {
+public:
+    void openUrl(const std::string& url) override;
+};
+
+class QtTray : public platform::Tray {
+public:
+    // Tray activity comes back as MouseMove of IconLogo: 1 left, 2 right button.
+    QtTray(QtWindowSystem& windows, ui::Element& iconLogo);
+    bool add(int bitmap, const std::string& tip) override;
+    void remove() override;
+    void popupMenu(ui::Element& menu) override;
+
+private:
+    QtWindowSystem& windows_;
+    ui::Element& iconLogo_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+class QtTextMeasure : public ui::TextMeasure {
+public:
+    ui::TextSize measure(std::string_view text, const ui::Font& font) override;
+};
+
+class QtProcess : public platform::Process {
+public:
+    void exit() override;
+    void fatal(const std::string& message) override;
+};
+
+}  // namespace tallyro::qt

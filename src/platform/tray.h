@@ -1,0 +1,25 @@
+// The notification-area icon. Its mouse events come back through the event
+// dispatch as MouseMove events of the hidden IconLogo element.
+#pragma once
+
+#include <string>
+
+namespace tallyro::ui {
+class Element;
+}
+
+namespace tallyro::platform {
+
+class Tray {
+public:
+    virtual ~Tray() = default;
+    // Adds the icon with the given bitmap and tip; false when the desktop has no
+    // notification area (the program then runs without it).
+    virtual bool add(int bitmap, const std::string& tip) = 0;
+    virtual void remove() = 0;
+    // Pops up a menu element's items at the pointer; a chosen item comes back as
+    // a Click of that item.
+    virtual void popupMenu(ui::Element& menu) = 0;
+};
+
+}  // namespace tallyro::platform

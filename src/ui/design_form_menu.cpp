@@ -1,0 +1,20 @@
+// The holder of the tray menu: never shown, it only carries the menu.
+#include "ui/design_builder.h"
+#include "ui/designs.h"
+
+namespace tallyro::ui {
+
+using design::E;
+using K = Kind;
+
+std::unique_ptr<Form> makeFormMenu() {
+    Element::Design window;
+    window.text = "Form1";
+    auto form = std::make_unique<Form>("FormMenu", std::move(window));
+    form->add(E(K::Menu, "Menu_System").text("系统菜单"));
+    form->add(E(K::MenuItem, "Menu_Web").in("Menu_System").text("官方网站"));
+    form->add(E(K::MenuItem, "Menu_Exit").in("Menu_System").text("退出软件"));
+    return form;
+}
+
+}  // namespace tallyro::ui

@@ -1,0 +1,155 @@
+// The number form of the settings file and the saved window position.
+#include "settings/window_settings.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace tallyro::settings {
+namespace {
+
+using test::readFileBytes;
+using test::TempDir;
+using test::writeFileBytes;
+
+struct FormatCase {
+    float value;
+    const char* text;
+};
+
+class FormatSingleTable : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(FormatSingleTable, ShortForm) {
+    EXPECT_EQ(formatSingle(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormatSingleTable,
+    testing::Values(FormatCase{450.0f, "450"}, FormatCase{-1200.0f, "-1200"},
+                    FormatCase{478.5f, "478.5"}, FormatCase{-478.5f, "-478.5"},
+                    FormatCase{0.0f, "0"}, FormatCase{-0.0f, "0"}, FormatCase{0.1f, "0.1"},
+                    FormatCase{1234567.0f, "1234567"}, FormatCase{12345678.0f, "1.234568e+07"},
+                    FormatCase{1000000.0f, "1000000"}, FormatCase{123456.7f, "123456.7"},
+                    FormatCase{16777216.0f, "1.677722e+07"}, FormatCase{0.0001f, "0.0001"}));
+
+// The C library's "%.7g" is the reference for the short form.
+TEST(FormatSingle, AgreesWithPrintfOverTwipValues) {
+    for (int i = -300000; i <= 300000; i += 7) {
+        const float value = static_cast<float>(i) / 2.0f;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%.7g", static_cast<double>(value));
+        ASSERT_EQ(formatSingle(value), value == 0.0f ? "0" : expected) << i;
+    }
+}
+
+TEST(FormatSingle, TwipValuesRoundTrip) {
+    for (int i = -200000; i <= 200000; ++i) {
+        const float value = static_cast<float>(i) / 2.0f;
+        ASSERT_EQ(parseSingle(formatSingle(value)), value) << i;
+    }
+}
+
+struct ParseCase {
+    const char* text;
+    std::optional<float> value;
+};
+
+class ParseSingleTable : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseSingleTable, Value) {
+    EXPECT_EQ(parseSingle(GetParam().text), GetParam().value);
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, ParseSingleTable,
+                         testing::Values(ParseCase{"450", 450.0f}, ParseCase{"-1200", -1200.0f},
+                                         ParseCase{"+15", 15.0f}, ParseCase{"478.5", 478.5f},
+                                         ParseCase{"-478.5", -478.5f}, ParseCase{".5", 0.5f},
+                                         ParseCase{"5.", 5.0f}, ParseCase{"007", 7.0f},
+                                         ParseCase{"1e3", 1000.0f}, ParseCase{"1E+3", 1000.0f},
+                                         ParseCase{"-2.5e-1", -0.25f}, ParseCase{"3.4e38", 3.4e38f},
+                                         ParseCase{"0", 0.0f}));
+
+INSTANTIATE_TEST_SUITE_P(
+    NotNumbers, ParseSingleTable,
+    testing::Values(ParseCase{"", {}}, ParseCase{" ", {}}, ParseCase{" 1", {}}, ParseCase{"1 ", {}},
+                    ParseCase{"12abc", {}}, ParseCase{"abc", {}}, ParseCase{"nan", {}},
+                    ParseCase{"NaN", {}}, ParseCase{"inf", {}}, ParseCase{"-inf", {}},
+                    ParseCase{"infinity", {}}, ParseCase{"0x10", {}}, ParseCase{"1e", {}},
+                    ParseCase{"1e+", {}}, ParseCase{"e5", {}}, ParseCase{".", {}},
+                    ParseCase{"-", {}}, ParseCase{"+-1", {}}, ParseCase{"--1", {}},
+                    ParseCase{"1.2.3", {}}, ParseCase{"1,5", {}}, ParseCase{"1e39", {}},
+                    ParseCase{"-1e39", {}}, ParseCase{"1e-50", {}}, ParseCase{"１２", {}}));
+
+struct PositionCase {
+    const char* name;
+    const char* file;  // nullptr: no file at all
+    std::optional<SavedPosition> position;
+};
+
+class SavedWindowPositionTable : public testing::TestWithParam<PositionCase> {};
+
+TEST_P(SavedWindowPositionTable, Position) {
+    TempDir dir;
+    const auto ini = dir / kSettingsFileName;
+    if (GetParam().file)
+        writeFileBytes(ini, GetParam().file);
+    const auto position = savedWindowPosition(ini);
+    ASSERT_EQ(position.has_value(), GetParam().position.has_value());
+    if (position) {
+        EXPECT_EQ(position->top, GetParam().position->top);
+        EXPECT_EQ(position->left, GetParam().position->left);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SavedWindowPositionTable,
+    testing::Values(
+        PositionCase{"NoFile", nullptr, {}}, PositionCase{"EmptyFile", "", {}},
+        PositionCase{"Saved", "[WindowMove]\r\nMainTop=450\r\nMainLeft=9000\r\n",
+                     SavedPosition{450, 9000}},
+        PositionCase{"SpacesAround", "[WindowMove]\r\nMainTop= 450 \r\nMainLeft=  9000\r\n",
+                     SavedPosition{450, 9000}},
+        PositionCase{"Negative", "[WindowMove]\r\nMainTop=-1200\r\nMainLeft=-478.5\r\n",
+                     SavedPosition{-1200, -478.5f}},
+        PositionCase{"OtherCase", "[windowmove]\nmaintop=15\nMAINLEFT=30\n", SavedPosition{15, 30}},
+        PositionCase{"TopEmpty", "[WindowMove]\r\nMainTop=\r\nMainLeft=9000\r\n", {}},
+        PositionCase{"TopMissing", "[WindowMove]\r\nMainLeft=9000\r\n", {}},
+        PositionCase{"LeftMissing", "[WindowMove]\r\nMainTop=450\r\n", {}},
+        PositionCase{"LeftEmpty", "[WindowMove]\r\nMainTop=450\r\nMainLeft=\r\n", {}},
+        PositionCase{"TopNotANumber", "[WindowMove]\r\nMainTop=abc\r\nMainLeft=9000\r\n", {}},
+        PositionCase{"LeftNotANumber", "[WindowMove]\r\nMainTop=450\r\nMainLeft=12abc\r\n", {}},
+        PositionCase{"OtherSection", "[Window]\r\nMainTop=450\r\nMainLeft=9000\r\n", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SaveWindowPosition, CreatesTheFileWithTheThreeKeysInOrder) {
+    TempDir dir;
+    const auto ini = dir / kSettingsFileName;
+    ASSERT_TRUE(saveWindowPosition(ini, 450.0f, 9000.0f, "中"));
+    EXPECT_EQ(readFileBytes(ini),
+              "[WindowMove]\r\nMainTop=450\r\nMainLeft=9000\r\nMainVisible=\xD6\xD0\r\n");
+}
+
+TEST(SaveWindowPosition, SecondSaveReplacesValuesInPlace) {
+    TempDir dir;
+    const auto ini = dir / kSettingsFileName;
+    writeFileBytes(ini, "; kept\n[WindowMove]\nMainVisible=\xD6\xD0\nMainLeft=1\nMainTop=2\n");
+    ASSERT_TRUE(saveWindowPosition(ini, -478.5f, -1200.0f, "左"));
+    EXPECT_EQ(readFileBytes(ini),
+              "; kept\n[WindowMove]\nMainVisible=\xD7\xF3\nMainLeft=-1200\nMainTop=-478.5\n");
+    const auto position = savedWindowPosition(ini);
+    ASSERT_TRUE(position);
+    EXPECT_EQ(position->top, -478.5f);
+    EXPECT_EQ(position->left, -1200.0f);
+}
+
+TEST(SaveWindowPosition, UnwritablePlaceIsReportedAndHarmless) {
+    TempDir dir;
+    writeFileBytes(dir / "plain", "x");
+    EXPECT_FALSE(saveWindowPosition(dir / "plain" / kSettingsFileName, 450.0f, 9000.0f, "中"));
+    EXPECT_EQ(readFileBytes(dir / "plain"), "x");
+}
+
+}  // namespace
+}  // namespace tallyro::settings

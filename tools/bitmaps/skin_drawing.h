@@ -1,0 +1,20 @@
+// The drawings of the dark skin: every numbered bitmap of the table, drawn with QPainter.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include "ui/bitmap_table.h"
+
+namespace tallyro::bitmaps {
+
+// The font family for the button captions and the index badges: the first installed family
+// that has every glyph they use. Empty when none has.
+QString captionFamily();
+
+// Draws the bitmap `info.number` at the size the drawing itself arrives at (the caller checks
+// it against the table). Opaque bitmaps come back without an alpha channel, pointer and icon
+// images with one. A number without a drawing gives a null image.
+QImage drawBitmap(const ui::BitmapInfo& info);
+
+}  // namespace tallyro::bitmaps
