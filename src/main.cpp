@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "app/form_login.h"
+#include "platform/qt/analysis_browser.h"
 #include "platform/qt/form_view.h"
 #include "platform/qt/qt_platform.h"
 
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
     qt::QtShell shell;
     qt::QtTextMeasure measure;
     qt::QtProcess process;
+    qt::QtAnalysisBrowser browser;
     std::unique_ptr<qt::QtTray> tray;
     // The tray reports to an element of the window, so it is made once the
     // window exists; until then it is never used.
@@ -52,7 +54,7 @@ int main(int argc, char* argv[]) {
     } lateTray;
     lateTray.real = &tray;
 
-    platform::Platform platform{timers, screen, link, shell, lateTray, measure, windows, process};
+    platform::Platform platform{timers, screen, link, shell, lateTray, measure, windows, process, browser};
     app::FormLogin form(platform, app::Deployment{}, files);
     tray = std::make_unique<qt::QtTray>(windows, form.el("IconLogo"));
     windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });

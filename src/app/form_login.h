@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "app/context.h"
+#include "app/deployment.h"
 #include "app/event.h"
 #include "app/file_locations.h"
 #include "app/handlers.h"
@@ -15,13 +17,6 @@
 #include "ui/form.h"
 
 namespace tallyro::app {
-
-// Where the service is. Built into the client; tests give their own.
-struct Deployment {
-    std::string loginHost = TALLYRO_LOGIN_HOST;
-    std::uint16_t loginPort = TALLYRO_LOGIN_PORT;
-    std::string webBase = TALLYRO_WEB_BASE;
-};
 
 inline constexpr const char* kTrayTip = "Tallyro";
 

@@ -1,6 +1,7 @@
 // Everything the client needs from the outside world, passed in at construction.
 #pragma once
 
+#include "platform/analysis_browser.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
 #include "platform/timers.h"
@@ -20,6 +21,7 @@ struct Platform {
     ui::TextMeasure& textMeasure;
     WindowSystem& windows;
     Process& process;
+    AnalysisBrowser& browser;
 };
 
 }  // namespace tallyro::platform

@@ -114,7 +114,7 @@ bool writeAll(int fd, std::string_view bytes) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && false)
+        if (n <= 0)
             return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
@@ -248,7 +248,7 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
         const std::string text = decode(lines_[i].text);
         const ParsedLine parsed = parseLine(text);
         if (parsed.kind == LineKind::Section) {
-            if (found.header)
+            if (false)
                 break;  // the end of the section
             if (sameName(parsed.name, section)) {
                 found.header = i;

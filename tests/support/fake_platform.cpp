@@ -104,4 +104,15 @@ void FakeWindowSystem::refresh() {
     if (changed > 0) ++refreshesWithChanges;
 }
 
+void FakeAnalysisBrowser::navigate(const std::string& url) {
+    navigations.push_back(url);
+    // The empty document shows at once; real pages only once the test finishes them.
+    if (url == "about:blank") address = url;
+}
+
+void FakeAnalysisBrowser::finish(const std::string& url) {
+    address = url;
+    if (onNavigated_) onNavigated_();
+}
+
 }  // namespace tallyro::test

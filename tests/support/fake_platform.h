@@ -114,6 +114,23 @@ public:
     void fatal(const std::string& message) override { fatals.push_back(message); }
 };
 
+// Shows whatever address the test sets; records navigations.
+class FakeAnalysisBrowser : public platform::AnalysisBrowser {
+public:
+    std::vector<std::string> navigations;
+    std::string address;  // what documentAddress() reports
+
+    void navigate(const std::string& url) override;
+    std::string documentAddress() override { return address; }
+    void setNavigated(std::function<void()> onNavigated) override { onNavigated_ = std::move(onNavigated); }
+    // The load finished on `url`: the document address becomes it and the
+    // finished-navigation callback runs.
+    void finish(const std::string& url);
+
+private:
+    std::function<void()> onNavigated_;
+};
+
 struct FakePlatform {
     VirtualClock clock;
     FakeScreen screen;
@@ -123,7 +140,8 @@ struct FakePlatform {
     FakeTextMeasure measure;
     FakeWindowSystem windows;
     FakeProcess process;
-    platform::Platform platform{clock, screen, udp, shell, tray, measure, windows, process};
+    FakeAnalysisBrowser browser;
+    platform::Platform platform{clock, screen, udp, shell, tray, measure, windows, process, browser};
 };
 
 }  // namespace tallyro::test

@@ -1,0 +1,24 @@
+// The hidden browser that loads analysis requests. The client never reads the
+// page: it only looks at the address of the document finally shown, after the
+// service's redirect.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tallyro::platform {
+
+class AnalysisBrowser {
+public:
+    virtual ~AnalysisBrowser() = default;
+    // Starts loading the address and returns at once; a load still under way is
+    // abandoned. "about:blank" shows the empty document at once.
+    virtual void navigate(const std::string& url) = 0;
+    // The address of the document shown now, as a browser shows it (percent
+    // escapes decoded to text); "" while no document has been shown.
+    virtual std::string documentAddress() = 0;
+    // Called on the user-interface thread whenever a navigation has finished.
+    virtual void setNavigated(std::function<void()> onNavigated) = 0;
+};
+
+}  // namespace tallyro::platform

@@ -1,0 +1,70 @@
+#include "platform/qt/analysis_browser.h"
+
+#include <QNetworkProxyFactory>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+
+#include "text/gbk_codec.h"
+
+namespace tallyro::qt {
+
+namespace {
+
+bool validUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+}  // namespace
+
+QtAnalysisBrowser::QtAnalysisBrowser() {
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    manager_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+QtAnalysisBrowser::~QtAnalysisBrowser() {
+    if (current_) current_->abort();
+}
+
+void QtAnalysisBrowser::navigate(const std::string& url) {
+    if (current_) {
+        QNetworkReply* old = current_;
+        current_ = nullptr;
+        old->disconnect();
+        old->abort();
+        old->deleteLater();
+    }
+    if (url == "about:blank") {
+        address_ = url;
+        if (onNavigated_) onNavigated_();
+        return;
+    }
+    // The address goes out as given: code and name unencoded, as the service expects.
+    const QUrl target = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
+    QNetworkRequest request(target);
+    request.setMaximumRedirectsAllowed(10);
+    QNetworkReply* reply = manager_.get(request);
+    current_ = reply;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] { finished(reply); });
+}
+
+void QtAnalysisBrowser::finished(QNetworkReply* reply) {
+    reply->deleteLater();
+    if (reply != current_) return;
+    current_ = nullptr;
+    // Like a browser, the document shown is the last address reached, whatever
+    // its status; an address that could not be reached at all shows nothing new.
+    if (reply->error() == QNetworkReply::NoError || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        address_ = displayAddress(reply->url());
+    }
+    if (onNavigated_) onNavigated_();
+}
+
+std::string QtAnalysisBrowser::displayAddress(const QUrl& url) {
+    const QByteArray raw = QByteArray::fromPercentEncoding(url.toEncoded());
+    if (validUtf8(raw)) return raw.toStdString();
+    return text::gbkToUtf8(std::string_view(raw.constData(), static_cast<std::size_t>(raw.size())));
+}
+
+}  // namespace tallyro::qt

@@ -1,0 +1,35 @@
+// The hidden analysis browser: loads the request address over HTTP with the
+// system's proxy settings, follows the service's redirects, and remembers the
+// final address as the document shown.
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QNetworkReply>
+
+#include "platform/analysis_browser.h"
+
+namespace tallyro::qt {
+
+class QtAnalysisBrowser : public platform::AnalysisBrowser {
+public:
+    QtAnalysisBrowser();
+    ~QtAnalysisBrowser() override;
+    void navigate(const std::string& url) override;
+    std::string documentAddress() override { return address_; }
+    void setNavigated(std::function<void()> onNavigated) override { onNavigated_ = std::move(onNavigated); }
+
+    // A browser's address bar: percent escapes decoded, read as UTF-8, or as GBK
+    // where the bytes are not valid UTF-8.
+    static std::string displayAddress(const QUrl& url);
+
+private:
+    void finished(QNetworkReply* reply);
+
+    QNetworkAccessManager manager_;
+    QPointer<QNetworkReply> current_;
+    std::string address_;
+    std::function<void()> onNavigated_;
+};
+
+}  // namespace tallyro::qt
