@@ -8,10 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 namespace tallyro::settings {
 namespace {
@@ -140,12 +140,13 @@ bool replaceFile(const fs::path& file, std::string_view bytes) {
     if (existed && ::access(target.c_str(), W_OK) != 0)
         return false;
 
-    std::random_device random;
+    // O_EXCL makes the name ours; a name left by a crashed run is skipped.
+    static std::atomic<unsigned> serial{0};
+    const std::string stem = "." + target.filename().string() + "." + std::to_string(::getpid());
     fs::path temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp =
-            folder / ("." + target.filename().string() + "." + std::to_string(random()) + ".tmp");
+        temp = folder / (stem + "-" + std::to_string(serial++) + ".tmp");
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
@@ -248,7 +249,7 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
         const std::string text = decode(lines_[i].text);
         const ParsedLine parsed = parseLine(text);
         if (parsed.kind == LineKind::Section) {
-            if (false)
+            if (found.header)
                 break;  // the end of the section
             if (sameName(parsed.name, section)) {
                 found.header = i;

@@ -111,7 +111,7 @@ private:
                 return la != lb ? la < lb : a->id() < b->id();
             });
             g.insert(pos, &e);
-            graphicOwner_[e.id()] = c;
+            graphicOwner_[e.id()] = {c, &e};
             touched.push_back(c);
             return;
         }
@@ -180,12 +180,10 @@ private:
     }
 
     void remove(std::uint32_t id) {
+        // The element itself is gone already: only its address is compared.
         if (const auto g = graphicOwner_.find(id); g != graphicOwner_.end()) {
-            ContainerWidget* c = g->second;
-            auto& list = c->graphics();
-            const auto it = std::find_if(list.begin(), list.end(), [id](const ui::Element* e) { return e->id() == id; });
-            if (it != list.end()) c->forgetGraphic(*it);
-            c->update();
+            g->second.container->forgetGraphic(g->second.element);
+            g->second.container->update();
             graphicOwner_.erase(g);
             return;
         }
@@ -208,7 +206,9 @@ private:
 
     void applyChange(ui::Element& e, std::uint32_t bits, std::vector<ContainerWidget*>& touched) {
         if (isWindowless(e.kind())) {
-            if (const auto g = graphicOwner_.find(e.id()); g != graphicOwner_.end()) touched.push_back(g->second);
+            if (const auto g = graphicOwner_.find(e.id()); g != graphicOwner_.end()) {
+                touched.push_back(g->second.container);
+            }
             return;
         }
         QWidget* w = widgetOf(e);
@@ -279,7 +279,11 @@ private:
     Post post_;
     ContainerWidget* window_ = nullptr;
     std::unordered_map<std::uint32_t, QWidget*> widgets_;
-    std::unordered_map<std::uint32_t, ContainerWidget*> graphicOwner_;
+    struct Graphic {
+        ContainerWidget* container;
+        const ui::Element* element;
+    };
+    std::unordered_map<std::uint32_t, Graphic> graphicOwner_;
     std::vector<QWidget*> webHosts_;
     ui::WindowRegion lastRegion_;
     bool firstPaintDone_ = false;
@@ -293,6 +297,7 @@ QtWindowSystem::~QtWindowSystem() {
 
 void QtWindowSystem::attach(ui::Form& form) {
     views_.push_back(std::make_unique<FormView>(form, *this, [this](app::Event& e) {
+        if (detaching_ > 0) return;
         if (applying_ || draining_) {
             pending_.push_back(e);
             return;
@@ -302,7 +307,11 @@ void QtWindowSystem::attach(ui::Form& form) {
 }
 
 void QtWindowSystem::detach(ui::Form& form) {
+    // Widgets going away report focus changes; none of that is input any more.
+    std::erase_if(pending_, [&form](const app::Event& e) { return &e.target->form() == &form; });
+    ++detaching_;
     std::erase_if(views_, [&form](const auto& v) { return &v->form() == &form; });
+    --detaching_;
 }
 
 void QtWindowSystem::refresh() {
@@ -354,6 +363,7 @@ QRect QtWindowSystem::rectInWindow(const ui::Element& element) const {
 }
 
 void QtWindowSystem::post(app::Event event) {
+    if (detaching_ > 0) return;
     if (applying_ || draining_) {
         pending_.push_back(std::move(event));
         return;

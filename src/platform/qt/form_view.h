@@ -59,6 +59,7 @@ private:
     std::deque<app::Event> pending_;
     ui::Element* wheelTarget_ = nullptr;
     bool applying_ = false;
+    int detaching_ = 0;
     bool draining_ = false;
 };
 
