@@ -15,6 +15,9 @@ int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    // The web views' engine is loaded later, from a library; it needs shared
+    // OpenGL contexts, which can only be asked for before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyro"));
     QApplication::setOrganizationName(QStringLiteral("Tallyro"));

@@ -5,9 +5,12 @@
 
 #include <filesystem>
 
+#include "settings/window_settings.h"
+
 namespace tallyro::app {
 
-inline constexpr const char* kSettingsFileName = "config.ini";
+using settings::kSettingsFileName;
+
 inline constexpr const char* kDatabaseFileName = "QsDate.mdb";
 
 struct FileLocations {

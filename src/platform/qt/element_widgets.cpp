@@ -4,7 +4,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QWebEngineView>
+#include <QCoreApplication>
+#include <QLibrary>
+#include <QUrl>
+#include <QVariant>
 #include <algorithm>
 
 #include "platform/qt/skin_assets.h"
@@ -227,11 +230,35 @@ void TextBoxWidget::focusOutEvent(QFocusEvent* event) {
     post_(ev);
 }
 
+namespace {
+
+using CreateWebView = QWidget* (*)(QWidget*);
+
+QString& webLibraryPath() {
+    static QString path;
+    return path;
+}
+
+// Resolved once; null when the engine library is missing (pages then stay empty).
+CreateWebView webViewFactory() {
+    static CreateWebView factory = [] {
+        QString path = webLibraryPath();
+        if (path.isEmpty()) path = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyro_web.so");
+        QLibrary library(path);
+        return reinterpret_cast<CreateWebView>(library.resolve("tallyro_create_web_view"));
+    }();
+    return factory;
+}
+
+}  // namespace
+
+void WebHost::setEngineLibrary(const QString& path) { webLibraryPath() = path; }
+
 WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
 
 void WebHost::navigate(const QString& url) {
     if (view_) {
-        view_->load(QUrl(url));
+        view_->setProperty("url", QUrl(url));
         return;
     }
     pendingUrl_ = url;
@@ -244,11 +271,12 @@ void WebHost::enableEngine() {
 }
 
 void WebHost::createEngine() {
-    view_ = new QWebEngineView(this);
-    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    const CreateWebView create = webViewFactory();
+    if (!create) return;
+    view_ = create(this);
     view_->setGeometry(rect());
     view_->show();
-    view_->load(QUrl(pendingUrl_));
+    view_->setProperty("url", QUrl(pendingUrl_));
     pendingUrl_.clear();
 }
 

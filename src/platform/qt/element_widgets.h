@@ -11,8 +11,6 @@
 #include "app/event.h"
 #include "ui/element.h"
 
-class QWebEngineView;
-
 namespace tallyro::qt {
 
 // Hands an event to the dispatch; KeyPress handlers may change the event's key.
@@ -78,7 +76,10 @@ public:
     void navigate(const QString& url);
     // Allowed from now on: creates the engine if a page is waiting.
     void enableEngine();
-    QWebEngineView* view() const { return view_; }
+    // The browser widget, once created.
+    QWidget* view() const { return view_; }
+    // Where the engine library is; by default next to the executable.
+    static void setEngineLibrary(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -86,7 +87,7 @@ protected:
 private:
     void createEngine();
 
-    QWebEngineView* view_ = nullptr;
+    QWidget* view_ = nullptr;
     QString pendingUrl_;
     bool engineAllowed_ = false;
 };

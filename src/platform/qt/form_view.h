@@ -18,8 +18,6 @@
 #include "platform/window_system.h"
 #include "ui/form.h"
 
-class QWebEngineView;
-
 namespace tallyro::qt {
 
 class FormView;

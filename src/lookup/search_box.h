@@ -1,0 +1,51 @@
+// The search box of the search page: every change of its text searches the
+// local stock table and rebuilds the result list; the arrow keys move a
+// highlight through the rows, Enter completes the text to the highlighted code
+// and then requests that stock; an empty box shows a grey placeholder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/context.h"
+#include "app/handlers.h"
+#include "lookup/result_list.h"
+
+namespace tallyro::lookup {
+
+inline constexpr const char* kSearchPlaceholder = "搜索股票代码或名称...";
+inline constexpr std::uint32_t kSearchTextColor = 0x000000;
+inline constexpr std::uint32_t kPlaceholderColor = 0xC0C0C0;
+// Rows a search shows at most; the canvas has room for exactly these.
+inline constexpr int kMaxRows = 20;
+// A complete stock code ("sh600000"): Enter on such a text requests the stock.
+inline constexpr std::size_t kStockCodeLength = 8;
+
+class SearchBox {
+public:
+    using SearchGpInfoFn = std::function<void(const std::string& code)>;
+
+    SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo);
+
+    // GotFocus, LostFocus, KeyDown and KeyPress of SearchForm_Text. The text's
+    // Change has no event kind: the owner calls SearchForm_Text_Change from its
+    // property-change hook.
+    void registerHandlers(app::Handlers& handlers);
+
+    void SearchForm_Text_Change();
+    void SearchForm_Text_GotFocus();
+    void SearchForm_Text_LostFocus();
+    void SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t shift);
+    // The character code is passed by reference: Enter is swallowed (set to 0).
+    void SearchForm_Text_KeyPress(std::int16_t& keyAscii);
+
+private:
+    void setScrollValue(float rows);
+
+    app::Context& ctx_;
+    ResultList& list_;
+    SearchGpInfoFn searchGpInfo_;
+};
+
+}  // namespace tallyro::lookup

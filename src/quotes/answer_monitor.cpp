@@ -1,0 +1,211 @@
+// Recognising, parsing and displaying the service's answers.
+#include "quotes/answer_monitor.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "quotes/texts.h"
+
+namespace tallyro::quotes {
+
+namespace {
+
+constexpr std::size_t kStockFields = 9;
+constexpr std::size_t kIndexFields = 8;
+
+std::vector<std::string_view> splitFields(std::string_view text) {
+    std::vector<std::string_view> fields;
+    for (;;) {
+        const std::size_t bar = text.find('|');
+        fields.push_back(text.substr(0, bar));
+        if (bar == std::string_view::npos) break;
+        text.remove_prefix(bar + 1);
+    }
+    return fields;
+}
+
+std::string cat(std::string_view a, std::string_view b) {
+    std::string out;
+    out.reserve(a.size() + b.size());
+    out.append(a).append(b);
+    return out;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+std::string plainDecimal(double value) {
+    if (!std::isfinite(value) || value == 0) return "0";
+    // Fifteen significant digits in scientific form, then written out in full.
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", value);
+    std::string_view sci(buf);
+    std::string out;
+    if (sci.front() == '-') {
+        out.push_back('-');
+        sci.remove_prefix(1);
+    }
+    const std::size_t e = sci.find('e');
+    std::string digits;
+    for (const char c : sci.substr(0, e)) {
+        if (c != '.') digits.push_back(c);
+    }
+    int exponent = 0;
+    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    // digits = d1 d2 d3 ...; the point sits after d(1 + exponent).
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+    } else if (static_cast<std::size_t>(exponent) + 1 >= digits.size()) {
+        out += digits;
+        out.append(static_cast<std::size_t>(exponent) + 1 - digits.size(), '0');
+    } else {
+        out.append(digits, 0, static_cast<std::size_t>(exponent) + 1);
+        out += '.';
+        out.append(digits, static_cast<std::size_t>(exponent) + 1);
+    }
+    return out;
+}
+
+std::optional<double> parseLevel(std::string_view field) {
+    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    bool negative = false;
+    if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
+        negative = field.front() == '-';
+        field.remove_prefix(1);
+    }
+    // from_chars would also take "inf" and "nan"; a level is digits and a point.
+    if (field.empty() || !(std::isdigit(static_cast<unsigned char>(field.front())) || field.front() == '.')) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
+    if (ec != std::errc() || end != field.data() + field.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::optional<std::string_view> answerPayload(std::string_view address) {
+    const std::size_t first = address.find('?');
+    if (first == std::string_view::npos) return std::nullopt;
+    std::string_view payload = address.substr(first + 1);
+    return payload.substr(0, payload.find('?'));
+}
+
+std::string stockAdvice(std::string_view field) {
+    const std::string_view separator = kAdviceSeparator;
+    std::string text = kIndent;
+    // An empty field has no paragraph at all, not one empty paragraph.
+    if (field.empty()) return text;
+    for (;;) {
+        const std::size_t at = field.find(separator);
+        text.append(field.substr(0, at)).append(kLineBreaks).append(kIndent);
+        if (at == std::string_view::npos) break;
+        field.remove_prefix(at + separator.size());
+    }
+    return text;
+}
+
+std::string indexAdvice(double pressure, double support) {
+    const double spread = (pressure - support) / support * 100;
+    std::string text;
+    if (spread > kMidpointSpreadPercent) {
+        const double midpoint = (pressure - support) / 2 + support;
+        text.append(kIndent).append(plainDecimal(midpoint)).append(kIndexMidpointTail).append(kLineBreaks);
+    }
+    text.append(kIndexReferenceParagraph).append(kLineBreaks).append(kIndexMovingAverageParagraph);
+    return text;
+}
+
+AnswerMonitor::AnswerMonitor(app::Context& context) : ctx_(context) {}
+
+void AnswerMonitor::registerHandlers(app::Handlers& handlers) {
+    handlers.on("SearchGpInfoMonitor", app::EventKind::Timer, [this](app::Event&) { SearchGpInfoMonitor_Timer(); });
+}
+
+void AnswerMonitor::SearchGpInfoMonitor_Timer() { poll(); }
+
+void AnswerMonitor::navigated() {
+    if (!ctx_.el("SearchGpInfoMonitor").enabled()) return;
+    poll();
+}
+
+void AnswerMonitor::poll() {
+    // Sending the browser to the empty page may report a finished navigation
+    // straight away, from inside the handling of the answer.
+    if (polling_) return;
+    polling_ = true;
+    const std::string address = ctx_.platform.browser.documentAddress();
+    const std::string& base = ctx_.deployment.webBase;
+    if (startsWith(address, cat(base, kStockAnswerPath))) {
+        stockAnswer(address);
+    } else if (startsWith(address, cat(base, kIndexAnswerPath))) {
+        indexAnswer(address);
+    }
+    polling_ = false;
+}
+
+void AnswerMonitor::stockAnswer(std::string_view address) {
+    const auto payload = answerPayload(address);
+    if (!payload) return refuse(kBusyMessage);
+    if (*payload == kErrorNoMatch) return refuse(kNoMatchMessage);
+    if (*payload == kErrorBusy) return refuse(kBusyMessage);
+    const std::vector<std::string_view> f = splitFields(*payload);
+    // Cut short: neither an analysis nor one of the service's errors.
+    if (f.size() < kStockFields) return refuse(kBusyMessage);
+    if (f[4].empty()) return refuse(kSuspendedMessage);
+    fillLevels(f, true);
+    ctx_.el("SearchGp_Info").setText(stockAdvice(f[8]));
+    ctx_.ShowPage(app::kSearchResultPage);
+    finish();
+}
+
+void AnswerMonitor::indexAnswer(std::string_view address) {
+    const auto payload = answerPayload(address);
+    if (!payload) return refuse(kBusyMessage);
+    const std::vector<std::string_view> f = splitFields(*payload);
+    if (f.size() < kIndexFields) return refuse(kBusyMessage);
+    const std::optional<double> pressure = parseLevel(f[3]);
+    const std::optional<double> support = parseLevel(f[6]);
+    // The spread is relative to the support level, so a zero support has none.
+    if (!pressure || !support || *support == 0) return refuse(kBusyMessage);
+    fillLevels(f, false);
+    ctx_.el("SearchGp_Info").setText(indexAdvice(*pressure, *support));
+    ctx_.ShowPage(app::kSearchResultPage);
+    finish();
+}
+
+void AnswerMonitor::fillLevels(const std::vector<std::string_view>& f, bool money) {
+    const std::string_view prefix = money ? kMoneyPrefix : "";
+    ctx_.el("SearchGp_Name").setText(std::string(f[0]));
+    std::string time = kTimePrefix;
+    time.append(f[1]).append(" ").append(f[2]);
+    ctx_.el("SearchGp_Time").setText(time);
+    ctx_.el("SearchGp_UpMoney").setText(cat(prefix, f[3]));
+    ctx_.el("SearchGp_UpNum").setText(cat(f[4], kPercentSuffix));
+    ctx_.el("SearchGp_DMoney").setText(cat(prefix, f[5]));
+    ctx_.el("SearchGp_DownMoney").setText(cat(prefix, f[6]));
+    ctx_.el("SearchGp_DownNum").setText(cat(f[7], kPercentSuffix));
+}
+
+void AnswerMonitor::refuse(const char* message) {
+    // The window stays on the loading page with the message under the animation.
+    ctx_.el("Login_Txt").setText(message);
+    finish();
+}
+
+void AnswerMonitor::finish() {
+    ctx_.platform.browser.navigate(kBlankPage);
+    ctx_.el("SearchGpInfoMonitor").setEnabled(false);
+}
+
+}  // namespace tallyro::quotes

@@ -1,0 +1,62 @@
+// The answer monitor: watches the address of the hidden browser's document for
+// the service's answer to an analysis request, cuts the analysis out of its
+// query string, fills the result panel and shows it, or puts the service's error
+// on the loading page. One answer is handled once: the browser is then sent to
+// the empty page and the monitor's timer stops until the next request.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/context.h"
+#include "app/handlers.h"
+
+namespace tallyro::quotes {
+
+// The number in the shortest plain decimal form: at most 15 significant digits,
+// no exponent, no grouping, no trailing zeros ("3100", "3100.5", "0.3").
+std::string plainDecimal(double value);
+
+// A level of an index answer as a number: a decimal with a point, optionally
+// signed and surrounded by spaces; nullopt for anything else, and for infinities.
+std::optional<double> parseLevel(std::string_view field);
+
+// The text after the first "?" up to a second one; nullopt without a "?".
+std::optional<std::string_view> answerPayload(std::string_view address);
+
+// The advice of a stock answer: every paragraph indented, an empty line after each.
+std::string stockAdvice(std::string_view field);
+
+// The advice of an index answer with pressure p and support s (s not zero).
+std::string indexAdvice(double pressure, double support);
+
+class AnswerMonitor {
+public:
+    explicit AnswerMonitor(app::Context& context);
+
+    // The Timer event of SearchGpInfoMonitor.
+    void registerHandlers(app::Handlers& handlers);
+
+    void SearchGpInfoMonitor_Timer();
+
+    // The browser finished a navigation: look at once instead of at the next
+    // tick. Only while the monitor's timer runs, as a tick would.
+    void navigated();
+
+private:
+    // What a tick does: looks at the document address and handles an answer.
+    void poll();
+    void stockAnswer(std::string_view address);
+    void indexAnswer(std::string_view address);
+    void fillLevels(const std::vector<std::string_view>& fields, bool money);
+    // The end of every handled answer, shown or refused.
+    void finish();
+    void refuse(const char* message);
+
+    app::Context& ctx_;
+    bool polling_ = false;
+};
+
+}  // namespace tallyro::quotes

@@ -1,0 +1,64 @@
+// The analysis requests: a stock's from the search box and the result list, and
+// the two market indices' from the buttons beside the search box. Each builds
+// its address on the service's web server, shows the loading page, sends the
+// hidden browser there and starts the answer monitor.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "app/context.h"
+#include "app/handlers.h"
+
+namespace tallyro::quotes {
+
+// The random part of a request address: a fresh generator state for every
+// request, seeded from the clock. Two requests within one clock reading still
+// differ, because the previous state goes into the seed as well.
+class RequestRandom {
+public:
+    using Clock = std::function<std::uint64_t()>;
+    // Nanoseconds of the system clock unless a test gives its own.
+    explicit RequestRandom(Clock clock = {});
+    // Reseeds, then draws r uniformly from [0, 1) in single precision.
+    float operator()();
+
+private:
+    Clock clock_;
+    std::mt19937 engine_;
+};
+
+// PgRun = Int(r x -99998 + 1): an integer from -99997 to 1.
+std::int32_t pgRunNumber(float r);
+
+// The account name shown after "帐号: " in Info_UserName: the caption without
+// its first four characters (not bytes).
+std::string accountName(std::string_view caption);
+
+class QuoteRequests {
+public:
+    // Draws r in [0, 1) for a request; called once per request.
+    using RandomFn = std::function<float()>;
+
+    explicit QuoteRequests(app::Context& context, RandomFn random = RequestRandom());
+
+    // Click of the two index buttons.
+    void registerHandlers(app::Handlers& handlers);
+
+    // The code goes into the address as given and is shown upper-cased.
+    void SearchGpInfo(const std::string& TempSearchGpID);
+    void SearchDapan_shanghai_Click();
+    void SearchDapan_shenzhen_Click();
+
+private:
+    // requestPath ends where the account name follows.
+    void request(const std::string& requestPath, const std::string& shownCode);
+
+    app::Context& ctx_;
+    RandomFn random_;
+};
+
+}  // namespace tallyro::quotes
