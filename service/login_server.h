@@ -1,0 +1,72 @@
+// The UDP login server: one "|"-separated GBK text message per datagram.
+//
+// From clients: "Login|<name>|<digest>|<version>" and "TestLogin|<value>" (the echo of
+// a probe). To clients: "LoginOk|<name>", "Err|Password" (unknown account or wrong
+// digest), "Err|Style" (blocked account), "Err|ErrCode" (client version other than
+// 10.09), "Err|Users" (to the previous address when the account signs in elsewhere),
+// "TestLogin|<value>" probes and "Msg|<title>|<message id>".
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "service_log.h"
+#include "session_table.h"
+
+namespace tallyro::service {
+
+class AccountStore;
+
+inline constexpr const char* kClientVersion = "10.09";
+// Larger datagrams are no message of this protocol (a login is well under 100 bytes).
+inline constexpr qint64 kMaxDatagramBytes = 1024;
+
+class LoginServer : public QObject {
+    Q_OBJECT
+
+public:
+    LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
+                QObject* parent = nullptr);
+
+    // Port 0 picks a free port; port() tells which.
+    bool listen(const QHostAddress& address, quint16 port, QString* error);
+    quint16 port() const { return socket_.localPort(); }
+
+    // Probes run every `seconds` (0 stops them); a session that has left
+    // `maxUnanswered` probes in a row without an echo is dropped at the next round.
+    void setProbeInterval(int seconds);
+    void setMaxUnanswered(int probes) { maxUnanswered_ = probes; }
+
+    // One probe round: drop silent sessions, send a fresh value to the others. The
+    // timer calls it; tests call it directly.
+    void probeSessions();
+
+    // Sends "Msg|title|id" to every signed-in session; returns how many were sent. The
+    // title must not hold "|" and must have a GBK form.
+    int pushMessage(const QString& title, qint64 id);
+
+    // Ends an account's session, telling its client "Err|<code>" first.
+    bool endSession(const QString& name, const QString& code);
+
+    quint64 ignoredDatagrams() const { return ignored_; }
+
+private:
+    void readPending();
+    void handleDatagram(const QByteArray& bytes, const QHostAddress& from, quint16 port);
+    void handleLogin(const QStringList& fields, const QHostAddress& from, quint16 port);
+    void handleProbeEcho(const QStringList& fields, const QHostAddress& from, quint16 port);
+    void ignore(const QHostAddress& from, quint16 port, const QString& why);
+    bool send(const QString& text, const QHostAddress& to, quint16 port);
+
+    AccountStore& accounts_;
+    SessionTable& sessions_;
+    LogSink log_;
+    QUdpSocket socket_;
+    QTimer probeTimer_;
+    int maxUnanswered_ = 3;
+    quint64 ignored_ = 0;
+};
+
+}  // namespace tallyro::service

@@ -1,0 +1,306 @@
+// tallyro-service: the stand-in for the remote service. Runs the UDP login server and
+// the web server in one event loop, or performs one account command and exits.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+
+#include "account_store.h"
+#include "credentials.h"
+#include "login_server.h"
+#include "market_data.h"
+#include "operator_console.h"
+#include "service_log.h"
+#include "session_table.h"
+#include "stock_list.h"
+#include "web_server.h"
+
+using namespace tallyro::service;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here: the event loop reads the byte and quits.
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void printError(const QString& text) {
+    std::fprintf(stderr, "tallyro-service: %s\n", text.toUtf8().constData());
+}
+
+void printLine(const QString& text) {
+    std::printf("%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+std::optional<quint16> portValue(const QString& text) {
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    if (!ok || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<quint16>(value);
+}
+
+QString defaultDatabasePath() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(appDir).isWritable()) {
+        return appDir + QStringLiteral("/tallyro-service.db");
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/tallyro-service.db");
+}
+
+// Checks a NAME:PASSWORD argument and returns the name and digest, or prints why not.
+std::optional<std::pair<QString, QString>> credentialsFrom(const QString& option,
+                                                           const QString& value) {
+    const auto parts = splitNameAndPassword(value);
+    if (!parts) {
+        printError(QStringLiteral("--%1 expects NAME:PASSWORD").arg(option));
+        return std::nullopt;
+    }
+    QString problem = accountNameProblem(parts->name);
+    if (problem.isEmpty()) {
+        problem = passwordProblem(parts->password);
+    }
+    if (!problem.isEmpty()) {
+        printError(QStringLiteral("--%1 %2: %3").arg(option, parts->name, problem));
+        return std::nullopt;
+    }
+    return std::make_pair(parts->name, *passwordDigest(parts->password));
+}
+
+// The one-shot account commands. Returns the exit code.
+int runAccountCommands(const QCommandLineParser& parser, AccountStore& store) {
+    bool ok = true;
+    for (const QString& value : parser.values(QStringLiteral("add-account"))) {
+        const auto cred = credentialsFrom(QStringLiteral("add-account"), value);
+        if (!cred) {
+            ok = false;
+            continue;
+        }
+        switch (store.addAccount(cred->first.toStdString(), cred->second.toStdString())) {
+            case AccountStore::AddResult::Added:
+                printLine(QStringLiteral("account \"%1\" added").arg(cred->first));
+                break;
+            case AccountStore::AddResult::NameTaken:
+                printError(QStringLiteral("account \"%1\" exists already").arg(cred->first));
+                ok = false;
+                break;
+            case AccountStore::AddResult::Failed:
+                printError(QString::fromStdString(store.lastError()));
+                ok = false;
+                break;
+        }
+    }
+    for (const QString& value : parser.values(QStringLiteral("set-password"))) {
+        const auto cred = credentialsFrom(QStringLiteral("set-password"), value);
+        if (!cred) {
+            ok = false;
+        } else if (store.setDigest(cred->first.toStdString(), cred->second.toStdString())) {
+            printLine(QStringLiteral("password of \"%1\" set").arg(cred->first));
+        } else {
+            printError(QString::fromStdString(store.lastError()));
+            ok = false;
+        }
+    }
+    for (const auto& [option, block] :
+         {std::pair{QStringLiteral("block"), true}, std::pair{QStringLiteral("unblock"), false}}) {
+        for (const QString& name : parser.values(option)) {
+            if (store.setBlocked(name.toStdString(), block)) {
+                printLine(
+                    QStringLiteral("account \"%1\" %2").arg(name, block ? "blocked" : "unblocked"));
+            } else {
+                printError(QString::fromStdString(store.lastError()));
+                ok = false;
+            }
+        }
+    }
+    if (parser.isSet(QStringLiteral("list-accounts"))) {
+        for (const Account& a : store.accounts()) {
+            printLine(QStringLiteral("%1\t%2\t%3")
+                          .arg(QString::fromStdString(a.name),
+                               a.blocked ? QStringLiteral("blocked") : QStringLiteral("active"),
+                               QString::fromStdString(a.created)));
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tallyro-service"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("10.09"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Stand-in for the Tallyro service: the UDP login server and the web server.\n"
+        "With an account option it changes the account database and exits."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("listen"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
+         QStringLiteral("address"), QStringLiteral("127.0.0.1")},
+        {QStringLiteral("login-port"), QStringLiteral("UDP port of the login server (4116)."),
+         QStringLiteral("port"), QStringLiteral("4116")},
+        {QStringLiteral("web-port"), QStringLiteral("TCP port of the web server (8340)."),
+         QStringLiteral("port"), QStringLiteral("8340")},
+        {QStringLiteral("db"),
+         QStringLiteral("Account database (default tallyro-service.db next to the program)."),
+         QStringLiteral("path")},
+        {QStringLiteral("data"),
+         QStringLiteral("Data folder with stocks.csv, bars/, suspended.csv, watchlist.csv "
+                        "(default service-data next to the program)."),
+         QStringLiteral("dir")},
+        {QStringLiteral("package"),
+         QStringLiteral("Client package served at /Qelvix.exe (default <data>/Qelvix.exe)."),
+         QStringLiteral("path")},
+        {QStringLiteral("probe-seconds"),
+         QStringLiteral("Seconds between liveness probes, 0 for none (30)."),
+         QStringLiteral("seconds"), QStringLiteral("30")},
+        {QStringLiteral("demo-account"),
+         QStringLiteral("Make sure this account exists, unblocked, with this password."),
+         QStringLiteral("name:password")},
+        {QStringLiteral("add-account"), QStringLiteral("Add an account and exit."),
+         QStringLiteral("name:password")},
+        {QStringLiteral("set-password"), QStringLiteral("Set an account's password and exit."),
+         QStringLiteral("name:password")},
+        {QStringLiteral("block"), QStringLiteral("Block an account and exit."),
+         QStringLiteral("name")},
+        {QStringLiteral("unblock"), QStringLiteral("Unblock an account and exit."),
+         QStringLiteral("name")},
+        {QStringLiteral("list-accounts"), QStringLiteral("List the accounts and exit.")},
+    });
+    parser.process(app);
+
+    const QString dataDir =
+        parser.isSet(QStringLiteral("data"))
+            ? parser.value(QStringLiteral("data"))
+            : QCoreApplication::applicationDirPath() + QStringLiteral("/service-data");
+    const QString dbPath = parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db"))
+                                                              : defaultDatabasePath();
+
+    std::string error;
+    auto store = AccountStore::open(dbPath.toStdString(), &error);
+    if (!store) {
+        printError(QString::fromStdString(error));
+        return 1;
+    }
+
+    const bool accountCommand =
+        parser.isSet(QStringLiteral("add-account")) ||
+        parser.isSet(QStringLiteral("set-password")) || parser.isSet(QStringLiteral("block")) ||
+        parser.isSet(QStringLiteral("unblock")) || parser.isSet(QStringLiteral("list-accounts"));
+    if (accountCommand) {
+        return runAccountCommands(parser, *store);
+    }
+
+    const QHostAddress address(parser.value(QStringLiteral("listen")));
+    const auto loginPort = portValue(parser.value(QStringLiteral("login-port")));
+    const auto webPort = portValue(parser.value(QStringLiteral("web-port")));
+    bool probeOk = false;
+    const int probeSeconds = parser.value(QStringLiteral("probe-seconds")).toInt(&probeOk);
+    if (address.isNull() || !loginPort || !webPort || !probeOk || probeSeconds < 0) {
+        printError(QStringLiteral("invalid --listen, port or --probe-seconds value"));
+        return 2;
+    }
+
+    auto stocks = StockList::load((dataDir + QStringLiteral("/stocks.csv")).toStdString(), &error);
+    if (!stocks) {
+        printError(QString::fromStdString(error));
+        return 1;
+    }
+    MarketData market(dataDir.toStdString(), *stocks);
+    const LogSink log = stdoutLog();
+    if (stocks->skippedLines() > 0) {
+        log(QStringLiteral("stocks.csv: %1 malformed line(s) skipped").arg(stocks->skippedLines()));
+    }
+    for (const std::string& warning : market.loadWarnings()) {
+        log(QString::fromStdString(warning));
+    }
+
+    if (parser.isSet(QStringLiteral("demo-account"))) {
+        const auto cred = credentialsFrom(QStringLiteral("demo-account"),
+                                          parser.value(QStringLiteral("demo-account")));
+        if (!cred) {
+            return 2;
+        }
+        const std::string name = cred->first.toStdString();
+        const auto added = store->addAccount(name, cred->second.toStdString());
+        const bool ready =
+            added == AccountStore::AddResult::Added ||
+            (added == AccountStore::AddResult::NameTaken &&
+             store->setDigest(name, cred->second.toStdString()) && store->setBlocked(name, false));
+        if (!ready) {
+            printError(QString::fromStdString(store->lastError()));
+            return 1;
+        }
+        log(QStringLiteral("demo account \"%1\" ready").arg(cred->first));
+    }
+
+    SessionTable sessions;
+    LoginServer login(*store, sessions, log);
+    QString listenError;
+    if (!login.listen(address, *loginPort, &listenError)) {
+        printError(listenError);
+        return 1;
+    }
+    login.setProbeInterval(probeSeconds);
+
+    WebServer web(*store, sessions, market, *stocks, log);
+    web.setPackagePath(parser.isSet(QStringLiteral("package"))
+                           ? parser.value(QStringLiteral("package"))
+                           : dataDir + QStringLiteral("/Qelvix.exe"));
+    web.setLoginPort(login.port());
+    const quint16 actualWebPort = web.start(address, *webPort, &listenError);
+    if (actualWebPort == 0) {
+        printError(listenError);
+        return 1;
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            char byte;
+            [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+            log(QStringLiteral("signal received, stopping"));
+            QCoreApplication::quit();
+        });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGTERM, &action, nullptr);
+        sigaction(SIGINT, &action, nullptr);
+    }
+    std::signal(SIGTTIN, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    OperatorConsole console(login, *store, sessions, log);
+    QObject::connect(&console, &OperatorConsole::quitRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    log(QStringLiteral("tallyro-service ready: login udp %1:%2, web http://%1:%3/ "
+                       "(data %4, database %5, %6 stocks, probes every %7 s)")
+            .arg(address.toString(), QString::number(login.port()), QString::number(actualWebPort),
+                 QDir::cleanPath(dataDir), QDir::cleanPath(dbPath),
+                 QString::number(stocks->entries().size()), QString::number(probeSeconds)));
+    console.startReadingStdin();
+
+    const int rc = QCoreApplication::exec();
+    log(QStringLiteral("tallyro-service stopped"));
+    return rc;
+}

@@ -1,0 +1,21 @@
+// Where the service's readable log lines go: standard output by default, a list in
+// the tests. One event per line.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace tallyro::service {
+
+using LogSink = std::function<void(const QString& line)>;
+
+// Writes "HH:mm:ss.zzz <line>" to standard output and flushes, so that a process
+// reading the output through a pipe sees each line when it happens.
+LogSink stdoutLog();
+
+// Text of a datagram or query for a log line: control characters become \xNN, so one
+// event stays on one line.
+QString printable(const QString& text);
+
+}  // namespace tallyro::service

@@ -1,0 +1,73 @@
+// The service's web server: the pages the client shows or opens, and the analysis
+// requests, answered by a 302 redirect to "/SendGpInfo.asp?<payload>" or
+// "/SendDaPan.asp?<payload>" for accounts signed in to the login server.
+#pragma once
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <QtHttpServer/QAbstractHttpServer>
+#include <QtHttpServer/QHttpServerResponse>
+
+#include <functional>
+
+#include "service_log.h"
+
+namespace tallyro::service {
+
+class AccountStore;
+class MarketData;
+class SessionTable;
+class StockList;
+
+// Largest form body accepted (the registration form is well under 1 KiB).
+inline constexpr qsizetype kMaxFormBytes = 16 * 1024;
+
+class WebServer : public QAbstractHttpServer {
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    WebServer(AccountStore& accounts, const SessionTable& sessions, const MarketData& market,
+              const StockList& stocks, LogSink log, QObject* parent = nullptr);
+
+    // Port 0 picks a free port. Returns the port listened on, 0 on failure.
+    quint16 start(const QHostAddress& address, quint16 port, QString* error);
+
+    // The client package served at /Qelvix.exe; a missing file gives a 404 page.
+    void setPackagePath(const QString& path) { packagePath_ = path; }
+    // Shown on the home page.
+    void setLoginPort(quint16 port) { loginPort_ = port; }
+    // Local time of the answers' query time; tests fix it.
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    QHttpServerResponse dispatch(const QHttpServerRequest& request, const QByteArray& query,
+                                 QString& note);
+    QHttpServerResponse analysisRequest(const QByteArray& query, bool index, QString& note);
+    QHttpServerResponse registration(const QHttpServerRequest& request, QString& note);
+    QHttpServerResponse messagePage(const QByteArray& query);
+    QHttpServerResponse package();
+    QHttpServerResponse home();
+    QHttpServerResponse picking();
+
+    AccountStore& accounts_;
+    const SessionTable& sessions_;
+    const MarketData& market_;
+    const StockList& stocks_;
+    LogSink log_;
+    QString packagePath_;
+    quint16 loginPort_ = 0;
+    quint16 webPort_ = 0;
+    Clock clock_;
+};
+
+// The request's query in percent-encoded form, ready to be split at "&" and decoded
+// value by value.
+QByteArray encodedQuery(const QUrl& url);
+
+}  // namespace tallyro::service
