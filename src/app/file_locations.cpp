@@ -50,10 +50,15 @@ bool copyDatabase(const fs::path& from, const fs::path& to) {
 
 FileLocations locateFiles(const fs::path& programDir, const fs::path& userConfigDir,
                           const fs::path& userDataDir) {
-    const fs::path installedDb = programDir / kDatabaseFileName;
     if (folderIsWritable(programDir)) {
-        return {programDir / kSettingsFileName, installedDb};
+        return {programDir / kSettingsFileName, programDir / kDatabaseFileName};
     }
+    return userFileLocations(programDir, userConfigDir, userDataDir);
+}
+
+FileLocations userFileLocations(const fs::path& programDir, const fs::path& userConfigDir,
+                                const fs::path& userDataDir) {
+    const fs::path installedDb = programDir / kDatabaseFileName;
     std::error_code ec;
     fs::create_directories(userConfigDir, ec);
     fs::create_directories(userDataDir, ec);

@@ -24,6 +24,12 @@ FileLocations locateFiles(const std::filesystem::path& programDir,
                           const std::filesystem::path& userConfigDir,
                           const std::filesystem::path& userDataDir);
 
+// The per-user places, used when the program's folder is not writable: the
+// folders are created and the installed database is copied over on first use.
+FileLocations userFileLocations(const std::filesystem::path& programDir,
+                                const std::filesystem::path& userConfigDir,
+                                const std::filesystem::path& userDataDir);
+
 // True when a file can really be created in the folder (permission bits alone
 // say nothing for root or on read-only mounts).
 bool folderIsWritable(const std::filesystem::path& dir);

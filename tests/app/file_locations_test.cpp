@@ -15,40 +15,44 @@ TEST(FileLocationsTest, WritableProgramFolderKeepsBothFiles) {
     EXPECT_EQ(where.settings, dir / "config.ini");
     EXPECT_EQ(where.database, dir / "QsDate.mdb");
     EXPECT_FALSE(fs::exists(dir / "cfg"));
-    // The probe leaves nothing behind.
-    EXPECT_TRUE(fs::is_empty(dir.path()));
+    EXPECT_TRUE(fs::is_empty(dir.path()));  // the probe leaves nothing behind
 }
 
-TEST(FileLocationsTest, UnwritableProgramFolderUsesTheUsersFoldersAndCopiesTheDatabaseOnce) {
+TEST(FileLocationsTest, AFolderThatCannotTakeFilesIsNotWritable) {
     test::TempDir dir;
-    // A program folder that cannot take new files even for root: a path below a regular file.
-    const fs::path program = dir / "program";
-    fs::create_directory(program);
-    test::writeFileBytes(program / "QsDate.mdb", "installed");
-    const fs::path readOnly = dir / "mount";
-    test::writeFileBytes(readOnly, "");
-    EXPECT_FALSE(folderIsWritable(readOnly));
+    // Below a regular file nothing can be created, whoever runs the test.
+    test::writeFileBytes(dir / "plain", "");
+    EXPECT_FALSE(folderIsWritable(dir / "plain"));
     EXPECT_FALSE(folderIsWritable(dir / "missing"));
-
-    // Simulate the read-only program folder by a locator over a folder that is not one.
-    const auto where = locateFiles(readOnly, dir / "cfg", dir / "data");
+    EXPECT_TRUE(folderIsWritable(dir.path()));
+    // Such a program folder sends both files to the user's folders.
+    const auto where = locateFiles(dir / "plain", dir / "cfg", dir / "data");
     EXPECT_EQ(where.settings, dir / "cfg" / "config.ini");
-    EXPECT_TRUE(fs::is_directory(dir / "cfg"));
-    // No installed database next to a non-folder: nothing to copy, the user's path is named.
     EXPECT_EQ(where.database, dir / "data" / "QsDate.mdb");
 }
 
-TEST(FileLocationsTest, CopyKeepsAnExistingUserDatabase) {
+TEST(FileLocationsTest, UserFoldersGetACopyOfTheInstalledDatabaseOnce) {
     test::TempDir dir;
-    const fs::path program = dir / "program";
-    fs::create_directory(program);
-    test::writeFileBytes(program / "QsDate.mdb", "installed");
-    fs::create_directories(dir / "data");
-    test::writeFileBytes(dir / "data" / "QsDate.mdb", "user's own");
-    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
-    if (folderIsWritable(program)) GTEST_SKIP() << "permission bits do not bind this user (root)";
-    const auto where = locateFiles(program, dir / "cfg", dir / "data");
-    EXPECT_EQ(test::readFileBytes(where.database), "user's own");
+    fs::create_directory(dir / "program");
+    test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
+    const auto first = userFileLocations(dir / "program", dir / "cfg", dir / "data");
+    EXPECT_EQ(first.database, dir / "data" / "QsDate.mdb");
+    EXPECT_EQ(test::readFileBytes(first.database), "installed");
+    EXPECT_TRUE(fs::is_directory(dir / "cfg"));
+    EXPECT_FALSE(fs::exists(dir / "data" / "QsDate.mdb.part"));
+    // The user's copy holds the remembered account: a later start keeps it.
+    test::writeFileBytes(first.database, "user's own");
+    const auto again = userFileLocations(dir / "program", dir / "cfg", dir / "data");
+    EXPECT_EQ(test::readFileBytes(again.database), "user's own");
+}
+
+TEST(FileLocationsTest, WithoutAUsableDataFolderTheInstalledDatabaseIsUsed) {
+    test::TempDir dir;
+    fs::create_directory(dir / "program");
+    test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
+    test::writeFileBytes(dir / "data", "a file where the folder should be");
+    const auto where = userFileLocations(dir / "program", dir / "cfg", dir / "data");
+    EXPECT_EQ(where.database, dir / "program" / "QsDate.mdb");
 }
 
 }  // namespace
