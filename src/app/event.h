@@ -26,6 +26,7 @@ enum class EventKind : std::uint8_t {
     Wheel,      // on the window; delta in eighths of a degree, 120 per notch
     UserText,   // the user edited a text box: `text` is its new text
     UserValue,  // the user moved a scroll bar or ticked a check box: `value`
+    DataArrival,  // a datagram on the login endpoint: `text` and its sender
 };
 
 // Mouse buttons and key codes as the handlers know them.
@@ -48,7 +49,9 @@ struct Event {
     std::int16_t key = 0;
     int delta = 0;  // Wheel
     int value = 0;  // UserValue
-    std::string text;  // UserText
+    std::string text;  // UserText; DataArrival: the datagram's bytes
+    std::string senderHost;  // DataArrival
+    std::uint16_t senderPort = 0;
 };
 
 }  // namespace tallyro::app

@@ -7,6 +7,7 @@
 #include "ui/bitmap_table.h"
 #include "ui/designs.h"
 #include "ui/main_layout.h"
+#include "window/taskbar.h"
 #include "window/window_shape.h"
 
 namespace tallyro::app {
@@ -28,10 +29,21 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       deployment_(std::move(deployment)),
       files_(std::move(files)),
       form_(ui::makeFormLogin()),
-      menu_(ui::makeFormMenu()) {
+      menu_(ui::makeFormMenu()),
+      context_{*form_, state_, platform_, deployment_, [this] { return db_.get(); },
+               [this](std::string_view page) { pages_.ShowPage(page); }},
+      pages_(context_),
+      login_(context_, [this](const std::string& title, const std::string& id) { showMessage(title, id); }) {
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
     registerHandlers();
+    platform_.link.setArrival([this](const platform::Datagram& d) {
+        Event e{&el("Link"), EventKind::DataArrival};
+        e.text = d.bytes;
+        e.senderHost = d.senderHost;
+        e.senderPort = d.senderPort;
+        dispatch(e);
+    });
     platform_.windows.attach(*form_);
     // Timers enabled at design time run from the window's creation.
     for (ui::Element* e : form_->elements()) {
@@ -43,6 +55,7 @@ FormLogin::~FormLogin() {
     for (ui::Element* e : form_->elements()) {
         if (e->kind() == ui::Kind::Timer) platform_.timers.stop(e);
     }
+    platform_.link.setArrival(nullptr);
     if (message_) platform_.windows.detach(*message_);
     platform_.windows.detach(*form_);
 }
@@ -50,6 +63,10 @@ FormLogin::~FormLogin() {
 void FormLogin::registerHandlers() {
     handlers_.on("Bot_Close", EventKind::Click, [this](Event&) { Bot_Close_Click(); });
     handlers_.on("Bot_Min", EventKind::Click, [this](Event&) { Bot_Min_Click(); });
+    pages_.registerHandlers(handlers_);
+    login_.registerHandlers(handlers_);
+    messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
+    messageHandlers_.on("Bot_Close", EventKind::MouseMove, [this](Event& e) { messageCloseHover(e); });
 }
 
 bool FormLogin::start() {
@@ -73,11 +90,23 @@ void FormLogin::dispatch(Event& event) {
             target.setValue(event.value);
             break;
         default:
-            if (&target.form() == form_.get()) handlers_.run(target.name(), event);
+            if (&target.form() == form_.get()) {
+                handlers_.run(target.name(), event);
+            } else if (&target.form() == message_.get()) {
+                messageHandlers_.run(target.name(), event);
+            }
             break;
     }
     --depth_;
-    if (depth_ == 0 && !ended_) platform_.windows.refresh();
+    if (depth_ > 0 || ended_) return;
+    // The popup goes only once nothing is left that may still use its elements.
+    if (closeMessagePending_) {
+        closeMessagePending_ = false;
+        platform_.windows.setCapture(nullptr);
+        platform_.windows.detach(*message_);
+        message_.reset();
+    }
+    platform_.windows.refresh();
 }
 
 void FormLogin::Form_Load() {
@@ -186,6 +215,49 @@ void FormLogin::removeTrayIcon() {
 void FormLogin::endProcess() {
     ended_ = true;
     platform_.process.exit();
+}
+
+void FormLogin::showMessage(const std::string& title, const std::string& id) {
+    if (closeMessagePending_) {
+        // Closed in this very event: a new message gets a new window.
+        closeMessagePending_ = false;
+        platform_.windows.setCapture(nullptr);
+        platform_.windows.detach(*message_);
+        message_.reset();
+    }
+    if (!message_) {
+        message_ = ui::makeFormMessage();
+        message_->setEvents(this);
+        message_->setTextMeasure(&platform_.textMeasure);
+        platform_.windows.attach(*message_);
+    }
+    ui::Element& win = message_->window();
+    win.setWidth(3900);
+    win.setHeight(2700);
+    const platform::PixelRect screen = platform_.screen.geometry();
+    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
+    const float screenHeight = static_cast<float>(screen.bottom - screen.top) * ui::kTwipsPerPixel;
+    win.setLeft(screenWidth - win.width() - 75);
+    win.setTop(screenHeight - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) - win.height());
+    message_->at("NewsBt").setText(title);
+    message_->at("WebSet").navigate(deployment_.webBase + "/WebSet.asp?MsgID=" + id);
+    win.setVisible(true);
+}
+
+void FormLogin::closeMessage() {
+    if (message_) closeMessagePending_ = true;
+}
+
+void FormLogin::messageCloseHover(const Event& event) {
+    ui::Element& button = *event.target;
+    const bool outside = event.x < 0 || event.x > button.width() || event.y < 0 || event.y > button.height();
+    if (outside) {
+        button.setPicture(110);
+        platform_.windows.setCapture(nullptr);
+    } else {
+        button.setPicture(111);
+        platform_.windows.setCapture(&button);
+    }
 }
 
 void FormLogin::resized(ui::Form& form) {

@@ -1,5 +1,6 @@
-// The main window: owns the three forms, the window-level state and the local
-// database, runs start-up and shutdown, and routes every event to its handler.
+// The main window: owns the three forms, the window-level state, the local
+// database and one object per subsystem; runs start-up and shutdown, shows
+// pushed messages in the popup, and routes every event to its handler.
 #pragma once
 
 #include <filesystem>
@@ -11,9 +12,11 @@
 #include "app/event.h"
 #include "app/file_locations.h"
 #include "app/handlers.h"
+#include "app/page_switcher.h"
 #include "app/window_state.h"
 #include "data/local_database.h"
 #include "platform/platform.h"
+#include "session/login_exchange.h"
 #include "ui/form.h"
 
 namespace tallyro::app {
@@ -43,6 +46,8 @@ public:
     const Deployment& deployment() const { return deployment_; }
     const FileLocations& files() const { return files_; }
     data::LocalDatabase* database() { return db_.get(); }
+    PageSwitcher& pages() { return pages_; }
+    session::LoginExchange& login() { return login_; }
 
     // Start-up and shutdown.
     void Form_Load();
@@ -53,6 +58,9 @@ public:
 
     // Fills the result list with the favourites.
     void ReGpTj();
+
+    // The popup: shown at the bottom right above the taskbar, reused while open.
+    void showMessage(const std::string& title, const std::string& id);
 
     // Element lookup on the main window, for handlers and tests.
     ui::Element& el(std::string_view name, std::int16_t index = -1) { return form_->at(name, index); }
@@ -66,6 +74,8 @@ private:
     void removeTrayIcon();
     void endProcess();
     void registerHandlers();
+    void closeMessage();
+    void messageCloseHover(const Event& event);
 
     platform::Platform& platform_;
     Deployment deployment_;
@@ -75,9 +85,14 @@ private:
     std::unique_ptr<ui::Form> message_;
     std::unique_ptr<data::LocalDatabase> db_;
     WindowState state_;
+    Context context_;
+    PageSwitcher pages_;
+    session::LoginExchange login_;
     Handlers handlers_;
+    Handlers messageHandlers_;
     bool trayAdded_ = false;
     bool ended_ = false;
+    bool closeMessagePending_ = false;
     int depth_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 
 namespace tallyro::ui {
+class Element;
 class Form;
 }
 
@@ -20,6 +21,9 @@ public:
     // Applies every attached form's pending changes; called once after each
     // dispatched event or timer tick.
     virtual void refresh() = 0;
+    // Sends every mouse move to this element, also outside it, until released
+    // (nullptr releases).
+    virtual void setCapture(ui::Element* element) = 0;
 };
 
 // How the process ends.

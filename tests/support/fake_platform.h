@@ -101,9 +101,12 @@ public:
     int refreshesWithChanges = 0;
     std::size_t lastChangedCount = 0;
 
+    ui::Element* captured = nullptr;
+
     void attach(ui::Form& form) override;
     void detach(ui::Form& form) override;
     void refresh() override;
+    void setCapture(ui::Element* element) override { captured = element; }
 };
 
 class FakeProcess : public platform::Process {

@@ -12,7 +12,9 @@ namespace {
 
 bool validUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
+    // decode() is lazy: only the conversion to QString runs the decoder and
+    // sets its error state.
+    const QString text = decoder.decode(bytes);
     return !decoder.hasError();
 }
 
@@ -24,7 +26,11 @@ QtAnalysisBrowser::QtAnalysisBrowser() {
 }
 
 QtAnalysisBrowser::~QtAnalysisBrowser() {
-    if (current_) current_->abort();
+    // abort() reports the reply finished at once; nobody may hear of it now.
+    if (current_) {
+        current_->disconnect();
+        current_->abort();
+    }
 }
 
 void QtAnalysisBrowser::navigate(const std::string& url) {
@@ -34,6 +40,10 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
         old->disconnect();
         old->abort();
         old->deleteLater();
+        // An aborted reply leaves its connection open, waiting for an answer that
+        // nobody reads; after six of them to a hung server every later request
+        // would queue behind them. Dropping the connections closes them.
+        manager_.clearConnectionCache();
     }
     if (url == "about:blank") {
         address_ = url;

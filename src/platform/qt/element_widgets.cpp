@@ -257,27 +257,33 @@ void WebHost::setEngineLibrary(const QString& path) { webLibraryPath() = path; }
 WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
 
 void WebHost::navigate(const QString& url) {
-    if (view_) {
-        view_->setProperty("url", QUrl(url));
-        return;
-    }
+    // A hidden page is loaded when it is shown: the advertisement is asked for
+    // on every page switch, mostly while it is hidden, and each of those loads
+    // would only be replaced by the next.
     pendingUrl_ = url;
-    if (engineAllowed_) createEngine();
+    if (view_ && !isHidden()) loadPending();
+}
+
+void WebHost::showEvent(QShowEvent*) {
+    if (view_) loadPending();
+}
+
+void WebHost::loadPending() {
+    if (pendingUrl_.isEmpty()) return;
+    view_->setProperty("url", QUrl(pendingUrl_));
+    pendingUrl_.clear();
 }
 
 void WebHost::enableEngine() {
-    engineAllowed_ = true;
-    if (!view_ && !pendingUrl_.isEmpty()) createEngine();
-}
-
-void WebHost::createEngine() {
+    if (view_) return;
+    // The engine starts now, while the user reads the window, so that showing
+    // the first page later does not wait for it.
     const CreateWebView create = webViewFactory();
     if (!create) return;
     view_ = create(this);
     view_->setGeometry(rect());
     view_->show();
-    view_->setProperty("url", QUrl(pendingUrl_));
-    pendingUrl_.clear();
+    if (!isHidden()) loadPending();
 }
 
 void WebHost::resizeEvent(QResizeEvent*) {

@@ -83,13 +83,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    void createEngine();
+    void loadPending();
 
     QWidget* view_ = nullptr;
     QString pendingUrl_;
-    bool engineAllowed_ = false;
 };
 
 // Paints one windowless element inside its container's coordinates.

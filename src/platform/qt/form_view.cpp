@@ -57,8 +57,10 @@ QRegion regionOf(const ui::WindowRegion& r) {
 // One form's widgets.
 class FormView {
 public:
-    FormView(ui::Form& form, QtWindowSystem& system, Post post) : form_(form), post_(std::move(post)) {
-        (void)system;
+    FormView(ui::Form& form, Post post) : form_(form) {
+        post_ = [alive = alive_, post = std::move(post)](app::Event& e) {
+            if (*alive) post(e);
+        };
         ui::Element& win = form.window();
         window_ = new ContainerWidget(win, post_, nullptr);
         window_->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -70,7 +72,19 @@ public:
         applyGeometry(win);
     }
 
-    ~FormView() { delete window_; }
+    // A form may go away inside one of its own widgets' event handlers (the
+    // popup's close button): its window is hidden and cut off from the model at
+    // once, and deleted by the event loop once that handler has returned.
+    ~FormView() {
+        *alive_ = false;
+        for (auto& [id, w] : widgets_) {
+            if (auto* c = dynamic_cast<ContainerWidget*>(w)) c->graphics().clear();
+            w->setEnabled(false);
+        }
+        window_->hide();
+        window_->deleteLater();
+    }
+
 
     ui::Form& form() const { return form_; }
     QWidget* window() const { return window_; }
@@ -162,9 +176,11 @@ private:
                 break;
             }
             case ui::Kind::WebBrowser: {
+                // The analysis browser shows nothing; it lives in the platform.
+                if (e.name() == "WebBrowser1") return;
                 auto* host = new WebHost(e, parent);
                 webHosts_.push_back(host);
-                if (firstPaintDone_ && e.name() != "WebBrowser1") host->enableEngine();
+                if (firstPaintDone_) host->enableEngine();
                 w = host;
                 break;
             }
@@ -269,14 +285,12 @@ private:
 
     void firstPainted() {
         firstPaintDone_ = true;
-        for (QWidget* h : webHosts_) {
-            auto* host = static_cast<WebHost*>(h);
-            if (host->objectName() != QStringLiteral("WebBrowser1")) host->enableEngine();
-        }
+        for (QWidget* h : webHosts_) static_cast<WebHost*>(h)->enableEngine();
     }
 
     ui::Form& form_;
     Post post_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     ContainerWidget* window_ = nullptr;
     std::unordered_map<std::uint32_t, QWidget*> widgets_;
     struct Graphic {
@@ -296,7 +310,7 @@ QtWindowSystem::~QtWindowSystem() {
 }
 
 void QtWindowSystem::attach(ui::Form& form) {
-    views_.push_back(std::make_unique<FormView>(form, *this, [this](app::Event& e) {
+    views_.push_back(std::make_unique<FormView>(form, [this](app::Event& e) {
         if (detaching_ > 0) return;
         if (applying_ || draining_) {
             pending_.push_back(e);
@@ -342,6 +356,12 @@ FormView* QtWindowSystem::viewOf(const ui::Form& form) const {
         if (&v->form() == &form) return v.get();
     }
     return nullptr;
+}
+
+void QtWindowSystem::setCapture(ui::Element* element) {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    if (!element) return;
+    if (QWidget* w = widgetOf(*element); w && w->isVisible()) w->grabMouse();
 }
 
 QWidget* QtWindowSystem::windowOf(const ui::Form& form) const {

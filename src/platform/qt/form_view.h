@@ -33,6 +33,7 @@ public:
     void attach(ui::Form& form) override;
     void detach(ui::Form& form) override;
     void refresh() override;
+    void setCapture(ui::Element* element) override;
 
     // For integration tests and screenshots.
     QWidget* windowOf(const ui::Form& form) const;

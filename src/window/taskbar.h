@@ -1,0 +1,15 @@
+// The height of the screen strip below the work area, where a bottom taskbar sits.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/screen.h"
+
+namespace tallyro::window {
+
+// In twips; 0 when the taskbar is not at the bottom. A work area that cannot be
+// read counts as ending at 0, which gives the whole screen height. The result
+// is 32-bit: twips of a screen taller than 2184 pixels do not fit 16 bits.
+std::int32_t GetTaskbarHeight(platform::Screen& screen);
+
+}  // namespace tallyro::window

@@ -1,0 +1,75 @@
+// A started main window on the fake platform with a real copy of the stock
+// database, and helpers that drive it as the window system would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/form_login.h"
+#include "fake_platform.h"
+#include "temp_dir.h"
+#include "test_database.h"
+
+namespace tallyro::test {
+
+inline constexpr const char* kLoginHost = "127.0.0.9";
+inline constexpr std::uint16_t kLoginPort = 4116;
+inline constexpr const char* kWebBase = "http://web.test";
+
+class ClientTest : public ::testing::Test {
+protected:
+    ClientTest() : files{dir / "config.ini", copyBuiltDatabase(dir.path())} {}
+
+    // Builds and starts the window; call again after changing the database to start afresh.
+    app::FormLogin& start() {
+        form.reset();
+        form = std::make_unique<app::FormLogin>(fake.platform, app::Deployment{kLoginHost, kLoginPort, kWebBase}, files);
+        EXPECT_TRUE(form->start());
+        return *form;
+    }
+
+    ui::Element& el(std::string_view name, std::int16_t index = -1) { return form->el(name, index); }
+    app::WindowState& state() { return form->state(); }
+
+    void send(ui::Element& target, app::EventKind kind) {
+        app::Event e{&target, kind};
+        form->dispatch(e);
+    }
+    void click(std::string_view name, std::int16_t index = -1) { send(el(name, index), app::EventKind::Click); }
+    // A character key: KeyDown then KeyPress; the character reaches the box
+    // unless a handler swallowed it. Returns the code the handlers left.
+    std::int16_t type(std::string_view box, char32_t ch) {
+        ui::Element& target = el(box);
+        app::Event down{&target, app::EventKind::KeyDown};
+        down.key = static_cast<std::int16_t>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+        form->dispatch(down);
+        app::Event press{&target, app::EventKind::KeyPress};
+        press.key = static_cast<std::int16_t>(ch);
+        form->dispatch(press);
+        if (press.key != 0 && ch >= 32 && ch < 127) {
+            app::Event edit{&target, app::EventKind::UserText};
+            edit.text = target.text() + static_cast<char>(ch);
+            form->dispatch(edit);
+        }
+        return press.key;
+    }
+    void typeText(std::string_view box, std::string_view text) {
+        for (char ch : text) type(box, static_cast<char32_t>(ch));
+    }
+    // A key without a character (arrows, Delete).
+    void keyDown(std::string_view box, std::int16_t code) {
+        app::Event down{&el(box), app::EventKind::KeyDown};
+        down.key = code;
+        form->dispatch(down);
+    }
+    void advance(int ms) { fake.clock.advance(ms); }
+
+    TempDir dir;
+    FakePlatform fake;
+    app::FileLocations files;
+    std::unique_ptr<app::FormLogin> form;
+};
+
+}  // namespace tallyro::test
