@@ -18,6 +18,10 @@ int main(int argc, char* argv[]) {
     // The web views' engine is loaded later, from a library; it needs shared
     // OpenGL contexts, which can only be asked for before the application exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // A window that gains a web view switches to composing through OpenGL, and
+    // Qt recreates its native window for that: the user would see the window
+    // blink shortly after start. Composing that way from the start avoids it.
+    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI")) qputenv("QT_WIDGETS_RHI", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyro"));
     QApplication::setOrganizationName(QStringLiteral("Tallyro"));

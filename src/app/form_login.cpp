@@ -33,7 +33,8 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       context_{*form_, state_, platform_, deployment_, [this] { return db_.get(); },
                [this](std::string_view page) { pages_.ShowPage(page); }},
       pages_(context_),
-      login_(context_, [this](const std::string& title, const std::string& id) { showMessage(title, id); }) {
+      login_(context_, [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
+      animation_(context_) {
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
     registerHandlers();
@@ -65,6 +66,7 @@ void FormLogin::registerHandlers() {
     handlers_.on("Bot_Min", EventKind::Click, [this](Event&) { Bot_Min_Click(); });
     pages_.registerHandlers(handlers_);
     login_.registerHandlers(handlers_);
+    animation_.registerHandlers(handlers_);
     messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
     messageHandlers_.on("Bot_Close", EventKind::MouseMove, [this](Event& e) { messageCloseHover(e); });
 }

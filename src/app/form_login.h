@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "session/login_exchange.h"
 #include "ui/form.h"
+#include "window/loading_animation.h"
 
 namespace tallyro::app {
 
@@ -88,6 +89,7 @@ private:
     Context context_;
     PageSwitcher pages_;
     session::LoginExchange login_;
+    window::LoadingAnimation animation_;
     Handlers handlers_;
     Handlers messageHandlers_;
     bool trayAdded_ = false;

@@ -28,10 +28,14 @@ void ResultList::registerHandlers(app::Handlers& handlers) {
 // painted (painting it would show nothing and would colour every later row).
 // Rows that are gone are skipped: TempClickMun and TempMoveMun may outlive them.
 void ResultList::paintRow(std::int16_t n, std::uint32_t back, std::uint32_t text) {
-    if (n < 1) return;
-    if (ui::Element* bg = ctx_.form.find("GpBg", n)) bg->setBackColor(back);
-    if (ui::Element* id = ctx_.form.find("GpID", n)) id->setForeColor(text);
-    if (ui::Element* name = ctx_.form.find("GpName", n)) name->setForeColor(text);
+    if (n < 1)
+        return;
+    if (ui::Element* bg = ctx_.form.find("GpBg", n))
+        bg->setBackColor(back);
+    if (ui::Element* id = ctx_.form.find("GpID", n))
+        id->setForeColor(text);
+    if (ui::Element* name = ctx_.form.find("GpName", n))
+        name->setForeColor(text);
 }
 
 void ResultList::GpBg_Click(std::int16_t n) {
@@ -42,9 +46,11 @@ void ResultList::GpBg_Click(std::int16_t n) {
 }
 
 void ResultList::GpBg_DblClick(std::int16_t n) {
-    if (n < 1) return;
+    if (n < 1)
+        return;
     const ui::Element* id = ctx_.form.find("GpID", n);
-    if (id == nullptr || !searchGpInfo_) return;
+    if (id == nullptr || !searchGpInfo_)
+        return;
     // A copy: the request may rebuild the list and unload the label.
     const std::string code = id->text();
     searchGpInfo_(code);
@@ -52,17 +58,20 @@ void ResultList::GpBg_DblClick(std::int16_t n) {
 
 void ResultList::GpBg_MouseMove(std::int16_t n, std::int16_t, std::int16_t, float, float) {
     app::WindowState& s = ctx_.state;
-    if (n == s.TempClickMun) return;
+    if (n == s.TempClickMun)
+        return;
     if (s.TempClickMun == s.TempMoveMun) {
         s.TempMoveMun = n;
         return;
     }
     // After a rebuild TempMoveMun may name a row that is gone; nothing to clear then.
     if (s.TempMoveMun >= 1) {
-        if (ui::Element* old = ctx_.form.find("GpBg", s.TempMoveMun)) old->setBackColor(kRowBackNormal);
+        if (ui::Element* old = ctx_.form.find("GpBg", s.TempMoveMun))
+            old->setBackColor(kRowBackNormal);
     }
     if (n >= 1) {
-        if (ui::Element* bg = ctx_.form.find("GpBg", n)) bg->setBackColor(kRowBackHovered);
+        if (ui::Element* bg = ctx_.form.find("GpBg", n))
+            bg->setBackColor(kRowBackHovered);
     }
     s.TempMoveMun = n;
 }
@@ -77,19 +86,25 @@ void ResultList::Frame_TableBar_Change() {
     box.setTop(-step * static_cast<float>(value));
 }
 
-void ResultList::Frame_TableBar_Scroll() { Frame_TableBar_Change(); }
+void ResultList::Frame_TableBar_Scroll() {
+    Frame_TableBar_Change();
+}
 
 void ResultList::wheel(int delta) {
-    if (delta == 0) return;
+    if (delta == 0)
+        return;
     // A rotation in the other direction starts afresh: a half notch left over
     // from scrolling up must not swallow the first notch down.
-    if ((delta > 0) != (wheelRemainder_ > 0) && wheelRemainder_ != 0) wheelRemainder_ = 0;
+    if ((delta > 0) != (wheelRemainder_ > 0) && wheelRemainder_ != 0)
+        wheelRemainder_ = 0;
     const std::int64_t total = static_cast<std::int64_t>(wheelRemainder_) + delta;
     const std::int64_t notches = total / kWheelNotch;
     wheelRemainder_ = static_cast<int>(total % kWheelNotch);
-    if (notches == 0) return;
+    if (notches == 0)
+        return;
     // Away from the user (positive) moves the list up, towards its start.
-    const std::int64_t pos = std::clamp<std::int64_t>(WheelScrollPos_ - notches, kWheelTop, kWheelBottom);
+    const std::int64_t pos =
+        std::clamp<std::int64_t>(WheelScrollPos_ - notches, kWheelTop, kWheelBottom);
     WheelScrollPos_ = static_cast<std::int16_t>(pos);
     ctx_.el("Frame_TableBar").setValue(WheelScrollPos_);
 }

@@ -16,7 +16,8 @@ constexpr float kRowHeight = 450.0f;
 std::size_t characterCount(const std::string& text) {
     std::size_t count = 0;
     for (const char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++count;
     }
     return count;
 }
@@ -25,8 +26,10 @@ std::size_t characterCount(const std::string& text) {
 double roundHalfEven(double x) {
     const double below = std::floor(x);
     const double fraction = x - below;
-    if (fraction < 0.5) return below;
-    if (fraction > 0.5) return below + 1;
+    if (fraction < 0.5)
+        return below;
+    if (fraction > 0.5)
+        return below + 1;
     return std::fmod(below, 2.0) == 0 ? below : below + 1;
 }
 
@@ -38,11 +41,14 @@ SearchBox::SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn sea
 void SearchBox::registerHandlers(app::Handlers& handlers) {
     using app::Event;
     using app::EventKind;
-    handlers.on("SearchForm_Text", EventKind::GotFocus, [this](Event&) { SearchForm_Text_GotFocus(); });
-    handlers.on("SearchForm_Text", EventKind::LostFocus, [this](Event&) { SearchForm_Text_LostFocus(); });
+    handlers.on("SearchForm_Text", EventKind::GotFocus,
+                [this](Event&) { SearchForm_Text_GotFocus(); });
+    handlers.on("SearchForm_Text", EventKind::LostFocus,
+                [this](Event&) { SearchForm_Text_LostFocus(); });
     handlers.on("SearchForm_Text", EventKind::KeyDown,
                 [this](Event& e) { SearchForm_Text_KeyDown(e.key, e.shift); });
-    handlers.on("SearchForm_Text", EventKind::KeyPress, [this](Event& e) { SearchForm_Text_KeyPress(e.key); });
+    handlers.on("SearchForm_Text", EventKind::KeyPress,
+                [this](Event& e) { SearchForm_Text_KeyPress(e.key); });
 }
 
 void SearchBox::SearchForm_Text_Change() {
@@ -54,13 +60,16 @@ void SearchBox::SearchForm_Text_Change() {
     clearRows(ctx_.form);
 
     const std::string text = ctx_.el("SearchForm_Text").text();
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     data::LocalDatabase* db = ctx_.database ? ctx_.database() : nullptr;
-    if (db == nullptr) return;
+    if (db == nullptr)
+        return;
     const data::SearchResult result = db->search(text, kMaxRows);
     std::int16_t n = 1;
     for (const data::StockRow& row : result.rows) {
-        if (n > kMaxRows) break;
+        if (n > kMaxRows)
+            break;
         appendRow(ctx_.form, n, row.gpId, row.gpName);
         ++n;
     }
@@ -80,7 +89,8 @@ void SearchBox::SearchForm_Text_GotFocus() {
 
 void SearchBox::SearchForm_Text_LostFocus() {
     ui::Element& box = ctx_.el("SearchForm_Text");
-    if (!box.text().empty()) return;
+    if (!box.text().empty())
+        return;
     // A change like any other: the placeholder itself is searched.
     box.setText(kSearchPlaceholder);
     box.setForeColor(kPlaceholderColor);
@@ -101,14 +111,17 @@ void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
     app::WindowState& s = ctx_.state;
     const float v = ctx_.el("Frame_Table").height() / kRowHeight;
     if (keyCode == app::kKeyDown) {
-        if (rowCount(ctx_.form) < 1 || ctx_.el("SearchForm_Text").text().empty()) return;
-        if (s.SearchNum >= s.SearchNumAll || s.SearchNum >= kMaxRows) return;
+        if (rowCount(ctx_.form) < 1 || ctx_.el("SearchForm_Text").text().empty())
+            return;
+        if (s.SearchNum >= s.SearchNumAll || s.SearchNum >= kMaxRows)
+            return;
         ++s.SearchNum;
         list_.GpBg_Click(s.SearchNum);
         const float num = static_cast<float>(s.SearchNum);
         setScrollValue(v < num ? num - v : 0.0f);
     } else if (keyCode == app::kKeyUp) {
-        if (s.SearchNum <= 1) return;
+        if (s.SearchNum <= 1)
+            return;
         --s.SearchNum;
         list_.GpBg_Click(s.SearchNum);
         const float num = static_cast<float>(s.SearchNum);
@@ -117,16 +130,20 @@ void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
 }
 
 void SearchBox::SearchForm_Text_KeyPress(std::int16_t& keyAscii) {
-    if (keyAscii != app::kKeyEnter) return;
+    if (keyAscii != app::kKeyEnter)
+        return;
     keyAscii = 0;
     app::WindowState& s = ctx_.state;
     ui::Element& box = ctx_.el("SearchForm_Text");
-    const ui::Element* highlighted = s.SearchNum >= 1 ? ctx_.form.find("GpID", s.SearchNum) : nullptr;
-    if (highlighted == nullptr) return;
+    const ui::Element* highlighted =
+        s.SearchNum >= 1 ? ctx_.form.find("GpID", s.SearchNum) : nullptr;
+    if (highlighted == nullptr)
+        return;
     // Copies: the search below unloads the row the code came from.
     const std::string code = highlighted->text();
     if (characterCount(box.text()) == kStockCodeLength) {
-        if (searchGpInfo_) searchGpInfo_(code);
+        if (searchGpInfo_)
+            searchGpInfo_(code);
         return;
     }
     if (box.text() == code) {

@@ -20,7 +20,8 @@ std::vector<std::string_view> splitFields(std::string_view text) {
     for (;;) {
         const std::size_t bar = text.find('|');
         fields.push_back(text.substr(0, bar));
-        if (bar == std::string_view::npos) break;
+        if (bar == std::string_view::npos)
+            break;
         text.remove_prefix(bar + 1);
     }
     return fields;
@@ -40,7 +41,8 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 std::string plainDecimal(double value) {
-    if (!std::isfinite(value) || value == 0) return "0";
+    if (!std::isfinite(value) || value == 0)
+        return "0";
     // Fifteen significant digits in scientific form, then written out in full.
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.14e", value);
@@ -53,11 +55,14 @@ std::string plainDecimal(double value) {
     const std::size_t e = sci.find('e');
     std::string digits;
     for (const char c : sci.substr(0, e)) {
-        if (c != '.') digits.push_back(c);
+        if (c != '.')
+            digits.push_back(c);
     }
     int exponent = 0;
-    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
+                    exponent);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
     // digits = d1 d2 d3 ...; the point sits after d(1 + exponent).
     if (exponent < 0) {
         out += "0.";
@@ -75,15 +80,18 @@ std::string plainDecimal(double value) {
 }
 
 std::optional<double> parseLevel(std::string_view field) {
-    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
-    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    while (!field.empty() && field.front() == ' ')
+        field.remove_prefix(1);
+    while (!field.empty() && field.back() == ' ')
+        field.remove_suffix(1);
     bool negative = false;
     if (!field.empty() && (field.front() == '+' || field.front() == '-')) {
         negative = field.front() == '-';
         field.remove_prefix(1);
     }
     // from_chars would also take "inf" and "nan"; a level is digits and a point.
-    if (field.empty() || !(std::isdigit(static_cast<unsigned char>(field.front())) || field.front() == '.')) {
+    if (field.empty() ||
+        !(std::isdigit(static_cast<unsigned char>(field.front())) || field.front() == '.')) {
         return std::nullopt;
     }
     double value = 0;
@@ -96,7 +104,8 @@ std::optional<double> parseLevel(std::string_view field) {
 
 std::optional<std::string_view> answerPayload(std::string_view address) {
     const std::size_t first = address.find('?');
-    if (first == std::string_view::npos) return std::nullopt;
+    if (first == std::string_view::npos)
+        return std::nullopt;
     std::string_view payload = address.substr(first + 1);
     return payload.substr(0, payload.find('?'));
 }
@@ -105,11 +114,13 @@ std::string stockAdvice(std::string_view field) {
     const std::string_view separator = kAdviceSeparator;
     std::string text = kIndent;
     // An empty field has no paragraph at all, not one empty paragraph.
-    if (field.empty()) return text;
+    if (field.empty())
+        return text;
     for (;;) {
         const std::size_t at = field.find(separator);
         text.append(field.substr(0, at)).append(kLineBreaks).append(kIndent);
-        if (at == std::string_view::npos) break;
+        if (at == std::string_view::npos)
+            break;
         field.remove_prefix(at + separator.size());
     }
     return text;
@@ -120,7 +131,10 @@ std::string indexAdvice(double pressure, double support) {
     std::string text;
     if (spread > kMidpointSpreadPercent) {
         const double midpoint = (pressure - support) / 2 + support;
-        text.append(kIndent).append(plainDecimal(midpoint)).append(kIndexMidpointTail).append(kLineBreaks);
+        text.append(kIndent)
+            .append(plainDecimal(midpoint))
+            .append(kIndexMidpointTail)
+            .append(kLineBreaks);
     }
     text.append(kIndexReferenceParagraph).append(kLineBreaks).append(kIndexMovingAverageParagraph);
     return text;
@@ -129,20 +143,25 @@ std::string indexAdvice(double pressure, double support) {
 AnswerMonitor::AnswerMonitor(app::Context& context) : ctx_(context) {}
 
 void AnswerMonitor::registerHandlers(app::Handlers& handlers) {
-    handlers.on("SearchGpInfoMonitor", app::EventKind::Timer, [this](app::Event&) { SearchGpInfoMonitor_Timer(); });
+    handlers.on("SearchGpInfoMonitor", app::EventKind::Timer,
+                [this](app::Event&) { SearchGpInfoMonitor_Timer(); });
 }
 
-void AnswerMonitor::SearchGpInfoMonitor_Timer() { poll(); }
+void AnswerMonitor::SearchGpInfoMonitor_Timer() {
+    poll();
+}
 
 void AnswerMonitor::navigated() {
-    if (!ctx_.el("SearchGpInfoMonitor").enabled()) return;
+    if (!ctx_.el("SearchGpInfoMonitor").enabled())
+        return;
     poll();
 }
 
 void AnswerMonitor::poll() {
     // Sending the browser to the empty page may report a finished navigation
     // straight away, from inside the handling of the answer.
-    if (polling_) return;
+    if (polling_)
+        return;
     polling_ = true;
     const std::string address = ctx_.platform.browser.documentAddress();
     const std::string& base = ctx_.deployment.webBase;
@@ -156,13 +175,18 @@ void AnswerMonitor::poll() {
 
 void AnswerMonitor::stockAnswer(std::string_view address) {
     const auto payload = answerPayload(address);
-    if (!payload) return refuse(kBusyMessage);
-    if (*payload == kErrorNoMatch) return refuse(kNoMatchMessage);
-    if (*payload == kErrorBusy) return refuse(kBusyMessage);
+    if (!payload)
+        return refuse(kBusyMessage);
+    if (*payload == kErrorNoMatch)
+        return refuse(kNoMatchMessage);
+    if (*payload == kErrorBusy)
+        return refuse(kBusyMessage);
     const std::vector<std::string_view> f = splitFields(*payload);
     // Cut short: neither an analysis nor one of the service's errors.
-    if (f.size() < kStockFields) return refuse(kBusyMessage);
-    if (f[4].empty()) return refuse(kSuspendedMessage);
+    if (f.size() < kStockFields)
+        return refuse(kBusyMessage);
+    if (f[4].empty())
+        return refuse(kSuspendedMessage);
     fillLevels(f, true);
     ctx_.el("SearchGp_Info").setText(stockAdvice(f[8]));
     ctx_.ShowPage(app::kSearchResultPage);
@@ -171,13 +195,16 @@ void AnswerMonitor::stockAnswer(std::string_view address) {
 
 void AnswerMonitor::indexAnswer(std::string_view address) {
     const auto payload = answerPayload(address);
-    if (!payload) return refuse(kBusyMessage);
+    if (!payload)
+        return refuse(kBusyMessage);
     const std::vector<std::string_view> f = splitFields(*payload);
-    if (f.size() < kIndexFields) return refuse(kBusyMessage);
+    if (f.size() < kIndexFields)
+        return refuse(kBusyMessage);
     const std::optional<double> pressure = parseLevel(f[3]);
     const std::optional<double> support = parseLevel(f[6]);
     // The spread is relative to the support level, so a zero support has none.
-    if (!pressure || !support || *support == 0) return refuse(kBusyMessage);
+    if (!pressure || !support || *support == 0)
+        return refuse(kBusyMessage);
     fillLevels(f, false);
     ctx_.el("SearchGp_Info").setText(indexAdvice(*pressure, *support));
     ctx_.ShowPage(app::kSearchResultPage);

@@ -15,12 +15,14 @@ constexpr std::size_t kAccountCaptionPrefix = 4;
 
 std::uint64_t systemClockNanos() {
     const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
 }
 
 std::string upperAscii(std::string text) {
     for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
 }
@@ -32,7 +34,8 @@ RequestRandom::RequestRandom(Clock clock) : clock_(std::move(clock)) {}
 float RequestRandom::operator()() {
     const std::uint64_t now = clock_ ? clock_() : systemClockNanos();
     std::seed_seq seed{static_cast<std::uint32_t>(now), static_cast<std::uint32_t>(now >> 32),
-                       static_cast<std::uint32_t>(engine_()), static_cast<std::uint32_t>(engine_())};
+                       static_cast<std::uint32_t>(engine_()),
+                       static_cast<std::uint32_t>(engine_())};
     engine_.seed(seed);
     // 24 random bits fill a float's mantissa exactly, so 1.0 can never come out.
     return static_cast<float>(engine_() >> 8) * (1.0f / 16777216.0f);
@@ -40,8 +43,10 @@ float RequestRandom::operator()() {
 
 std::int32_t pgRunNumber(float r) {
     // A generator outside [0, 1) must still give a number of the documented range.
-    if (!(r >= 0.0f)) r = 0.0f;
-    if (r >= 1.0f) r = std::nextafter(1.0f, 0.0f);
+    if (!(r >= 0.0f))
+        r = 0.0f;
+    if (r >= 1.0f)
+        r = std::nextafter(1.0f, 0.0f);
     return static_cast<std::int32_t>(std::floor(static_cast<double>(r) * -99998.0 + 1.0));
 }
 
@@ -50,7 +55,8 @@ std::string accountName(std::string_view caption) {
     std::size_t i = 0;
     while (i < caption.size() && skipped < kAccountCaptionPrefix) {
         ++i;
-        while (i < caption.size() && (static_cast<unsigned char>(caption[i]) & 0xC0) == 0x80) ++i;
+        while (i < caption.size() && (static_cast<unsigned char>(caption[i]) & 0xC0) == 0x80)
+            ++i;
         ++skipped;
     }
     return std::string(caption.substr(i));
@@ -60,8 +66,10 @@ QuoteRequests::QuoteRequests(app::Context& context, RandomFn random)
     : ctx_(context), random_(std::move(random)) {}
 
 void QuoteRequests::registerHandlers(app::Handlers& handlers) {
-    handlers.on("SearchDapan_shanghai", app::EventKind::Click, [this](app::Event&) { SearchDapan_shanghai_Click(); });
-    handlers.on("SearchDapan_shenzhen", app::EventKind::Click, [this](app::Event&) { SearchDapan_shenzhen_Click(); });
+    handlers.on("SearchDapan_shanghai", app::EventKind::Click,
+                [this](app::Event&) { SearchDapan_shanghai_Click(); });
+    handlers.on("SearchDapan_shenzhen", app::EventKind::Click,
+                [this](app::Event&) { SearchDapan_shenzhen_Click(); });
 }
 
 void QuoteRequests::SearchGpInfo(const std::string& TempSearchGpID) {
@@ -70,14 +78,19 @@ void QuoteRequests::SearchGpInfo(const std::string& TempSearchGpID) {
     request(kStockRequestPath + code + kUserIdField, upperAscii(code));
 }
 
-void QuoteRequests::SearchDapan_shanghai_Click() { request(kShanghaiIndexRequestPath, ""); }
+void QuoteRequests::SearchDapan_shanghai_Click() {
+    request(kShanghaiIndexRequestPath, "");
+}
 
-void QuoteRequests::SearchDapan_shenzhen_Click() { request(kShenzhenIndexRequestPath, ""); }
+void QuoteRequests::SearchDapan_shenzhen_Click() {
+    request(kShenzhenIndexRequestPath, "");
+}
 
 void QuoteRequests::request(const std::string& requestPath, const std::string& shownCode) {
     // Reseeding and drawing happen together; nothing between them draws.
     const float r = random_ ? random_() : 0.0f;
-    if (ctx_.ShowPage) ctx_.ShowPage(app::kLoadingSearchPage);
+    if (ctx_.ShowPage)
+        ctx_.ShowPage(app::kLoadingSearchPage);
     const std::string address = ctx_.deployment.webBase + requestPath +
                                 accountName(ctx_.el("Info_UserName").text()) + kPgRunField +
                                 std::to_string(pgRunNumber(r));

@@ -8,8 +8,10 @@ namespace tallyro::quotes {
 // Request paths, joined to the web base address. The code and the account name
 // are appended as they are: the service reads them unencoded.
 inline constexpr const char* kStockRequestPath = "/RequestGpInfo.asp?GpID=";
-inline constexpr const char* kShanghaiIndexRequestPath = "/RequestDaPan.asp?DaPan=s_sh000001&UserID=";
-inline constexpr const char* kShenzhenIndexRequestPath = "/RequestDaPan.asp?DaPan=s_sh000002&UserID=";
+inline constexpr const char* kShanghaiIndexRequestPath =
+    "/RequestDaPan.asp?DaPan=s_sh000001&UserID=";
+inline constexpr const char* kShenzhenIndexRequestPath =
+    "/RequestDaPan.asp?DaPan=s_sh000002&UserID=";
 inline constexpr const char* kUserIdField = "&UserID=";
 inline constexpr const char* kPgRunField = "&PgRun=";
 
@@ -41,8 +43,11 @@ inline constexpr const char* kAdviceSeparator = "<br><br>";
 inline constexpr const char* kIndexReferenceParagraph =
     "\u3000\u3000影响大盘涨跌的因素很多，“Tallyro”给出的上方压力位与下方支撑位仅供参考。";
 inline constexpr const char* kIndexMovingAverageParagraph =
-    "\u3000\u3000请将您股票软件的移动平均线设定为：5、30、60、130、250日线，在压力支撑位间的距离较大时，可以用这些均线作为补充参照，当这些均线位于股价之上时会成为上行的阻力，相反则成为下跌的支撑。";
-inline constexpr const char* kIndexMidpointTail = "是大盘目前的弱压力/支撑位，可能会对指数的运行产生影响。";
+    "\u3000\u3000请将您股票软件的移动平均线设定为：5、30、60、130、250日线，在压力支撑位间的距离较"
+    "大时，可以用这些均线作为补充参照，当这些均线位于股价之上时会成为上行的阻力，相反则成为下跌的支"
+    "撑。";
+inline constexpr const char* kIndexMidpointTail =
+    "是大盘目前的弱压力/支撑位，可能会对指数的运行产生影响。";
 
 // An index answer gets the midpoint sentence only when pressure lies more than
 // this many percent above support.

@@ -47,7 +47,8 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
     }
     if (url == "about:blank") {
         address_ = url;
-        if (onNavigated_) onNavigated_();
+        if (onNavigated_)
+            onNavigated_();
         return;
     }
     // The address goes out as given: code and name unencoded, as the service expects.
@@ -61,19 +62,23 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
 
 void QtAnalysisBrowser::finished(QNetworkReply* reply) {
     reply->deleteLater();
-    if (reply != current_) return;
+    if (reply != current_)
+        return;
     current_ = nullptr;
     // Like a browser, the document shown is the last address reached, whatever
     // its status; an address that could not be reached at all shows nothing new.
-    if (reply->error() == QNetworkReply::NoError || reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    if (reply->error() == QNetworkReply::NoError ||
+        reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
         address_ = displayAddress(reply->url());
     }
-    if (onNavigated_) onNavigated_();
+    if (onNavigated_)
+        onNavigated_();
 }
 
 std::string QtAnalysisBrowser::displayAddress(const QUrl& url) {
     const QByteArray raw = QByteArray::fromPercentEncoding(url.toEncoded());
-    if (validUtf8(raw)) return raw.toStdString();
+    if (validUtf8(raw))
+        return raw.toStdString();
     return text::gbkToUtf8(std::string_view(raw.constData(), static_cast<std::size_t>(raw.size())));
 }
 

@@ -1,0 +1,24 @@
+// The loading dots: a bright head with a fading trail sweeping right, then
+// left, one frame per PlayFlash tick.
+#pragma once
+
+#include <array>
+
+#include "app/context.h"
+
+namespace tallyro::window {
+
+// Bitmap of each dot, 1 to 8, for frame t (1 to 12) of a sweep.
+std::array<int, 8> loadingFrame(int t, bool rightward);
+
+class LoadingAnimation {
+public:
+    explicit LoadingAnimation(app::Context& context) : c_(context) {}
+    void registerHandlers(app::Handlers& handlers);
+    void PlayFlash_Timer();
+
+private:
+    app::Context& c_;
+};
+
+}  // namespace tallyro::window

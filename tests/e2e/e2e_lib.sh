@@ -1,0 +1,86 @@
+# Shared helpers of the end-to-end tests: a private X display, the service on
+# the client's built-in ports, and clients started from their own folders so
+# their config.ini and QsDate.mdb never touch the build's.
+set -euo pipefail
+
+BUILD=${1:?usage: $0 BUILD_DIR}
+BIN=$BUILD/bin
+WORK=$(mktemp -d /tmp/tallyro-e2e.XXXXXX)
+PIDS=()
+SHOTS=${TALLYRO_E2E_SHOTS:-$WORK}
+
+cleanup() {
+  local code=$?
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  if [ $code -ne 0 ]; then
+    echo "---- service log"; cat "$WORK/service.log" 2>/dev/null || true
+  fi
+  rm -rf "$WORK"
+  exit $code
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_display() {
+  local n
+  for n in $(seq 120 199); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    PIDS+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  done
+  fail "no X display could be started"
+}
+
+# The service with a fresh account database; its standard input is a FIFO so
+# the test can type operator commands.
+start_service() {
+  mkfifo "$WORK/console"
+  "$BIN/tallyro-service" --db "$WORK/accounts.db" --demo-account demo:demo123 --probe-seconds 60 \
+    <"$WORK/console" >"$WORK/service.log" 2>&1 &
+  PIDS+=($!)
+  exec 7>"$WORK/console"
+  for _ in $(seq 100); do grep -q "ready" "$WORK/service.log" && return 0; sleep 0.1; done
+  fail "the service did not start"
+}
+
+operator() { echo "$*" >&7; }
+
+# start_client NAME: copies the client into its own folder and starts it there.
+start_client() {
+  local dir=$WORK/$1
+  mkdir -p "$dir"
+  cp "$BIN/tallyro" "$BIN/QsDate.mdb" "$dir/"
+  cp "$BIN/libtallyro_web.so" "$dir/" 2>/dev/null || true
+  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >"$dir/client.log" 2>&1 &
+  local pid=$!
+  PIDS+=($pid)
+  eval "PID_$1=$pid"
+  local win=""
+  for _ in $(seq 100); do
+    win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  [ -n "$win" ] || fail "client $1 showed no window"
+  eval "WIN_$1=$win"
+}
+
+# Clicks at window-relative pixel coordinates.
+click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.2; }
+
+# pixel WIN X Y: the colour of one pixel of the window, as RRGGBB.
+pixel() {
+  import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
+}
+
+wait_for_log() {
+  local pattern=$1 file=$2
+  for _ in $(seq 100); do grep -q -- "$pattern" "$file" && return 0; sleep 0.1; done
+  fail "never saw '$pattern' in $(basename "$file")"
+}
+
+shot() { import -window "$1" "$SHOTS/$2.png" 2>/dev/null || true; }
