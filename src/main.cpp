@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <unistd.h>
 
 #include "app/form_login.h"
 #include "platform/qt/analysis_browser.h"
@@ -22,6 +23,11 @@ int main(int argc, char* argv[]) {
     // Qt recreates its native window for that: the user would see the window
     // blink shortly after start. Composing that way from the start avoids it.
     if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI")) qputenv("QT_WIDGETS_RHI", "1");
+    // The browser engine's sandbox cannot work for root and ends the whole
+    // process instead; run as root, the pages go without it.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyro"));
     QApplication::setOrganizationName(QStringLiteral("Tallyro"));

@@ -51,4 +51,27 @@ sleep 1
 [ "$(pixel "$WIN_first" 200 450)" = "404040" ] || fail "first client still shows the search page"
 shot "$WIN_first" session-taken
 [ "$(pixel "$WIN_second" 200 450)" = "FFFFFF" ] || fail "second client did not reach the search page"
+
+# The close button saves the place in GBK and ends the program; the next start
+# comes back to it.
+click_at "$WIN_first" 217 14
+for _ in $(seq 50); do kill -0 "$PID_first" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$PID_first" 2>/dev/null && fail "the close button did not end the client"
+ini=$WORK/first/config.ini
+[ -f "$ini" ] || fail "no config.ini after closing"
+grep -q "^MainTop=450" "$ini" || fail "MainTop not saved: $(cat "$ini")"
+grep -q "^MainLeft=$(( 1920 * 15 - 3600 - 450 ))" "$ini" || fail "MainLeft not saved: $(cat "$ini")"
+grep -q "$(printf 'MainVisible=\xd6\xd0')" "$ini" || fail "MainVisible not saved in GBK"
+printf '[WindowMove]\r\nMainTop=1500\r\nMainLeft=3000\r\n' >"$ini"
+"$WORK/first/tallyro" >"$WORK/first/again.log" 2>&1 &
+again_pid=$!
+PIDS+=($!)
+for _ in $(seq 100); do
+  again=$(xdotool search --all --onlyvisible --pid "$again_pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
+  [ -n "$again" ] && break
+  sleep 0.1
+done
+[ -n "$again" ] || fail "the restarted client showed no window: $(cat "$WORK/first/again.log")"
+eval "$(xdotool getwindowgeometry --shell "$again")"
+[ "$X" = 200 ] && [ "$Y" = 100 ] || fail "restarted at $X,$Y instead of 200,100"
 echo "login e2e: 1 passed, 0 failed"
