@@ -33,6 +33,10 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       context_{*form_, state_, platform_, deployment_, [this] { return db_.get(); },
                [this](std::string_view page) { pages_.ShowPage(page); }},
       pages_(context_),
+      resultList_(context_, [this](const std::string& code) { requests_.SearchGpInfo(code); }),
+      searchBox_(context_, resultList_, [this](const std::string& code) { requests_.SearchGpInfo(code); }),
+      requests_(context_),
+      answers_(context_),
       login_(context_, [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
       animation_(context_) {
     form_->setEvents(this);
@@ -43,6 +47,11 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
         e.text = d.bytes;
         e.senderHost = d.senderHost;
         e.senderPort = d.senderPort;
+        dispatch(e);
+    });
+    // A finished navigation is looked at once, not only at the next poll.
+    platform_.browser.setNavigated([this] {
+        Event e{&el("WebBrowser1"), EventKind::Navigated};
         dispatch(e);
     });
     platform_.windows.attach(*form_);
@@ -57,6 +66,7 @@ FormLogin::~FormLogin() {
         if (e->kind() == ui::Kind::Timer) platform_.timers.stop(e);
     }
     platform_.link.setArrival(nullptr);
+    platform_.browser.setNavigated(nullptr);
     if (message_) platform_.windows.detach(*message_);
     platform_.windows.detach(*form_);
 }
@@ -65,6 +75,11 @@ void FormLogin::registerHandlers() {
     handlers_.on("Bot_Close", EventKind::Click, [this](Event&) { Bot_Close_Click(); });
     handlers_.on("Bot_Min", EventKind::Click, [this](Event&) { Bot_Min_Click(); });
     pages_.registerHandlers(handlers_);
+    resultList_.registerHandlers(handlers_);
+    searchBox_.registerHandlers(handlers_);
+    requests_.registerHandlers(handlers_);
+    answers_.registerHandlers(handlers_);
+    handlers_.on("WebBrowser1", EventKind::Navigated, [this](Event&) { answers_.navigated(); });
     login_.registerHandlers(handlers_);
     animation_.registerHandlers(handlers_);
     messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
@@ -267,7 +282,15 @@ void FormLogin::resized(ui::Form& form) {
     if (&form == message_.get()) ui::layoutPopup(form);
 }
 
-void FormLogin::changed(ui::Element&) {}
+void FormLogin::changed(ui::Element& element) {
+    // Change is raised inside the setter, whoever set the value.
+    if (&element.form() != form_.get()) return;
+    if (element.name() == "SearchForm_Text") {
+        searchBox_.SearchForm_Text_Change();
+    } else if (element.name() == "Frame_TableBar") {
+        resultList_.Frame_TableBar_Change();
+    }
+}
 
 void FormLogin::timerChanged(ui::Element& timer) {
     // Called only on a real change: enabling a stopped timer or giving a running

@@ -15,7 +15,11 @@
 #include "app/page_switcher.h"
 #include "app/window_state.h"
 #include "data/local_database.h"
+#include "lookup/result_list.h"
+#include "lookup/search_box.h"
 #include "platform/platform.h"
+#include "quotes/answer_monitor.h"
+#include "quotes/quote_requests.h"
 #include "session/login_exchange.h"
 #include "ui/form.h"
 #include "window/loading_animation.h"
@@ -49,6 +53,8 @@ public:
     data::LocalDatabase* database() { return db_.get(); }
     PageSwitcher& pages() { return pages_; }
     session::LoginExchange& login() { return login_; }
+    lookup::ResultList& resultList() { return resultList_; }
+    quotes::QuoteRequests& requests() { return requests_; }
 
     // Start-up and shutdown.
     void Form_Load();
@@ -88,6 +94,10 @@ private:
     WindowState state_;
     Context context_;
     PageSwitcher pages_;
+    lookup::ResultList resultList_;
+    lookup::SearchBox searchBox_;
+    quotes::QuoteRequests requests_;
+    quotes::AnswerMonitor answers_;
     session::LoginExchange login_;
     window::LoadingAnimation animation_;
     Handlers handlers_;
