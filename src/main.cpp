@@ -52,24 +52,10 @@ int main(int argc, char* argv[]) {
     qt::QtTextMeasure measure;
     qt::QtProcess process;
     qt::QtAnalysisBrowser browser;
-    std::unique_ptr<qt::QtTray> tray;
-    // The tray reports to an element of the window, so it is made once the
-    // window exists; until then it is never used.
-    struct LateTray : platform::Tray {
-        std::unique_ptr<qt::QtTray>* real;
-        bool add(int b, const std::string& t) override { return *real && (*real)->add(b, t); }
-        void remove() override {
-            if (*real) (*real)->remove();
-        }
-        void popupMenu(ui::Element& m) override {
-            if (*real) (*real)->popupMenu(m);
-        }
-    } lateTray;
-    lateTray.real = &tray;
+    qt::QtTray tray(windows);
 
-    platform::Platform platform{timers, screen, link, shell, lateTray, measure, windows, process, browser};
+    platform::Platform platform{timers, screen, link, shell, tray, measure, windows, process, browser};
     app::FormLogin form(platform, app::Deployment{}, files);
-    tray = std::make_unique<qt::QtTray>(windows, form.el("IconLogo"));
     windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
     windows.setWheelTarget(&form.form().window());
     if (!form.start()) return 1;

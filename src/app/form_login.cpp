@@ -117,12 +117,7 @@ void FormLogin::dispatch(Event& event) {
     --depth_;
     if (depth_ > 0 || ended_) return;
     // The popup goes only once nothing is left that may still use its elements.
-    if (closeMessagePending_) {
-        closeMessagePending_ = false;
-        platform_.windows.setCapture(nullptr);
-        platform_.windows.detach(*message_);
-        message_.reset();
-    }
+    if (closeMessagePending_) destroyMessage();
     platform_.windows.refresh();
 }
 
@@ -147,7 +142,7 @@ void FormLogin::Form_Load() {
     window::ApplyRoundedRegion(win, 9, 9);
     // 8. The wheel reaches the window through the view's wheel events.
     // 9. Notification-area icon.
-    trayAdded_ = platform_.tray.add(ui::kBitmapTrayIcon, kTrayTip);
+    trayAdded_ = platform_.tray.add(el("IconLogo"), ui::kBitmapTrayIcon, kTrayTip);
     // 10. Local database.
     std::string error;
     db_ = data::LocalDatabase::open(files_.database, &error);
@@ -235,13 +230,8 @@ void FormLogin::endProcess() {
 }
 
 void FormLogin::showMessage(const std::string& title, const std::string& id) {
-    if (closeMessagePending_) {
-        // Closed in this very event: a new message gets a new window.
-        closeMessagePending_ = false;
-        platform_.windows.setCapture(nullptr);
-        platform_.windows.detach(*message_);
-        message_.reset();
-    }
+    // Closed in this very event: a new message gets a new window.
+    if (closeMessagePending_) destroyMessage();
     if (!message_) {
         message_ = ui::makeFormMessage();
         message_->setEvents(this);
@@ -263,6 +253,13 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
 
 void FormLogin::closeMessage() {
     if (message_) closeMessagePending_ = true;
+}
+
+void FormLogin::destroyMessage() {
+    closeMessagePending_ = false;
+    platform_.windows.setCapture(nullptr);
+    platform_.windows.detach(*message_);
+    message_.reset();
 }
 
 void FormLogin::messageCloseHover(const Event& event) {

@@ -82,6 +82,7 @@ private:
     void endProcess();
     void registerHandlers();
     void closeMessage();
+    void destroyMessage();
     void messageCloseHover(const Event& event);
 
     platform::Platform& platform_;

@@ -13,9 +13,10 @@ namespace tallyro::platform {
 class Tray {
 public:
     virtual ~Tray() = default;
-    // Adds the icon with the given bitmap and tip; false when the desktop has no
-    // notification area (the program then runs without it).
-    virtual bool add(int bitmap, const std::string& tip) = 0;
+    // Adds the icon with the given bitmap and tip, reporting its mouse activity
+    // as MouseMove of `owner`; false when the desktop has no notification area
+    // (the program then runs without it).
+    virtual bool add(ui::Element& owner, int bitmap, const std::string& tip) = 0;
     virtual void remove() = 0;
     // Pops up a menu element's items at the pointer; a chosen item comes back as
     // a Click of that item.

@@ -58,6 +58,7 @@ TEST_F(StartupTest, SetsUpTheLinkTrayAndAdvertWithoutSendingAnything) {
     EXPECT_TRUE(fake.udp.sent.empty());
     EXPECT_TRUE(fake.tray.shown);
     EXPECT_EQ(fake.tray.tip, "Tallyro");
+    EXPECT_EQ(fake.tray.owner, &el("IconLogo"));  // tray activity reaches IconLogo
     EXPECT_EQ(el("WebAD").location(), "http://web.test/ad.asp");
     EXPECT_EQ(el("WebAD").navigations(), 1u);
     EXPECT_TRUE(fake.clock.running(&el("Timer3")));

@@ -62,8 +62,9 @@ void FakeUdp::arriveFrom(const std::string& bytes, const std::string& host, std:
     if (onArrival_) onArrival_(platform::Datagram{bytes, host, port});
 }
 
-bool FakeTray::add(int bitmapNumber, const std::string& tipText) {
+bool FakeTray::add(ui::Element& ownerElement, int bitmapNumber, const std::string& tipText) {
     ++adds;
+    owner = &ownerElement;
     if (!available) return false;
     shown = true;
     bitmap = bitmapNumber;

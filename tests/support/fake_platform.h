@@ -80,9 +80,10 @@ public:
     int removes = 0;
     int bitmap = 0;
     std::string tip;
+    ui::Element* owner = nullptr;
     std::vector<std::string> menusShown;
 
-    bool add(int bitmapNumber, const std::string& tipText) override;
+    bool add(ui::Element& owner, int bitmapNumber, const std::string& tipText) override;
     void remove() override;
     void popupMenu(ui::Element& menu) override;
 };

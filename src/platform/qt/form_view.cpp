@@ -213,11 +213,7 @@ private:
     void applyGeometry(const ui::Element& e) {
         QWidget* w = widgetOf(e);
         if (!w) return;
-        if (e.kind() == ui::Kind::Form) {
-            w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
-        } else {
-            w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
-        }
+        w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
     }
 
     void applyChange(ui::Element& e, std::uint32_t bits, std::vector<ContainerWidget*>& touched) {

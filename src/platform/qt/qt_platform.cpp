@@ -101,15 +101,14 @@ void QtShell::openUrl(const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
 }
 
-QtTray::QtTray(QtWindowSystem& windows, ui::Element& iconLogo) : windows_(windows), iconLogo_(iconLogo) {}
-
-bool QtTray::add(int bitmapNumber, const std::string& tip) {
+bool QtTray::add(ui::Element& owner, int bitmapNumber, const std::string& tip) {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    owner_ = &owner;
     icon_ = std::make_unique<QSystemTrayIcon>(QIcon(bitmap(bitmapNumber)));
     icon_->setToolTip(QString::fromStdString(tip));
     QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
-                         app::Event ev{&iconLogo_, app::EventKind::MouseMove};
+                         app::Event ev{owner_, app::EventKind::MouseMove};
                          if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
                              ev.button = app::kButtonLeft;
                          } else if (reason == QSystemTrayIcon::Context) {

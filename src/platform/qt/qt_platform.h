@@ -53,15 +53,15 @@ public:
 
 class QtTray : public platform::Tray {
 public:
-    // Tray activity comes back as MouseMove of IconLogo: 1 left, 2 right button.
-    QtTray(QtWindowSystem& windows, ui::Element& iconLogo);
-    bool add(int bitmap, const std::string& tip) override;
+    // Tray activity comes back as MouseMove of the owner: 1 left, 2 right button.
+    explicit QtTray(QtWindowSystem& windows) : windows_(windows) {}
+    bool add(ui::Element& owner, int bitmap, const std::string& tip) override;
     void remove() override;
     void popupMenu(ui::Element& menu) override;
 
 private:
     QtWindowSystem& windows_;
-    ui::Element& iconLogo_;
+    ui::Element* owner_ = nullptr;
     std::unique_ptr<QSystemTrayIcon> icon_;
 };
 
