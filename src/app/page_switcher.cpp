@@ -1,5 +1,6 @@
 #include "app/page_switcher.h"
 
+#include <algorithm>
 #include <string>
 
 namespace tallyro::app {
@@ -33,7 +34,12 @@ void PageSwitcher::neutral() {
                              "Frame_results", "WebQuestion"}) {
         c_.el(name).setVisible(false);
     }
-    c_.form.window().setWidth(kNarrow);
+    ui::Element& win = c_.form.window();
+    win.setWidth(kNarrow);
+    if (widenShift_ != 0) {
+        win.setLeft(win.left() + widenShift_);
+        widenShift_ = 0;
+    }
     for (std::int16_t i = 1; i <= 5; ++i) c_.el("ToolsTree_Bot", i).setPicture(kTabNormal[i - 1]);
     c_.el("WebAD").navigate(c_.deployment.webBase + "/ad.asp");
 }
@@ -87,10 +93,20 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
     for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "WebQuestion"}) c_.el(name).setVisible(true);
     // The web page takes the search panel's place in the widened window; the
     // panel itself stays hidden and only lends its rectangle.
-    c_.form.window().setWidth(kWide);
+    ui::Element& win = c_.form.window();
+    win.setWidth(kWide);
+    // A free window near the right edge (where it starts) would put most of
+    // the page beyond the screen: it moves left just enough, and back later.
+    const platform::PixelRect screen = c_.platform.screen.geometry();
+    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
+    if (c_.state.TempWindowPosition == kSideFree && win.left() + win.width() > screenWidth) {
+        const float left = std::max(0.0f, screenWidth - win.width());
+        widenShift_ = win.left() - left;
+        win.setLeft(left);
+    }
     ui::Element& web = c_.el("WebQuestion");
     const ui::Element& search = c_.el("Frame_Search");
-    web.setWidth(c_.form.window().width() - 555);
+    web.setWidth(win.width() - 555);
     web.setHeight(search.height());
     web.setTop(search.top());
     web.setLeft(search.left());

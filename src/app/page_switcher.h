@@ -34,6 +34,9 @@ private:
     void showWebPage(const char* path, int tab);
 
     Context& c_;
+    // How far a widened window was moved left to stay on the screen; it goes
+    // back when the window narrows again.
+    float widenShift_ = 0;
 };
 
 }  // namespace tallyro::app

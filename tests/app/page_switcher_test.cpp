@@ -115,6 +115,23 @@ TEST_F(PageSwitcherTest, WebPagesWidenTheWindowAndTakeTheSearchPanelsPlace) {
     EXPECT_EQ(form->form().window().region().width, 241);
 }
 
+TEST_F(PageSwitcherTest, WidenedWindowStaysOnTheScreenAndGoesBackWhenNarrowed) {
+    ui::Element& w = form->form().window();
+    const float startLeft = w.left();  // 450 twips from the right edge
+    click("ToolsTree_Bot", 3);
+    EXPECT_FLOAT_EQ(w.left(), 1920 * 15 - 6750);
+    click("ToolsTree_Bot", 4);
+    EXPECT_FLOAT_EQ(w.left(), 1920 * 15 - 6750);
+    click("ToolsTree_Bot", 2);
+    EXPECT_FLOAT_EQ(w.left(), startLeft);
+    // A window with room to its right widens in place.
+    w.setLeft(3000);
+    click("ToolsTree_Bot", 3);
+    EXPECT_FLOAT_EQ(w.left(), 3000);
+    click("ToolsTree_Bot", 1);
+    EXPECT_FLOAT_EQ(w.left(), 3000);
+}
+
 TEST_F(PageSwitcherTest, EverySwitchReloadsTheAdvertisement) {
     const auto before = el("WebAD").navigations();
     show("LoadingPage");
