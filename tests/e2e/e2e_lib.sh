@@ -77,6 +77,17 @@ pixel() {
   import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
 }
 
+# wait_pixel WIN X Y RRGGBB [WHAT]: waits up to 10 s for the pixel to take the colour.
+wait_pixel() {
+  local got=""
+  for _ in $(seq 100); do
+    got=$(pixel "$1" "$2" "$3")
+    [ "$got" = "$4" ] && return 0
+    sleep 0.1
+  done
+  fail "${5:-pixel $2,$3}: expected $4, saw $got"
+}
+
 wait_for_log() {
   local pattern=$1 file=$2
   for _ in $(seq 100); do grep -q -- "$pattern" "$file" && return 0; sleep 0.1; done

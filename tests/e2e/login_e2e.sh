@@ -19,17 +19,19 @@ xdotool key Return
 digest=$(printf '%s' demo123 | md5sum | cut -d' ' -f1 | tr a-f A-F)
 wait_for_log "udp <- 127.0.0.1:[0-9]* Login|demo|$digest|10.09" "$WORK/service.log"
 wait_for_log "udp -> 127.0.0.1:[0-9]* LoginOk" "$WORK/service.log"
-sleep 1
 # The search page: the list area below the tab bar is white; on the login page
 # the same pixel is the dark skin.
-shot "$WIN_first" search-page
-[ "$(pixel "$WIN_first" 200 450)" = "FFFFFF" ] || fail "first client did not reach the search page: $(pixel "$WIN_first" 200 450)"
+wait_pixel "$WIN_first" 200 450 FFFFFF "first client on the search page"
 shot "$WIN_first" search-page
 
 # A pushed message opens the popup.
 operator "push 系统通知|欢迎使用 Tallyro"
 wait_for_log "udp -> 127.0.0.1:[0-9]* Msg|" "$WORK/service.log"
-sleep 1
+for _ in $(seq 50); do
+  popup=$(xdotool search --all --onlyvisible --pid "$PID_first" --name '^Form2$' | head -n 1 || true)
+  [ -n "$popup" ] && break
+  sleep 0.1
+done
 popup=$(xdotool search --all --onlyvisible --pid "$PID_first" --name '^Form2$' | head -n 1 || true)
 [ -n "$popup" ] || fail "no popup for the pushed message"
 eval "$(xdotool getwindowgeometry --shell "$popup")"
@@ -47,10 +49,9 @@ xdotool key Return
 wait_for_log "udp -> 127.0.0.1:[0-9]* Err|Users" "$WORK/service.log"
 # Both windows start at the same place: move the second aside to see the first.
 xdotool windowmove "$WIN_second" 100 30
-sleep 1
-[ "$(pixel "$WIN_first" 200 450)" = "404040" ] || fail "first client still shows the search page"
+wait_pixel "$WIN_first" 200 450 404040 "first client back on its loading page"
 shot "$WIN_first" session-taken
-[ "$(pixel "$WIN_second" 200 450)" = "FFFFFF" ] || fail "second client did not reach the search page"
+wait_pixel "$WIN_second" 200 450 FFFFFF "second client on the search page"
 
 # The close button saves the place in GBK and ends the program; the next start
 # comes back to it.

@@ -14,7 +14,7 @@ click_at "$W" 100 294
 xdotool type --delay 20 "demo123"
 xdotool key Return
 wait_for_log "udp -> 127.0.0.1:[0-9]* LoginOk" "$WORK/service.log"
-sleep 1
+wait_pixel "$W" 200 450 FFFFFF "search page"
 
 # Tab faces on the search page: tab 1 selected, tab 2 not.
 tab1_selected=$(pixel "$W" 4 146)
@@ -27,24 +27,21 @@ xdotool type --delay 40 "600"
 sleep 0.5
 shot "$W" search-list
 xdotool key Down
-sleep 0.2
 # The first row is selected: dark grey behind its code.
-[ "$(pixel "$W" 190 183)" = "3C3C3C" ] || fail "Down did not select the first row: $(pixel "$W" 190 183)"
+wait_pixel "$W" 190 183 3C3C3C "first row selected by Down"
 xdotool key Return
 sleep 0.3
 xdotool key Return
 wait_for_log "http GET /RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=-\?[0-9]* -> 302" "$WORK/service.log"
-sleep 1.5
-shot "$W" stock-result
 # The result page: tab 2 now wears the selected face that tab 1 wore.
-[ "$(pixel "$W" 4 183)" = "$tab1_selected" ] || fail "no result page after the stock request"
+wait_pixel "$W" 4 183 "$tab1_selected" "result page after the stock request"
+shot "$W" stock-result
 
 # Back to the search page with tab 1, then the Shanghai index button.
 click_at "$W" 20 146
-sleep 0.3
+wait_pixel "$W" 4 146 "$tab1_selected" "search page again"
 click_at "$W" 191 145
 wait_for_log "http GET /RequestDaPan.asp?DaPan=s_sh000001&UserID=demo&PgRun=-\?[0-9]* -> 302" "$WORK/service.log"
-sleep 1.5
+wait_pixel "$W" 4 183 "$tab1_selected" "result page after the index request"
 shot "$W" index-result
-[ "$(pixel "$W" 4 183)" = "$tab1_selected" ] || fail "no result page after the index request"
 echo "search e2e: 1 passed, 0 failed"
