@@ -28,6 +28,7 @@ enum class EventKind : std::uint8_t {
     UserValue,  // the user moved a scroll bar or ticked a check box: `value`
     DataArrival,  // a datagram on the login endpoint: `text` and its sender
     Navigated,    // the hidden analysis browser finished a navigation
+    CloseRequest, // the window system asks a window to close (Alt+F4, a task manager)
 };
 
 // Mouse buttons and key codes as the handlers know them.

@@ -82,6 +82,9 @@ void FormLogin::registerHandlers() {
     handlers_.on("WebBrowser1", EventKind::Navigated, [this](Event&) { answers_.navigated(); });
     login_.registerHandlers(handlers_);
     animation_.registerHandlers(handlers_);
+    // Closing from outside (Alt+F4) does what each window's own close button does.
+    handlers_.on("FormLogin", EventKind::CloseRequest, [this](Event&) { Bot_Close_Click(); });
+    messageHandlers_.on("FormMessage", EventKind::CloseRequest, [this](Event&) { closeMessage(); });
     messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
     messageHandlers_.on("Bot_Close", EventKind::MouseMove, [this](Event& e) { messageCloseHover(e); });
 }

@@ -206,6 +206,14 @@ TEST_F(StartupTest, CloseThenStartAgainComesBackToTheSamePlace) {
     EXPECT_FLOAT_EQ(form->form().window().top(), 900);
 }
 
+TEST_F(StartupTest, ClosingFromOutsideActsAsTheCloseButton) {
+    start();
+    Event e{&form->form().window(), EventKind::CloseRequest};
+    form->dispatch(e);
+    EXPECT_EQ(fake.process.exits, 1);
+    EXPECT_EQ(settings::ReadIniValue("WindowMove", "MainTop", files.settings), "450");
+}
+
 TEST_F(StartupTest, ExitLeavesTheSettingsFileUntouched) {
     writeIni("[WindowMove]\r\nMainTop=600\r\nMainLeft=600\r\n");
     const std::string before = test::readFileBytes(files.settings);

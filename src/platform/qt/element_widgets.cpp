@@ -1,5 +1,6 @@
 #include "platform/qt/element_widgets.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -181,6 +182,14 @@ void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
         app::Event dbl{target, app::EventKind::DblClick};
         post_(dbl);
     }
+}
+
+void ContainerWidget::closeEvent(QCloseEvent* event) {
+    // The program decides what closing means; the window itself never just goes.
+    event->ignore();
+    if (!isWindow()) return;
+    app::Event close{&element_, app::EventKind::CloseRequest};
+    post_(close);
 }
 
 TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
