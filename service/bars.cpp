@@ -97,16 +97,9 @@ BarsFile readBarsCsv(const std::filesystem::path& file) {
         result.error = "cannot read " + file.string();
         return result;
     }
-    CsvLineReader reader(in);
+    CsvLineReader reader(in, "date");
     std::vector<std::string> fields;
-    bool first = true;
     while (reader.next(fields)) {
-        if (first) {
-            first = false;
-            if (!fields.empty() && fields[0] == "date") {
-                continue;
-            }
-        }
         const size_t line = reader.lineNumber();
         if (fields.size() != 6) {
             result.error = lineError(file, line, "expected 6 fields");

@@ -27,6 +27,9 @@ bool CsvLineReader::next(std::vector<std::string>& fields) {
             }
             start = comma + 1;
         }
+        const bool isHeader = first_ && !header_.empty() && fields[0] == header_;
+        first_ = false;
+        if (isHeader) continue;
         return true;
     }
     return false;

@@ -10,7 +10,9 @@ namespace tallyro::service {
 
 class CsvLineReader {
 public:
-    explicit CsvLineReader(std::istream& in) : in_(in) {}
+    // A first line whose first field is `header` is a header and is skipped.
+    explicit CsvLineReader(std::istream& in, std::string header = {})
+        : in_(in), header_(std::move(header)) {}
 
     // Fills `fields` with the next non-blank line's fields; false at the end of input.
     bool next(std::vector<std::string>& fields);
@@ -19,7 +21,9 @@ public:
 
 private:
     std::istream& in_;
+    std::string header_;
     size_t line_ = 0;
+    bool first_ = true;
 };
 
 }  // namespace tallyro::service

@@ -17,16 +17,9 @@ std::vector<std::string> readCodes(const std::filesystem::path& file,
     if (!in) {
         return codes;
     }
-    CsvLineReader reader(in);
+    CsvLineReader reader(in, "code");
     std::vector<std::string> fields;
-    bool first = true;
     while (reader.next(fields)) {
-        if (first) {
-            first = false;
-            if (fields[0] == "code") {
-                continue;
-            }
-        }
         const auto code = normaliseCode(fields[0]);
         if (!code) {
             warnings.push_back(file.filename().string() + " line " +

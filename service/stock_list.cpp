@@ -37,16 +37,9 @@ std::optional<StockList> StockList::load(const std::filesystem::path& file, std:
     }
     std::vector<StockEntry> entries;
     size_t skipped = 0;
-    CsvLineReader reader(in);
+    CsvLineReader reader(in, "code");
     std::vector<std::string> fields;
-    bool header = true;
     while (reader.next(fields)) {
-        if (header) {
-            header = false;
-            if (!fields.empty() && fields[0] == "code") {
-                continue;
-            }
-        }
         std::optional<std::string> code;
         if (fields.size() == 3) {
             code = normaliseCode(fields[0]);
