@@ -29,7 +29,8 @@ bool CsvLineReader::next(std::vector<std::string>& fields) {
         }
         const bool isHeader = first_ && !header_.empty() && fields[0] == header_;
         first_ = false;
-        if (isHeader) continue;
+        if (isHeader)
+            continue;
         return true;
     }
     return false;

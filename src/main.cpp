@@ -1,9 +1,9 @@
 // Tallyro: creates the application, the Qt platform and the main window, and
 // runs the event loop.
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
-#include <unistd.h>
 
 #include "app/form_login.h"
 #include "platform/qt/analysis_browser.h"
@@ -13,7 +13,8 @@
 int main(int argc, char* argv[]) {
     // The window places itself in absolute screen coordinates, which native
     // Wayland does not allow: use X11 (XWayland) unless the user chose otherwise.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
+        qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
     // The web views' engine is loaded later, from a library; it needs shared
@@ -22,7 +23,8 @@ int main(int argc, char* argv[]) {
     // A window that gains a web view switches to composing through OpenGL, and
     // Qt recreates its native window for that: the user would see the window
     // blink shortly after start. Composing that way from the start avoids it.
-    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI")) qputenv("QT_WIDGETS_RHI", "1");
+    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+        qputenv("QT_WIDGETS_RHI", "1");
     // The browser engine's sandbox cannot work for root and ends the whole
     // process instead; run as root, the pages go without it.
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
@@ -54,10 +56,12 @@ int main(int argc, char* argv[]) {
     qt::QtAnalysisBrowser browser;
     qt::QtTray tray(windows);
 
-    platform::Platform platform{timers, screen, link, shell, tray, measure, windows, process, browser};
+    platform::Platform platform{timers,  screen,  link,    shell,  tray,
+                                measure, windows, process, browser};
     app::FormLogin form(platform, app::Deployment{}, files);
     windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
     windows.setWheelTarget(&form.form().window());
-    if (!form.start()) return 1;
+    if (!form.start())
+        return 1;
     return QApplication::exec();
 }

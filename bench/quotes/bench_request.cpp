@@ -25,7 +25,8 @@ bool waitUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > ms) return false;
+        if (t.elapsed() > ms)
+            return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
     return true;
@@ -36,20 +37,24 @@ void BM_EnterToResultPage(benchmark::State& state) {
     QProcess service;
     service.setProcessChannelMode(QProcess::MergedChannels);
     service.start(QStringLiteral(TALLYRO_SERVICE_BINARY),
-                  {"--login-port", "0", "--web-port", "0", "--db", dir.filePath("accounts.db"), "--demo-account",
-                   "demo:demo123"});
+                  {"--login-port", "0", "--web-port", "0", "--db", dir.filePath("accounts.db"),
+                   "--demo-account", "demo:demo123"});
     QString log;
     QRegularExpressionMatch ready;
-    const QRegularExpression readyLine(R"(login udp 127\.0\.0\.1:(\d+), web http://127\.0\.0\.1:(\d+)/)");
-    if (!waitUntil([&] {
-            log += QString::fromUtf8(service.readAll());
-            ready = readyLine.match(log);
-            return ready.hasMatch();
-        }, 10000)) {
+    const QRegularExpression readyLine(
+        R"(login udp 127\.0\.0\.1:(\d+), web http://127\.0\.0\.1:(\d+)/)");
+    if (!waitUntil(
+            [&] {
+                log += QString::fromUtf8(service.readAll());
+                ready = readyLine.match(log);
+                return ready.hasMatch();
+            },
+            10000)) {
         state.SkipWithError("tallyro-service did not start");
         return;
     }
-    const app::Deployment deployment{"127.0.0.1", static_cast<std::uint16_t>(ready.captured(1).toUInt()),
+    const app::Deployment deployment{"127.0.0.1",
+                                     static_cast<std::uint16_t>(ready.captured(1).toUInt()),
                                      "http://127.0.0.1:" + ready.captured(2).toStdString()};
 
     qt::QtWindowSystem windows;
@@ -61,12 +66,15 @@ void BM_EnterToResultPage(benchmark::State& state) {
     qt::QtTextMeasure measure;
     test::FakeProcess process;
     qt::QtAnalysisBrowser browser;
-    platform::Platform platform{timers, screen, link, shell, tray, measure, windows, process, browser};
+    platform::Platform platform{timers,  screen,  link,    shell,  tray,
+                                measure, windows, process, browser};
     const std::filesystem::path folder = dir.path().toStdString();
-    app::FormLogin form(platform, deployment, {folder / "config.ini", test::copyBuiltDatabase(folder)});
+    app::FormLogin form(platform, deployment,
+                        {folder / "config.ini", test::copyBuiltDatabase(folder)});
     windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
     form.start();
-    auto send = [&form](ui::Element& target, app::EventKind kind, std::int16_t key = 0, std::string text = {}) {
+    auto send = [&form](ui::Element& target, app::EventKind kind, std::int16_t key = 0,
+                        std::string text = {}) {
         app::Event e{&target, kind};
         e.key = key;
         e.text = std::move(text);
@@ -101,12 +109,17 @@ void BM_EnterToResultPage(benchmark::State& state) {
     service.waitForFinished(3000);
 }
 
-BENCHMARK(BM_EnterToResultPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30)->Repetitions(5);
+BENCHMARK(BM_EnterToResultPage)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30)
+    ->Repetitions(5);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

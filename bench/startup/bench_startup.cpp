@@ -11,10 +11,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,9 +25,11 @@ bool waitForMap(Display* display, std::chrono::steady_clock::time_point deadline
         while (XPending(display) > 0) {
             XEvent ev;
             XNextEvent(display, &ev);
-            if (ev.type == MapNotify) return true;
+            if (ev.type == MapNotify)
+                return true;
         }
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         fd_set set;
         FD_ZERO(&set);
         FD_SET(fd, &set);
@@ -69,7 +71,8 @@ void BM_StartupToFirstWindow(benchmark::State& state) {
         usleep(100000);
     }
     XCloseDisplay(display);
-    if (samples.empty()) return;
+    if (samples.empty())
+        return;
     std::sort(samples.begin(), samples.end());
     state.counters["median_ms"] = samples[samples.size() / 2] * 1000;
     state.counters["min_ms"] = samples.front() * 1000;

@@ -33,7 +33,9 @@ struct Context {
     std::function<data::LocalDatabase*()> database;
     std::function<void(std::string_view page)> ShowPage;
 
-    ui::Element& el(std::string_view name, std::int16_t index = -1) const { return form.at(name, index); }
+    ui::Element& el(std::string_view name, std::int16_t index = -1) const {
+        return form.at(name, index);
+    }
 };
 
 }  // namespace tallyro::app

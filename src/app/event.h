@@ -23,12 +23,12 @@ enum class EventKind : std::uint8_t {
     GotFocus,
     LostFocus,
     Timer,
-    Wheel,      // on the window; delta in eighths of a degree, 120 per notch
-    UserText,   // the user edited a text box: `text` is its new text
-    UserValue,  // the user moved a scroll bar or ticked a check box: `value`
-    DataArrival,  // a datagram on the login endpoint: `text` and its sender
-    Navigated,    // the hidden analysis browser finished a navigation
-    CloseRequest, // the window system asks a window to close (Alt+F4, a task manager)
+    Wheel,         // on the window; delta in eighths of a degree, 120 per notch
+    UserText,      // the user edited a text box: `text` is its new text
+    UserValue,     // the user moved a scroll bar or ticked a check box: `value`
+    DataArrival,   // a datagram on the login endpoint: `text` and its sender
+    Navigated,     // the hidden analysis browser finished a navigation
+    CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
 };
 
 // Mouse buttons and key codes as the handlers know them.
@@ -49,9 +49,9 @@ struct Event {
     // KeyDown: the key code. KeyPress: the character code, which a handler may
     // set to 0 to swallow the character.
     std::int16_t key = 0;
-    int delta = 0;  // Wheel
-    int value = 0;  // UserValue
-    std::string text;  // UserText; DataArrival: the datagram's bytes
+    int delta = 0;           // Wheel
+    int value = 0;           // UserValue
+    std::string text;        // UserText; DataArrival: the datagram's bytes
     std::string senderHost;  // DataArrival
     std::uint16_t senderPort = 0;
 };

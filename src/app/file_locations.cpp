@@ -12,11 +12,13 @@ namespace fs = std::filesystem;
 
 bool folderIsWritable(const fs::path& dir) {
     std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return false;
+    if (!fs::is_directory(dir, ec))
+        return false;
     const fs::path probe = dir / (".tallyro-write-probe-" + std::to_string(::getpid()));
     {
         std::ofstream out(probe, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
+        if (!out)
+            return false;
         out << 'x';
         out.flush();
         if (!out) {
@@ -36,7 +38,8 @@ bool copyDatabase(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     const fs::path tmp = to.parent_path() / (to.filename().string() + ".part");
     fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec);
-    if (ec) return false;
+    if (ec)
+        return false;
     fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
     fs::rename(tmp, to, ec);
     if (ec) {
@@ -66,7 +69,8 @@ FileLocations userFileLocations(const fs::path& programDir, const fs::path& user
     if (!fs::exists(out.database, ec) && fs::exists(installedDb, ec)) {
         // Without a copy the installed database is still readable; only the
         // remembered account cannot be saved then.
-        if (!copyDatabase(installedDb, out.database)) out.database = installedDb;
+        if (!copyDatabase(installedDb, out.database))
+            out.database = installedDb;
     }
     return out;
 }

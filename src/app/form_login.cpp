@@ -30,14 +30,20 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       files_(std::move(files)),
       form_(ui::makeFormLogin()),
       menu_(ui::makeFormMenu()),
-      context_{*form_, state_, platform_, deployment_, [this] { return db_.get(); },
+      context_{*form_,
+               state_,
+               platform_,
+               deployment_,
+               [this] { return db_.get(); },
                [this](std::string_view page) { pages_.ShowPage(page); }},
       pages_(context_),
       resultList_(context_, [this](const std::string& code) { requests_.SearchGpInfo(code); }),
-      searchBox_(context_, resultList_, [this](const std::string& code) { requests_.SearchGpInfo(code); }),
+      searchBox_(context_, resultList_,
+                 [this](const std::string& code) { requests_.SearchGpInfo(code); }),
       requests_(context_),
       answers_(context_),
-      login_(context_, [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
+      login_(context_,
+             [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
       animation_(context_) {
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
@@ -57,17 +63,20 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
     platform_.windows.attach(*form_);
     // Timers enabled at design time run from the window's creation.
     for (ui::Element* e : form_->elements()) {
-        if (e->kind() == ui::Kind::Timer && e->enabled()) timerChanged(*e);
+        if (e->kind() == ui::Kind::Timer && e->enabled())
+            timerChanged(*e);
     }
 }
 
 FormLogin::~FormLogin() {
     for (ui::Element* e : form_->elements()) {
-        if (e->kind() == ui::Kind::Timer) platform_.timers.stop(e);
+        if (e->kind() == ui::Kind::Timer)
+            platform_.timers.stop(e);
     }
     platform_.link.setArrival(nullptr);
     platform_.browser.setNavigated(nullptr);
-    if (message_) platform_.windows.detach(*message_);
+    if (message_)
+        platform_.windows.detach(*message_);
     platform_.windows.detach(*form_);
 }
 
@@ -86,20 +95,24 @@ void FormLogin::registerHandlers() {
     handlers_.on("FormLogin", EventKind::CloseRequest, [this](Event&) { Bot_Close_Click(); });
     messageHandlers_.on("FormMessage", EventKind::CloseRequest, [this](Event&) { closeMessage(); });
     messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
-    messageHandlers_.on("Bot_Close", EventKind::MouseMove, [this](Event& e) { messageCloseHover(e); });
+    messageHandlers_.on("Bot_Close", EventKind::MouseMove,
+                        [this](Event& e) { messageCloseHover(e); });
 }
 
 bool FormLogin::start() {
     ++depth_;
     Form_Load();
-    if (!ended_) form_->window().setVisible(true);
+    if (!ended_)
+        form_->window().setVisible(true);
     --depth_;
-    if (!ended_) platform_.windows.refresh();
+    if (!ended_)
+        platform_.windows.refresh();
     return !ended_;
 }
 
 void FormLogin::dispatch(Event& event) {
-    if (ended_ || event.target == nullptr) return;
+    if (ended_ || event.target == nullptr)
+        return;
     ++depth_;
     ui::Element& target = *event.target;
     switch (event.kind) {
@@ -118,9 +131,11 @@ void FormLogin::dispatch(Event& event) {
             break;
     }
     --depth_;
-    if (depth_ > 0 || ended_) return;
+    if (depth_ > 0 || ended_)
+        return;
     // The popup goes only once nothing is left that may still use its elements.
-    if (closeMessagePending_) destroyMessage();
+    if (closeMessagePending_)
+        destroyMessage();
     platform_.windows.refresh();
 }
 
@@ -152,8 +167,8 @@ void FormLogin::Form_Load() {
     if (!db_) {
         removeTrayIcon();
         ended_ = true;
-        platform_.process.fatal("无法打开本地数据库文件：" + files_.database.string() + "\n" + error +
-                                "\n\n程序无法继续运行，即将退出。");
+        platform_.process.fatal("无法打开本地数据库文件：" + files_.database.string() + "\n" +
+                                error + "\n\n程序无法继续运行，即将退出。");
         return;
     }
     // 11. A remembered account fills both boxes; nothing is sent.
@@ -185,7 +200,8 @@ void FormLogin::placeWindow() {
             static_cast<int>(std::lround((saved->left + win.width()) / ui::kTwipsPerPixel)),
             static_cast<int>(std::lround((saved->top + win.height()) / ui::kTwipsPerPixel))};
         bool reachable = false;
-        for (const auto& s : platform_.screen.allScreens()) reachable = reachable || overlaps(rect, s);
+        for (const auto& s : platform_.screen.allScreens())
+            reachable = reachable || overlaps(rect, s);
         if (reachable) {
             top = saved->top;
             left = saved->left;
@@ -195,11 +211,14 @@ void FormLogin::placeWindow() {
     win.setLeft(left);
 }
 
-void FormLogin::Form_Resize() { ui::layoutMainWindow(*form_); }
+void FormLogin::Form_Resize() {
+    ui::layoutMainWindow(*form_);
+}
 
 void FormLogin::ReGpTj() {
     lookup::clearRows(*form_);
-    if (!db_) return;
+    if (!db_)
+        return;
     std::int16_t n = 1;
     for (const auto& row : db_->readSearchList()) {
         lookup::appendRow(*form_, n, row.gpId, row.gpName);
@@ -219,10 +238,13 @@ void FormLogin::ExitSoft() {
     endProcess();
 }
 
-void FormLogin::Bot_Min_Click() { form_->window().setVisible(false); }
+void FormLogin::Bot_Min_Click() {
+    form_->window().setVisible(false);
+}
 
 void FormLogin::removeTrayIcon() {
-    if (!trayAdded_) return;
+    if (!trayAdded_)
+        return;
     platform_.tray.remove();
     trayAdded_ = false;
 }
@@ -234,7 +256,8 @@ void FormLogin::endProcess() {
 
 void FormLogin::showMessage(const std::string& title, const std::string& id) {
     // Closed in this very event: a new message gets a new window.
-    if (closeMessagePending_) destroyMessage();
+    if (closeMessagePending_)
+        destroyMessage();
     if (!message_) {
         message_ = ui::makeFormMessage();
         message_->setEvents(this);
@@ -248,14 +271,16 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
     const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
     const float screenHeight = static_cast<float>(screen.bottom - screen.top) * ui::kTwipsPerPixel;
     win.setLeft(screenWidth - win.width() - 75);
-    win.setTop(screenHeight - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) - win.height());
+    win.setTop(screenHeight - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) -
+               win.height());
     message_->at("NewsBt").setText(title);
     message_->at("WebSet").navigate(deployment_.webBase + "/WebSet.asp?MsgID=" + id);
     win.setVisible(true);
 }
 
 void FormLogin::closeMessage() {
-    if (message_) closeMessagePending_ = true;
+    if (message_)
+        closeMessagePending_ = true;
 }
 
 void FormLogin::destroyMessage() {
@@ -267,7 +292,8 @@ void FormLogin::destroyMessage() {
 
 void FormLogin::messageCloseHover(const Event& event) {
     ui::Element& button = *event.target;
-    const bool outside = event.x < 0 || event.x > button.width() || event.y < 0 || event.y > button.height();
+    const bool outside =
+        event.x < 0 || event.x > button.width() || event.y < 0 || event.y > button.height();
     if (outside) {
         button.setPicture(110);
         platform_.windows.setCapture(nullptr);
@@ -278,13 +304,16 @@ void FormLogin::messageCloseHover(const Event& event) {
 }
 
 void FormLogin::resized(ui::Form& form) {
-    if (&form == form_.get()) Form_Resize();
-    if (&form == message_.get()) ui::layoutPopup(form);
+    if (&form == form_.get())
+        Form_Resize();
+    if (&form == message_.get())
+        ui::layoutPopup(form);
 }
 
 void FormLogin::changed(ui::Element& element) {
     // Change is raised inside the setter, whoever set the value.
-    if (&element.form() != form_.get()) return;
+    if (&element.form() != form_.get())
+        return;
     if (element.name() == "SearchForm_Text") {
         searchBox_.SearchForm_Text_Change();
     } else if (element.name() == "Frame_TableBar") {

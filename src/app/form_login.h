@@ -70,7 +70,9 @@ public:
     void showMessage(const std::string& title, const std::string& id);
 
     // Element lookup on the main window, for handlers and tests.
-    ui::Element& el(std::string_view name, std::int16_t index = -1) { return form_->at(name, index); }
+    ui::Element& el(std::string_view name, std::int16_t index = -1) {
+        return form_->at(name, index);
+    }
 
 private:
     void resized(ui::Form& form) override;

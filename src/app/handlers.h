@@ -22,9 +22,11 @@ public:
     // Runs the handler for the event's target; false when there is none.
     bool run(std::string_view element, Event& event) const {
         const auto it = slots_.find(element);
-        if (it == slots_.end()) return false;
+        if (it == slots_.end())
+            return false;
         const Fn& fn = it->second[static_cast<std::size_t>(event.kind)];
-        if (!fn) return false;
+        if (!fn)
+            return false;
         fn(event);
         return true;
     }

@@ -15,23 +15,26 @@ constexpr float kWide = 6750;
 void PageSwitcher::registerHandlers(Handlers& handlers) {
     handlers.on("ToolsTree_Bot", EventKind::Click,
                 [this](Event& e) { ToolsTree_Bot_Click(e.target->index()); });
-    handlers.on("Bot_CloseSearchMain", EventKind::Click, [this](Event&) { Bot_CloseSearchMain_Click(); });
+    handlers.on("Bot_CloseSearchMain", EventKind::Click,
+                [this](Event&) { Bot_CloseSearchMain_Click(); });
     handlers.on("SearchClose_Bot", EventKind::Click, [this](Event&) { SearchClose_Bot_Click(); });
 }
 
 void PageSwitcher::neutral() {
-    for (const char* name : {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
-                             "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
+    for (const char* name :
+         {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
+          "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
         c_.el(name).setVisible(false);
     }
-    for (std::int16_t i = 1; i <= 8; ++i) c_.el("Pic_Load", i).setVisible(false);
+    for (std::int16_t i = 1; i <= 8; ++i)
+        c_.el("Pic_Load", i).setVisible(false);
     c_.el("Login_Txt").setVisible(false);
     c_.el("LoginClose_Bot").setVisible(false);
     c_.el("PlayFlash").setEnabled(false);
     c_.el("LoadingLogo").setVisible(false);
     c_.el("Timer_Monitor").setEnabled(false);
-    for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD", "SearchClose_Bot",
-                             "Frame_results", "WebQuestion"}) {
+    for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD",
+                             "SearchClose_Bot", "Frame_results", "WebQuestion"}) {
         c_.el(name).setVisible(false);
     }
     ui::Element& win = c_.form.window();
@@ -40,7 +43,8 @@ void PageSwitcher::neutral() {
         win.setLeft(win.left() + widenShift_);
         widenShift_ = 0;
     }
-    for (std::int16_t i = 1; i <= 5; ++i) c_.el("ToolsTree_Bot", i).setPicture(kTabNormal[i - 1]);
+    for (std::int16_t i = 1; i <= 5; ++i)
+        c_.el("ToolsTree_Bot", i).setPicture(kTabNormal[i - 1]);
     c_.el("WebAD").navigate(c_.deployment.webBase + "/ad.asp");
 }
 
@@ -51,17 +55,20 @@ void PageSwitcher::ShowPage(std::string_view page) {
     } else if (page == kLoadingSearchPage) {
         showLoading("SearchClose_Bot", kTextGettingQuery);
     } else if (page == kLoginPage) {
-        for (const char* name : {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
-                                 "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
+        for (const char* name :
+             {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
+              "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
             c_.el(name).setVisible(true);
         }
     } else if (page == kSearchMainPage) {
-        for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD"}) {
+        for (const char* name :
+             {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD"}) {
             c_.el(name).setVisible(true);
         }
         c_.el("ToolsTree_Bot", 1).setPicture(kTabSelected[0]);
     } else if (page == kSearchResultPage) {
-        for (const char* name : {"Frame_results", "ToolsTree", "Main_Logo", "Info_UserName", "WebAD"}) {
+        for (const char* name :
+             {"Frame_results", "ToolsTree", "Main_Logo", "Info_UserName", "WebAD"}) {
             c_.el(name).setVisible(true);
         }
         c_.el("ToolsTree_Bot", 2).setPicture(kTabSelected[1]);
@@ -73,7 +80,8 @@ void PageSwitcher::ShowPage(std::string_view page) {
 }
 
 void PageSwitcher::showLoading(const char* cancelButton, const char* status) {
-    for (std::int16_t i = 1; i <= 8; ++i) c_.el("Pic_Load", i).setVisible(true);
+    for (std::int16_t i = 1; i <= 8; ++i)
+        c_.el("Pic_Load", i).setVisible(true);
     c_.el("Login_Txt").setVisible(true);
     c_.el(cancelButton).setVisible(true);
     c_.el("LoadingLogo").setVisible(true);
@@ -90,7 +98,8 @@ void PageSwitcher::showLoading(const char* cancelButton, const char* status) {
 }
 
 void PageSwitcher::showWebPage(const char* path, int tab) {
-    for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "WebQuestion"}) c_.el(name).setVisible(true);
+    for (const char* name : {"Main_Logo", "Info_UserName", "ToolsTree", "WebQuestion"})
+        c_.el(name).setVisible(true);
     // The web page takes the search panel's place in the widened window; the
     // panel itself stays hidden and only lends its rectangle.
     ui::Element& win = c_.form.window();
@@ -134,8 +143,12 @@ void PageSwitcher::ToolsTree_Bot_Click(std::int16_t index) {
     }
 }
 
-void PageSwitcher::Bot_CloseSearchMain_Click() { ShowPage(kSearchMainPage); }
+void PageSwitcher::Bot_CloseSearchMain_Click() {
+    ShowPage(kSearchMainPage);
+}
 
-void PageSwitcher::SearchClose_Bot_Click() { ShowPage(kSearchMainPage); }
+void PageSwitcher::SearchClose_Bot_Click() {
+    ShowPage(kSearchMainPage);
+}
 
 }  // namespace tallyro::app

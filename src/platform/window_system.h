@@ -7,7 +7,7 @@
 namespace tallyro::ui {
 class Element;
 class Form;
-}
+}  // namespace tallyro::ui
 
 namespace tallyro::platform {
 

@@ -15,8 +15,10 @@ std::vector<std::string> splitFields(const std::string& text) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t bar = text.find('|', start);
-        fields.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos) return fields;
+        fields.push_back(
+            text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos)
+            return fields;
         start = bar + 1;
     }
 }
@@ -29,22 +31,27 @@ LoginExchange::LoginExchange(app::Context& context, ShowMessage showMessage)
 void LoginExchange::registerHandlers(app::Handlers& handlers) {
     using app::EventKind;
     handlers.on("Login_Bot", EventKind::Click, [this](app::Event&) { Login_Bot_Click(); });
-    handlers.on("PassWord_Txt", EventKind::KeyPress, [this](app::Event& e) { PassWord_Txt_KeyPress(e.key); });
-    handlers.on("UserName_Txt", EventKind::KeyPress, [this](app::Event& e) { UserName_Txt_KeyPress(e.key); });
+    handlers.on("PassWord_Txt", EventKind::KeyPress,
+                [this](app::Event& e) { PassWord_Txt_KeyPress(e.key); });
+    handlers.on("UserName_Txt", EventKind::KeyPress,
+                [this](app::Event& e) { UserName_Txt_KeyPress(e.key); });
     handlers.on("Link", EventKind::DataArrival, [this](app::Event& e) {
         Link_DataArrival(platform::Datagram{e.text, e.senderHost, e.senderPort});
     });
     handlers.on("Timer_Monitor", EventKind::Timer, [this](app::Event&) { Timer_Monitor_Timer(); });
-    handlers.on("LoginClose_Bot", EventKind::Click, [this](app::Event&) { LoginClose_Bot_Click(); });
+    handlers.on("LoginClose_Bot", EventKind::Click,
+                [this](app::Event&) { LoginClose_Bot_Click(); });
     handlers.on("Login_Txt", EventKind::Click, [this](app::Event&) { Login_Txt_Click(); });
 }
 
 std::optional<std::string> LoginExchange::passwordDigest() {
     const std::string& password = c_.el("PassWord_Txt").text();
     // A remembered account's box already holds the stored digest.
-    if (c_.state.TempAutoLogin == "Yes") return password;
+    if (c_.state.TempAutoLogin == "Yes")
+        return password;
     const auto bytes = text::utf8ToGbk(password);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     return Md5HexDigest(*bytes);
 }
 
@@ -89,28 +96,37 @@ void LoginExchange::UserName_Txt_KeyPress(std::int16_t&) {
 }
 
 void LoginExchange::Link_DataArrival(const platform::Datagram& datagram) {
-    if (datagram.senderHost != c_.deployment.loginHost || datagram.senderPort != c_.deployment.loginPort) return;
-    if (datagram.bytes.empty()) return;
+    if (datagram.senderHost != c_.deployment.loginHost ||
+        datagram.senderPort != c_.deployment.loginPort)
+        return;
+    if (datagram.bytes.empty())
+        return;
     const std::vector<std::string> f = splitFields(text::gbkToUtf8(datagram.bytes));
     const std::string& kind = f[0];
     if (kind == "TestLogin") {
-        if (f.size() < 2) return;
-        if (const auto echo = text::utf8ToGbk("TestLogin|" + f[1])) c_.platform.link.send(*echo);
+        if (f.size() < 2)
+            return;
+        if (const auto echo = text::utf8ToGbk("TestLogin|" + f[1]))
+            c_.platform.link.send(*echo);
     } else if (kind == "Err") {
-        if (f.size() < 2) return;
+        if (f.size() < 2)
+            return;
         answerErr(f[1]);
     } else if (kind == "LoginOk") {
         answerLoginOk();
     } else if (kind == "Msg") {
-        if (f.size() < 3) return;
+        if (f.size() < 3)
+            return;
         showMessage_(f[1], f[2]);
     }
 }
 
 void LoginExchange::answerErr(const std::string& code) {
     ui::Element& status = c_.el("Login_Txt");
-    if (code == "Password") status.setText(kTextWrongPassword);
-    if (code == "Style") status.setText(kTextBadAccountState);
+    if (code == "Password")
+        status.setText(kTextWrongPassword);
+    if (code == "Style")
+        status.setText(kTextBadAccountState);
     if (code == "ErrCode") {
         status.setText(kTextOldVersion);
         status.setForeColor(kColourVersion);
@@ -130,10 +146,12 @@ void LoginExchange::answerLoginOk() {
     c_.el("Info_UserName").setText(kAccountPrefix + name);
     c_.ShowPage(app::kSearchMainPage);
     data::LocalDatabase* db = c_.database();
-    if (!db) return;
+    if (!db)
+        return;
     // The stored password is always the digest, never the typed text.
     const auto digest = passwordDigest();
-    if (!digest) return;
+    if (!digest)
+        return;
     db->saveAccount({c_.el("Chk_AutoLogin").value() != 0 ? "Yes" : "No", name, *digest});
 }
 
@@ -149,7 +167,8 @@ void LoginExchange::LoginClose_Bot_Click() {
 }
 
 void LoginExchange::Login_Txt_Click() {
-    if (c_.el("Login_Txt").text() != kTextOldVersion) return;
+    if (c_.el("Login_Txt").text() != kTextOldVersion)
+        return;
     c_.platform.shell.openUrl(c_.deployment.webBase + "/Qelvix.exe");
 }
 

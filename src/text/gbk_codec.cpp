@@ -11,7 +11,8 @@ class Iconv {
 public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Iconv() {
-        if (ok()) iconv_close(cd_);
+        if (ok())
+            iconv_close(cd_);
     }
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
@@ -26,7 +27,8 @@ private:
 
 std::optional<std::string> utf8ToGbk(std::string_view utf8) {
     Iconv cd("GBK", "UTF-8");
-    if (!cd.ok()) return std::nullopt;
+    if (!cd.ok())
+        return std::nullopt;
     std::string out(utf8.size() * 2 + 4, '\0');
     char* in = const_cast<char*>(utf8.data());
     size_t inLeft = utf8.size();
@@ -42,7 +44,8 @@ std::optional<std::string> utf8ToGbk(std::string_view utf8) {
 std::string gbkToUtf8(std::string_view gbk) {
     Iconv cd("UTF-8", "GBK");
     std::string out;
-    if (!cd.ok()) return out;
+    if (!cd.ok())
+        return out;
     out.reserve(gbk.size() * 3 / 2 + 4);
     char* in = const_cast<char*>(gbk.data());
     size_t inLeft = gbk.size();
@@ -53,10 +56,13 @@ std::string gbkToUtf8(std::string_view gbk) {
         size_t r = iconv(cd.get(), &in, &inLeft, &dst, &outLeft);
         const int error = errno;  // the append below may allocate, which may touch errno
         out.append(buf, static_cast<size_t>(dst - buf));
-        if (r != static_cast<size_t>(-1)) break;
-        if (error == E2BIG) continue;
-        if (error == EINVAL) break;  // incomplete character at the end: dropped
-        out += "\xEF\xBF\xBD";       // EILSEQ: one bad byte becomes U+FFFD
+        if (r != static_cast<size_t>(-1))
+            break;
+        if (error == E2BIG)
+            continue;
+        if (error == EINVAL)
+            break;              // incomplete character at the end: dropped
+        out += "\xEF\xBF\xBD";  // EILSEQ: one bad byte becomes U+FFFD
         ++in;
         --inLeft;
     }

@@ -78,7 +78,8 @@ inline constexpr std::array kBitmaps = {
 
 constexpr std::optional<BitmapInfo> findBitmap(int number) {
     for (const auto& b : kBitmaps) {
-        if (b.number == number) return b;
+        if (b.number == number)
+            return b;
     }
     return std::nullopt;
 }

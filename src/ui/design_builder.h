@@ -14,7 +14,8 @@ inline constexpr std::uint32_t kButtonFace = 0xF0F0F0;
 
 class E {
 public:
-    E(Kind kind, std::string name, float left = 0, float top = 0, float width = 0, float height = 0) {
+    E(Kind kind, std::string name, float left = 0, float top = 0, float width = 0,
+      float height = 0) {
         d_.kind = kind;
         d_.name = std::move(name);
         d_.left = left;

@@ -12,36 +12,43 @@ Element::Element(Form& form, Element* parent, Design design, std::uint32_t id)
     : form_(form), parent_(parent), d_(std::move(design)), id_(id) {}
 
 void Element::mark(std::uint32_t change) {
-    if (changes_ == 0) form_.noteChanged(*this);
+    if (changes_ == 0)
+        form_.noteChanged(*this);
     changes_ |= change;
 }
 
 void Element::setLeft(float v) {
-    if (d_.left == v) return;
+    if (d_.left == v)
+        return;
     d_.left = v;
     mark(kChangeGeometry);
 }
 
 void Element::setTop(float v) {
-    if (d_.top == v) return;
+    if (d_.top == v)
+        return;
     d_.top = v;
     mark(kChangeGeometry);
 }
 
 void Element::setWidth(float v) {
     v = std::max(v, 0.0f);
-    if (d_.width == v) return;
+    if (d_.width == v)
+        return;
     d_.width = v;
     mark(kChangeGeometry);
-    if (d_.kind == Kind::Form && form_.events()) form_.events()->resized(form_);
+    if (d_.kind == Kind::Form && form_.events())
+        form_.events()->resized(form_);
 }
 
 void Element::setHeight(float v) {
     v = std::max(v, 0.0f);
-    if (d_.height == v) return;
+    if (d_.height == v)
+        return;
     d_.height = v;
     mark(kChangeGeometry);
-    if (d_.kind == Kind::Form && form_.events()) form_.events()->resized(form_);
+    if (d_.kind == Kind::Form && form_.events())
+        form_.events()->resized(form_);
 }
 
 void Element::move(float left, float top) {
@@ -57,16 +64,19 @@ void Element::move(float left, float top, float width, float height) {
 }
 
 void Element::setVisible(bool v) {
-    if (d_.visible == v) return;
+    if (d_.visible == v)
+        return;
     d_.visible = v;
     mark(kChangeVisible);
 }
 
 void Element::setEnabled(bool v) {
-    if (d_.enabled == v) return;
+    if (d_.enabled == v)
+        return;
     d_.enabled = v;
     if (d_.kind == Kind::Timer) {
-        if (form_.events()) form_.events()->timerChanged(*this);
+        if (form_.events())
+            form_.events()->timerChanged(*this);
         return;
     }
     mark(kChangeEnabled);
@@ -74,13 +84,16 @@ void Element::setEnabled(bool v) {
 
 void Element::setInterval(int ms) {
     ms = std::max(ms, 0);
-    if (d_.interval == ms) return;
+    if (d_.interval == ms)
+        return;
     d_.interval = ms;
-    if (d_.kind == Kind::Timer && form_.events()) form_.events()->timerChanged(*this);
+    if (d_.kind == Kind::Timer && form_.events())
+        form_.events()->timerChanged(*this);
 }
 
 void Element::setText(const std::string& text) {
-    if (d_.text == text) return;
+    if (d_.text == text)
+        return;
     d_.text = text;
     mark(kChangeText);
     if (d_.kind == Kind::Label && d_.autoSize && form_.textMeasure()) {
@@ -88,17 +101,20 @@ void Element::setText(const std::string& text) {
         setWidth(std::round(size.width) * kTwipsPerPixel);
         setHeight(std::round(size.height) * kTwipsPerPixel);
     }
-    if (d_.kind == Kind::TextBox && form_.events()) form_.events()->changed(*this);
+    if (d_.kind == Kind::TextBox && form_.events())
+        form_.events()->changed(*this);
 }
 
 void Element::setForeColor(std::uint32_t rgb) {
-    if (d_.foreColor == rgb) return;
+    if (d_.foreColor == rgb)
+        return;
     d_.foreColor = rgb;
     mark(kChangeColors);
 }
 
 void Element::setBackColor(std::uint32_t rgb) {
-    if (d_.backColor == rgb && d_.hasBackColor) return;
+    if (d_.backColor == rgb && d_.hasBackColor)
+        return;
     d_.backColor = rgb;
     d_.hasBackColor = true;
     mark(kChangeColors);
@@ -113,7 +129,8 @@ void Element::setPicture(int bitmap) {
 }
 
 void Element::fitToPicture() {
-    if (!d_.autoSize || d_.kind != Kind::PictureBox || d_.picture == 0) return;
+    if (!d_.autoSize || d_.kind != Kind::PictureBox || d_.picture == 0)
+        return;
     if (const auto info = findBitmap(d_.picture)) {
         setWidth(static_cast<float>(info->width) * kTwipsPerPixel);
         setHeight(static_cast<float>(info->height) * kTwipsPerPixel);
@@ -121,15 +138,19 @@ void Element::fitToPicture() {
 }
 
 void Element::setValue(int v) {
-    if (d_.kind == Kind::VScrollBar) v = std::clamp(v, d_.min, d_.max);
-    if (d_.value == v) return;
+    if (d_.kind == Kind::VScrollBar)
+        v = std::clamp(v, d_.min, d_.max);
+    if (d_.value == v)
+        return;
     d_.value = v;
     mark(kChangeValue);
-    if (d_.kind == Kind::VScrollBar && form_.events()) form_.events()->changed(*this);
+    if (d_.kind == Kind::VScrollBar && form_.events())
+        form_.events()->changed(*this);
 }
 
 void Element::setLineX(float x1, float x2) {
-    if (d_.x1 == x1 && d_.x2 == x2) return;
+    if (d_.x1 == x1 && d_.x2 == x2)
+        return;
     d_.x1 = x1;
     d_.x2 = x2;
     mark(kChangeGeometry);
@@ -146,6 +167,8 @@ void Element::setRegion(const WindowRegion& region) {
     mark(kChangeRegion);
 }
 
-void Element::requestFocus() { mark(kChangeFocus); }
+void Element::requestFocus() {
+    mark(kChangeFocus);
+}
 
 }  // namespace tallyro::ui

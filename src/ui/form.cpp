@@ -18,9 +18,11 @@ Form::~Form() = default;
 
 Element& Form::add(Element::Design design) {
     Element* parent = root_.get();
-    if (!design.parent.empty()) parent = &at(design.parent, design.parentIndex);
+    if (!design.parent.empty())
+        parent = &at(design.parent, design.parentIndex);
     auto& slot = byName_[design.name][design.index];
-    if (slot) throw std::logic_error("element defined twice: " + design.name);
+    if (slot)
+        throw std::logic_error("element defined twice: " + design.name);
     auto element = std::make_unique<Element>(*this, parent, std::move(design), nextId_++);
     slot = element.get();
     order_.push_back(element.get());
@@ -31,7 +33,8 @@ Element& Form::add(Element::Design design) {
 
 Element* Form::find(std::string_view name, std::int16_t index) const {
     const auto it = byName_.find(name);
-    if (it == byName_.end()) return nullptr;
+    if (it == byName_.end())
+        return nullptr;
     const auto member = it->second.find(index);
     return member == it->second.end() ? nullptr : member->second;
 }
@@ -39,14 +42,17 @@ Element* Form::find(std::string_view name, std::int16_t index) const {
 Element& Form::at(std::string_view name, std::int16_t index) const {
     Element* e = find(name, index);
     if (!e) {
-        throw std::logic_error("no element " + std::string(name) + "(" + std::to_string(index) + ")");
+        throw std::logic_error("no element " + std::string(name) + "(" + std::to_string(index) +
+                               ")");
     }
     return *e;
 }
 
 Element& Form::load(std::string_view name, std::int16_t index) {
-    if (index <= 0) throw std::logic_error("control-array member 0 is the template");
-    if (Element* existing = find(name, index)) return *existing;
+    if (index <= 0)
+        throw std::logic_error("control-array member 0 is the template");
+    if (Element* existing = find(name, index))
+        return *existing;
     Element& templ = at(name, 0);
     Element::Design design = templ.design();
     design.index = index;
@@ -61,20 +67,25 @@ Element& Form::load(std::string_view name, std::int16_t index) {
 }
 
 void Form::unload(std::string_view name, std::int16_t index) {
-    if (index <= 0) return;
+    if (index <= 0)
+        return;
     const auto it = byName_.find(name);
-    if (it == byName_.end()) return;
+    if (it == byName_.end())
+        return;
     const auto member = it->second.find(index);
-    if (member == it->second.end()) return;
+    if (member == it->second.end())
+        return;
     Element* e = member->second;
     it->second.erase(member);
     std::erase(order_, e);
-    if (e->changes() != 0) std::erase(changed_, e);
+    if (e->changes() != 0)
+        std::erase(changed_, e);
     // A member created and removed between two looks of the view never reaches it.
-    if ((e->changes() & kChangeCreated) == 0) removed_.push_back(e->id());
+    if ((e->changes() & kChangeCreated) == 0)
+        removed_.push_back(e->id());
     // Members are appended and removed from the end, so the search is short.
-    const auto owned = std::find_if(owned_.rbegin(), owned_.rend(),
-                                    [e](const auto& p) { return p.get() == e; });
+    const auto owned =
+        std::find_if(owned_.rbegin(), owned_.rend(), [e](const auto& p) { return p.get() == e; });
     owned_.erase(std::next(owned).base());
 }
 
@@ -86,7 +97,8 @@ int Form::count(std::string_view name) const {
 std::vector<Element*> Form::children(const Element& parent) const {
     std::vector<Element*> out;
     for (Element* e : order_) {
-        if (e->parent() == &parent) out.push_back(e);
+        if (e->parent() == &parent)
+            out.push_back(e);
     }
     return out;
 }
@@ -103,6 +115,8 @@ Form::Changes Form::takeChanges() {
     return out;
 }
 
-void Form::noteChanged(Element& element) { changed_.push_back(&element); }
+void Form::noteChanged(Element& element) {
+    changed_.push_back(&element);
+}
 
 }  // namespace tallyro::ui

@@ -9,8 +9,8 @@ namespace {
 
 // Places a text box inside its two frames: the outer border, the inner form 15
 // twips in, the text box 75 twips from the inner form's left.
-void placeInputRow(Form& f, const char* label, const char* border, const char* inner, const char* box,
-                   float top) {
+void placeInputRow(Form& f, const char* label, const char* border, const char* inner,
+                   const char* box, float top) {
     f.at(label).move(525, top);
     Element& b = f.at(border);
     b.move(525, top + 300, 2550, 420);
@@ -145,7 +145,8 @@ void layoutMainWindow(Form& f) {
 
     // 15. Search page.
     Element& search = f.at("Frame_Search");
-    search.move(tools.left() + tools.width(), tools.top(), W() - tools.width() - 60, tools.height());
+    search.move(tools.left() + tools.width(), tools.top(), W() - tools.width() - 60,
+                tools.height());
     Element& table = f.at("Frame_Table");
     table.move(0, 600, search.width(), tools.height() - 600);
 

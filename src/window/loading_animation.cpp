@@ -11,20 +11,24 @@ constexpr int kDarkestDot = 1000;  // levels 0 to 4 are bitmaps 1000 to 1004
 std::array<int, 8> loadingFrame(int t, bool rightward) {
     std::array<int, 8> level{};  // index 0 is dot 1
     auto set = [&level](int dot, int value) {
-        if (dot >= 1 && dot <= 8) level[static_cast<std::size_t>(dot - 1)] = value;
+        if (dot >= 1 && dot <= 8)
+            level[static_cast<std::size_t>(dot - 1)] = value;
     };
     if (t < 9) {
         const int head = rightward ? t : 9 - t;
         set(head, 4);
         for (int i = 1; i <= 3; ++i) {
-            if (t - i > 0) set(rightward ? head - i : head + i, 4 - i);
+            if (t - i > 0)
+                set(rightward ? head - i : head + i, 4 - i);
         }
     } else {
         // The head has left the row; the trail shrinks from its far end.
-        for (int i = 1; i <= 12 - t; ++i) set(rightward ? 9 - i : i, 4 - i);
+        for (int i = 1; i <= 12 - t; ++i)
+            set(rightward ? 9 - i : i, 4 - i);
     }
     std::array<int, 8> bitmaps{};
-    for (std::size_t d = 0; d < 8; ++d) bitmaps[d] = kDarkestDot + level[d];
+    for (std::size_t d = 0; d < 8; ++d)
+        bitmaps[d] = kDarkestDot + level[d];
     return bitmaps;
 }
 
@@ -37,7 +41,8 @@ void LoadingAnimation::PlayFlash_Timer() {
     ++s.TempPlayNum;
     const int t = s.TempPlayNum;
     const auto frame = loadingFrame(t, s.TempPlayFx == app::kSideRight);
-    for (std::int16_t dot = 1; dot <= 8; ++dot) c_.el("Pic_Load", dot).setPicture(frame[static_cast<std::size_t>(dot - 1)]);
+    for (std::int16_t dot = 1; dot <= 8; ++dot)
+        c_.el("Pic_Load", dot).setPicture(frame[static_cast<std::size_t>(dot - 1)]);
     if (t == 12) {
         s.TempPlayFx = s.TempPlayFx == app::kSideRight ? app::kSideLeft : app::kSideRight;
         s.TempPlayNum = 0;

@@ -13,7 +13,8 @@ void ApplyRoundedRegion(ui::Element& window, int cornerWidth, int cornerHeight) 
 
 std::vector<RegionSpan> roundedRectSpans(int width, int height, int cornerWidth, int cornerHeight) {
     std::vector<RegionSpan> spans;
-    if (width <= 0 || height <= 0) return spans;
+    if (width <= 0 || height <= 0)
+        return spans;
     // Corner ellipses larger than the rectangle shrink to fit, as a rounded
     // rectangle cannot have corners longer than its sides.
     const double a = std::min(cornerWidth, width) / 2.0;
@@ -30,7 +31,8 @@ std::vector<RegionSpan> roundedRectSpans(int width, int height, int cornerWidth,
             const double dx = a * std::sqrt(std::max(0.0, 1.0 - dy * dy));
             inset = static_cast<int>(std::lround(a - dx));
         }
-        if (width - 2 * inset > 0) spans.push_back({y, inset, width - inset});
+        if (width - 2 * inset > 0)
+            spans.push_back({y, inset, width - inset});
     }
     return spans;
 }

@@ -1,6 +1,6 @@
 // The loading dots, frame by frame, against the sweep as it is drawn.
-#include "client_fixture.h"
 #include "window/loading_animation.h"
+#include "client_fixture.h"
 
 namespace tallyro::window {
 namespace {
@@ -9,14 +9,21 @@ using Frame = std::array<int, 8>;
 
 TEST(LoadingFrameTest, RightwardSweepFrameByFrame) {
     const Frame expected[12] = {
-        {1004, 1000, 1000, 1000, 1000, 1000, 1000, 1000}, {1003, 1004, 1000, 1000, 1000, 1000, 1000, 1000},
-        {1002, 1003, 1004, 1000, 1000, 1000, 1000, 1000}, {1001, 1002, 1003, 1004, 1000, 1000, 1000, 1000},
-        {1000, 1001, 1002, 1003, 1004, 1000, 1000, 1000}, {1000, 1000, 1001, 1002, 1003, 1004, 1000, 1000},
-        {1000, 1000, 1000, 1001, 1002, 1003, 1004, 1000}, {1000, 1000, 1000, 1000, 1001, 1002, 1003, 1004},
-        {1000, 1000, 1000, 1000, 1000, 1001, 1002, 1003}, {1000, 1000, 1000, 1000, 1000, 1000, 1002, 1003},
-        {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1003}, {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000},
+        {1004, 1000, 1000, 1000, 1000, 1000, 1000, 1000},
+        {1003, 1004, 1000, 1000, 1000, 1000, 1000, 1000},
+        {1002, 1003, 1004, 1000, 1000, 1000, 1000, 1000},
+        {1001, 1002, 1003, 1004, 1000, 1000, 1000, 1000},
+        {1000, 1001, 1002, 1003, 1004, 1000, 1000, 1000},
+        {1000, 1000, 1001, 1002, 1003, 1004, 1000, 1000},
+        {1000, 1000, 1000, 1001, 1002, 1003, 1004, 1000},
+        {1000, 1000, 1000, 1000, 1001, 1002, 1003, 1004},
+        {1000, 1000, 1000, 1000, 1000, 1001, 1002, 1003},
+        {1000, 1000, 1000, 1000, 1000, 1000, 1002, 1003},
+        {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1003},
+        {1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000},
     };
-    for (int t = 1; t <= 12; ++t) EXPECT_EQ(loadingFrame(t, true), expected[t - 1]) << "frame " << t;
+    for (int t = 1; t <= 12; ++t)
+        EXPECT_EQ(loadingFrame(t, true), expected[t - 1]) << "frame " << t;
 }
 
 TEST(LoadingFrameTest, LeftwardSweepMirrorsTheRightward) {
@@ -32,7 +39,8 @@ protected:
     void SetUp() override { start(); }
     Frame dots() {
         Frame out{};
-        for (std::int16_t i = 1; i <= 8; ++i) out[static_cast<std::size_t>(i - 1)] = el("Pic_Load", i).picture();
+        for (std::int16_t i = 1; i <= 8; ++i)
+            out[static_cast<std::size_t>(i - 1)] = el("Pic_Load", i).picture();
         return out;
     }
 };

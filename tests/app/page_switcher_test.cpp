@@ -7,12 +7,14 @@ namespace {
 
 using test::ClientTest;
 
-const char* const kLoginElements[] = {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border",
-                                      "Login_Bot", "Jion_Label", "RePass_Label", "Web_Label",
-                                      "Logo", "Chk_AutoLogin", "LebAutoLogin"};
-const char* const kPageElements[] = {"Login_Txt", "LoginClose_Bot", "LoadingLogo", "Main_Logo", "Info_UserName",
-                                     "ToolsTree", "Frame_Search", "WebAD", "SearchClose_Bot", "Frame_results",
-                                     "WebQuestion"};
+const char* const kLoginElements[] = {"UserName_Label",  "UserName_border", "PassWord_Label",
+                                      "PassWord_border", "Login_Bot",       "Jion_Label",
+                                      "RePass_Label",    "Web_Label",       "Logo",
+                                      "Chk_AutoLogin",   "LebAutoLogin"};
+const char* const kPageElements[] = {"Login_Txt",     "LoginClose_Bot", "LoadingLogo",
+                                     "Main_Logo",     "Info_UserName",  "ToolsTree",
+                                     "Frame_Search",  "WebAD",          "SearchClose_Bot",
+                                     "Frame_results", "WebQuestion"};
 
 class PageSwitcherTest : public ClientTest {
 protected:
@@ -21,19 +23,23 @@ protected:
     std::vector<std::string> visible() {
         std::vector<std::string> out;
         for (const char* n : kLoginElements) {
-            if (el(n).visible()) out.push_back(n);
+            if (el(n).visible())
+                out.push_back(n);
         }
         for (const char* n : kPageElements) {
-            if (el(n).visible()) out.push_back(n);
+            if (el(n).visible())
+                out.push_back(n);
         }
         for (std::int16_t i = 1; i <= 8; ++i) {
-            if (el("Pic_Load", i).visible()) out.push_back("Pic_Load" + std::to_string(i));
+            if (el("Pic_Load", i).visible())
+                out.push_back("Pic_Load" + std::to_string(i));
         }
         return out;
     }
     std::vector<int> tabs() {
         std::vector<int> out;
-        for (std::int16_t i = 1; i <= 5; ++i) out.push_back(el("ToolsTree_Bot", i).picture());
+        for (std::int16_t i = 1; i <= 5; ++i)
+            out.push_back(el("ToolsTree_Bot", i).picture());
         return out;
     }
 };
@@ -54,9 +60,10 @@ TEST_F(PageSwitcherTest, LoadingPageStartsTheAnimationAndTheTimeOut) {
     state().TempPlayNum = 7;
     state().TempPlayFx = "左";
     show("LoadingPage");
-    EXPECT_EQ(visible(), (std::vector<std::string>{"Login_Txt", "LoginClose_Bot", "LoadingLogo", "Pic_Load1",
-                                                   "Pic_Load2", "Pic_Load3", "Pic_Load4", "Pic_Load5", "Pic_Load6",
-                                                   "Pic_Load7", "Pic_Load8"}));
+    EXPECT_EQ(visible(),
+              (std::vector<std::string>{"Login_Txt", "LoginClose_Bot", "LoadingLogo", "Pic_Load1",
+                                        "Pic_Load2", "Pic_Load3", "Pic_Load4", "Pic_Load5",
+                                        "Pic_Load6", "Pic_Load7", "Pic_Load8"}));
     EXPECT_EQ(el("Login_Txt").text(), "正在获取登录信息");
     EXPECT_EQ(state().TempPlayNum, 0);
     EXPECT_EQ(state().TempPlayFx, "右");
@@ -81,10 +88,12 @@ TEST_F(PageSwitcherTest, SearchLoadingPageStartsTheAnswerMonitorNotTheTimeOut) {
 
 TEST_F(PageSwitcherTest, SignedInPagesSelectExactlyOneTab) {
     show("SearchMainPage");
-    EXPECT_EQ(visible(), (std::vector<std::string>{"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD"}));
+    EXPECT_EQ(visible(), (std::vector<std::string>{"Main_Logo", "Info_UserName", "ToolsTree",
+                                                   "Frame_Search", "WebAD"}));
     EXPECT_EQ(tabs(), (std::vector<int>{128, 131, 142, 144, 129}));
     click("ToolsTree_Bot", 2);
-    EXPECT_EQ(visible(), (std::vector<std::string>{"Main_Logo", "Info_UserName", "ToolsTree", "WebAD", "Frame_results"}));
+    EXPECT_EQ(visible(), (std::vector<std::string>{"Main_Logo", "Info_UserName", "ToolsTree",
+                                                   "WebAD", "Frame_results"}));
     EXPECT_EQ(tabs(), (std::vector<int>{127, 132, 142, 144, 129}));
     click("ToolsTree_Bot", 5);  // does nothing
     EXPECT_EQ(tabs(), (std::vector<int>{127, 132, 142, 144, 129}));

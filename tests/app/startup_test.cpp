@@ -17,7 +17,8 @@ protected:
     StartupTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
     FormLogin& start() {
-        form = std::make_unique<FormLogin>(fake.platform, Deployment{"127.0.0.9", 4116, "http://web.test"}, files);
+        form = std::make_unique<FormLogin>(fake.platform,
+                                           Deployment{"127.0.0.9", 4116, "http://web.test"}, files);
         started = form->start();
         return *form;
     }
@@ -88,7 +89,9 @@ TEST_F(StartupTest, EmptyOrLongFavouritesList) {
     EXPECT_EQ(lookup::rowCount(form->form()), 0);
 
     std::string sql = "delete from [SearchList];";
-    for (int i = 1; i <= 25; ++i) sql += "insert into [SearchList] values ('sh6000" + std::to_string(10 + i) + "', 'S" + std::to_string(i) + "');";
+    for (int i = 1; i <= 25; ++i)
+        sql += "insert into [SearchList] values ('sh6000" + std::to_string(10 + i) + "', 'S" +
+               std::to_string(i) + "');";
     test::execSql(files.database, sql);
     form->ReGpTj();
     ASSERT_EQ(lookup::rowCount(form->form()), 25);
@@ -108,7 +111,8 @@ struct BrokenSettings {
     const char* ini;
 };
 
-class BrokenSettingsTest : public StartupTest, public ::testing::WithParamInterface<BrokenSettings> {};
+class BrokenSettingsTest : public StartupTest,
+                           public ::testing::WithParamInterface<BrokenSettings> {};
 
 TEST_P(BrokenSettingsTest, FallsBackToTheDefaultPlace) {
     writeIni(GetParam().ini);
@@ -119,15 +123,16 @@ TEST_P(BrokenSettingsTest, FallsBackToTheDefaultPlace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, BrokenSettingsTest,
-    ::testing::Values(BrokenSettings{"EmptyTop", "[WindowMove]\nMainTop=\nMainLeft=100\n"},
-                      BrokenSettings{"TextTop", "[WindowMove]\nMainTop=abc\nMainLeft=100\n"},
-                      BrokenSettings{"TextLeft", "[WindowMove]\nMainTop=100\nMainLeft=1e\n"},
-                      BrokenSettings{"LeftMissing", "[WindowMove]\nMainTop=100\n"},
-                      BrokenSettings{"OtherSection", "[Other]\nMainTop=100\nMainLeft=100\n"},
-                      BrokenSettings{"NotAnIniFile", "\x01\x02garbage\xff\xfe"},
-                      // A place on a monitor that is no longer there.
-                      BrokenSettings{"OffEveryScreen", "[WindowMove]\nMainTop=3000\nMainLeft=60000\n"},
-                      BrokenSettings{"AboveTheScreen", "[WindowMove]\nMainTop=-9000\nMainLeft=1000\n"}),
+    ::testing::Values(
+        BrokenSettings{"EmptyTop", "[WindowMove]\nMainTop=\nMainLeft=100\n"},
+        BrokenSettings{"TextTop", "[WindowMove]\nMainTop=abc\nMainLeft=100\n"},
+        BrokenSettings{"TextLeft", "[WindowMove]\nMainTop=100\nMainLeft=1e\n"},
+        BrokenSettings{"LeftMissing", "[WindowMove]\nMainTop=100\n"},
+        BrokenSettings{"OtherSection", "[Other]\nMainTop=100\nMainLeft=100\n"},
+        BrokenSettings{"NotAnIniFile", "\x01\x02garbage\xff\xfe"},
+        // A place on a monitor that is no longer there.
+        BrokenSettings{"OffEveryScreen", "[WindowMove]\nMainTop=3000\nMainLeft=60000\n"},
+        BrokenSettings{"AboveTheScreen", "[WindowMove]\nMainTop=-9000\nMainLeft=1000\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StartupTest, PlaceOnASecondMonitorIsKept) {
@@ -139,7 +144,8 @@ TEST_F(StartupTest, PlaceOnASecondMonitorIsKept) {
 
 TEST_F(StartupTest, RememberedAccountFillsBothBoxesAndSendsNothing) {
     test::execSql(files.database,
-                  "update [System] set AutoLogin='Yes', UserName='trader', PassWord='900150983CD24FB0D6963F7D28E17F72';");
+                  "update [System] set AutoLogin='Yes', UserName='trader', "
+                  "PassWord='900150983CD24FB0D6963F7D28E17F72';");
     start();
     EXPECT_EQ(el("Chk_AutoLogin").value(), 1);
     EXPECT_EQ(el("UserName_Txt").text(), "trader");
@@ -150,7 +156,8 @@ TEST_F(StartupTest, RememberedAccountFillsBothBoxesAndSendsNothing) {
 }
 
 TEST_F(StartupTest, AccountNotMarkedForRememberingLeavesTheBoxesEmpty) {
-    test::execSql(files.database, "update [System] set AutoLogin='No', UserName='trader', PassWord='ABC';");
+    test::execSql(files.database,
+                  "update [System] set AutoLogin='No', UserName='trader', PassWord='ABC';");
     start();
     EXPECT_EQ(el("UserName_Txt").text(), "");
     EXPECT_EQ(el("PassWord_Txt").text(), "");

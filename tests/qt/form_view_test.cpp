@@ -22,7 +22,8 @@ namespace {
 class FormViewTest : public ::testing::Test {
 protected:
     FormViewTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {
-        form = std::make_unique<app::FormLogin>(platform, app::Deployment{"127.0.0.1", 4116, "http://127.0.0.1:9"}, files);
+        form = std::make_unique<app::FormLogin>(
+            platform, app::Deployment{"127.0.0.1", 4116, "http://127.0.0.1:9"}, files);
         windows.setDispatch([this](app::Event& e) {
             events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
             form->dispatch(e);
@@ -32,10 +33,15 @@ protected:
         QApplication::processEvents();
     }
 
-    QWidget* widget(const char* name, std::int16_t i = -1) { return windows.widgetOf(form->el(name, i)); }
-    QRect rect(const char* name, std::int16_t i = -1) { return windows.rectInWindow(form->el(name, i)); }
+    QWidget* widget(const char* name, std::int16_t i = -1) {
+        return windows.widgetOf(form->el(name, i));
+    }
+    QRect rect(const char* name, std::int16_t i = -1) {
+        return windows.rectInWindow(form->el(name, i));
+    }
     int count(const std::string& name, app::EventKind kind) {
-        return static_cast<int>(std::count(events.begin(), events.end(), name + ":" + std::to_string(static_cast<int>(kind))));
+        return static_cast<int>(std::count(events.begin(), events.end(),
+                                           name + ":" + std::to_string(static_cast<int>(kind))));
     }
 
     std::vector<std::string> events;
@@ -50,7 +56,8 @@ protected:
     QtTextMeasure measure;
     test::FakeProcess process;
     test::FakeAnalysisBrowser browser;
-    platform::Platform platform{clock, screen, udp, shell, tray, measure, windows, process, browser};
+    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
+                                measure, windows, process, browser};
     std::unique_ptr<app::FormLogin> form;
 };
 
@@ -76,13 +83,12 @@ TEST_F(FormViewTest, WindowedElementsLandAtTheirPixelRectangles) {
         const char* name;
         QRect inWindow;
     };
-    for (const auto& [name, r] : {Expected{"UserName_border", {35, 220, 170, 28}},
-                                  Expected{"PassWord_border", {35, 280, 170, 28}},
-                                  Expected{"UserName_Txt", {41, 227, 158, 14}},
-                                  Expected{"Login_Bot", {82, 358, 77, 30}},
-                                  Expected{"Bot_Min", {174, 2, 29, 24}},
-                                  Expected{"Bot_Close", {203, 2, 29, 24}},
-                                  Expected{"Logo", {81, 45, 79, 82}}}) {
+    for (const auto& [name, r] :
+         {Expected{"UserName_border", {35, 220, 170, 28}},
+          Expected{"PassWord_border", {35, 280, 170, 28}},
+          Expected{"UserName_Txt", {41, 227, 158, 14}}, Expected{"Login_Bot", {82, 358, 77, 30}},
+          Expected{"Bot_Min", {174, 2, 29, 24}}, Expected{"Bot_Close", {203, 2, 29, 24}},
+          Expected{"Logo", {81, 45, 79, 82}}}) {
         QWidget* w = widget(name);
         ASSERT_NE(w, nullptr) << name;
         const QRect actual(w->mapTo(windows.windowOf(form->form()), QPoint(0, 0)), w->size());
@@ -164,8 +170,8 @@ TEST_F(FormViewTest, MinimiseHidesTheWindow) {
 
 TEST_F(FormViewTest, WheelOverTheWindowGoesToTheWindowOnce) {
     QWidget* w = windows.windowOf(form->form());
-    QWheelEvent wheel(QPointF(100, 300), w->mapToGlobal(QPointF(100, 300)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(100, 300), w->mapToGlobal(QPointF(100, 300)), QPoint(),
+                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget("Logo"), &wheel);
     EXPECT_EQ(count("FormLogin", app::EventKind::Wheel), 1);
 }

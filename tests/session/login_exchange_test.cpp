@@ -97,8 +97,10 @@ TEST_F(LoginExchangeTest, TickedBoxRemembersTheAccountForTheNextStart) {
 }
 
 TEST_F(LoginExchangeTest, RememberedAccountSendsAndSavesTheStoredDigestUnchanged) {
-    test::execSql(files.database, std::string("update [System] set AutoLogin='Yes', UserName='trader', PassWord='") +
-                                      kAbcDigest + "';");
+    test::execSql(
+        files.database,
+        std::string("update [System] set AutoLogin='Yes', UserName='trader', PassWord='") +
+            kAbcDigest + "';");
     start();
     EXPECT_EQ(type("PassWord_Txt", 13), 0);  // Enter keeps the stored digest
     EXPECT_EQ(fake.udp.sent.at(0), std::string("Login|trader|") + kAbcDigest + "|10.09");
@@ -107,8 +109,10 @@ TEST_F(LoginExchangeTest, RememberedAccountSendsAndSavesTheStoredDigestUnchanged
 }
 
 TEST_F(LoginExchangeTest, TypingIntoARememberedAccountAsksForThePasswordAgain) {
-    test::execSql(files.database, std::string("update [System] set AutoLogin='Yes', UserName='trader', PassWord='") +
-                                      kAbcDigest + "';");
+    test::execSql(
+        files.database,
+        std::string("update [System] set AutoLogin='Yes', UserName='trader', PassWord='") +
+            kAbcDigest + "';");
     start();
     // A key without a character leaves everything alone.
     keyDown("UserName_Txt", 46);
@@ -122,7 +126,8 @@ TEST_F(LoginExchangeTest, TypingIntoARememberedAccountAsksForThePasswordAgain) {
 }
 
 TEST_F(LoginExchangeTest, OneCharacterInThePasswordBoxMakesItATypedPassword) {
-    test::execSql(files.database, "update [System] set AutoLogin='Yes', UserName='trader', PassWord='ABC';");
+    test::execSql(files.database,
+                  "update [System] set AutoLogin='Yes', UserName='trader', PassWord='ABC';");
     start();
     typeText("PassWord_Txt", "D");
     EXPECT_EQ(state().TempAutoLogin, "No");
@@ -151,13 +156,14 @@ TEST_P(RefusalTest, RefusalShowsItsTextStopsWaitingAndSavesNothing) {
     EXPECT_EQ(el("Login_Txt").text(), GetParam().status);
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, RefusalTest,
-                         ::testing::Values(Refusal{"Err|Password", "帐户与密码错误，请重试", 0xFFFFFF},
-                                           Refusal{"Err|Style", "账户状态异常，请联系销售商", 0xFFFFFF},
-                                           Refusal{"Err|ErrCode", "当前版本过旧 点击下载最新版", 0x00C8FF},
-                                           Refusal{"Err|Users", "有另一用户在异地登录", 0xFFFFFF},
-                                           Refusal{"Err|Unknown|x", "正在获取登录信息", 0xFFFFFF},
-                                           Refusal{"Err|", "正在获取登录信息", 0xFFFFFF}));
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RefusalTest,
+    ::testing::Values(Refusal{"Err|Password", "帐户与密码错误，请重试", 0xFFFFFF},
+                      Refusal{"Err|Style", "账户状态异常，请联系销售商", 0xFFFFFF},
+                      Refusal{"Err|ErrCode", "当前版本过旧 点击下载最新版", 0x00C8FF},
+                      Refusal{"Err|Users", "有另一用户在异地登录", 0xFFFFFF},
+                      Refusal{"Err|Unknown|x", "正在获取登录信息", 0xFFFFFF},
+                      Refusal{"Err|", "正在获取登录信息", 0xFFFFFF}));
 
 TEST_F(LoginExchangeTest, VersionColourTurnsWhiteAgainOnTheNextRefusal) {
     signIn();
@@ -230,7 +236,8 @@ TEST_F(LoginExchangeTest, ProbesAreEchoedInEveryStateAndChangeNothing) {
 
 TEST_F(LoginExchangeTest, MalformedDatagramsAreIgnored) {
     signIn();
-    for (const char* d : {"", "TestLogin", "Err", "Msg|only a title", "Nonsense|x", "loginok", "|LoginOk"}) {
+    for (const char* d :
+         {"", "TestLogin", "Err", "Msg|only a title", "Nonsense|x", "loginok", "|LoginOk"}) {
         arrive(d);
     }
     arrive(std::string("\xFF\xFE\x00\x01", 4));

@@ -25,19 +25,24 @@ protected:
     // Builds and starts the window; call again after changing the database to start afresh.
     app::FormLogin& start() {
         form.reset();
-        form = std::make_unique<app::FormLogin>(fake.platform, app::Deployment{kLoginHost, kLoginPort, kWebBase}, files);
+        form = std::make_unique<app::FormLogin>(
+            fake.platform, app::Deployment{kLoginHost, kLoginPort, kWebBase}, files);
         EXPECT_TRUE(form->start());
         return *form;
     }
 
-    ui::Element& el(std::string_view name, std::int16_t index = -1) { return form->el(name, index); }
+    ui::Element& el(std::string_view name, std::int16_t index = -1) {
+        return form->el(name, index);
+    }
     app::WindowState& state() { return form->state(); }
 
     void send(ui::Element& target, app::EventKind kind) {
         app::Event e{&target, kind};
         form->dispatch(e);
     }
-    void click(std::string_view name, std::int16_t index = -1) { send(el(name, index), app::EventKind::Click); }
+    void click(std::string_view name, std::int16_t index = -1) {
+        send(el(name, index), app::EventKind::Click);
+    }
     // A character key: KeyDown then KeyPress; the character reaches the box
     // unless a handler swallowed it. Returns the code the handlers left.
     std::int16_t type(std::string_view box, char32_t ch) {
@@ -56,7 +61,8 @@ protected:
         return press.key;
     }
     void typeText(std::string_view box, std::string_view text) {
-        for (char ch : text) type(box, static_cast<char32_t>(ch));
+        for (char ch : text)
+            type(box, static_cast<char32_t>(ch));
     }
     // A key without a character (arrows, Delete).
     void keyDown(std::string_view box, std::int16_t code) {

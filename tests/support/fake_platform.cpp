@@ -9,7 +9,9 @@ void VirtualClock::start(const void* key, int intervalMs, std::function<void()> 
     timers_[key] = Entry{intervalMs, now_ + intervalMs, nextOrder_++, std::move(tick)};
 }
 
-void VirtualClock::stop(const void* key) { timers_.erase(key); }
+void VirtualClock::stop(const void* key) {
+    timers_.erase(key);
+}
 
 void VirtualClock::advance(std::int64_t ms) {
     const std::int64_t end = now_ + ms;
@@ -24,7 +26,8 @@ void VirtualClock::advance(std::int64_t ms) {
                 order = e.order;
             }
         }
-        if (nextKey == nullptr || due > end) break;
+        if (nextKey == nullptr || due > end)
+            break;
         now_ = due;
         Entry& e = timers_.at(nextKey);
         e.due += e.interval;
@@ -47,7 +50,8 @@ void FakeUdp::setRemote(const std::string& host, std::uint16_t port) {
 }
 
 bool FakeUdp::send(const std::string& bytes) {
-    if (failSends) return false;
+    if (failSends)
+        return false;
     sent.push_back(bytes);
     return true;
 }
@@ -56,16 +60,20 @@ void FakeUdp::setArrival(std::function<void(const platform::Datagram&)> onArriva
     onArrival_ = std::move(onArrival);
 }
 
-void FakeUdp::arrive(const std::string& bytes) { arriveFrom(bytes, remoteHost, remotePort); }
+void FakeUdp::arrive(const std::string& bytes) {
+    arriveFrom(bytes, remoteHost, remotePort);
+}
 
 void FakeUdp::arriveFrom(const std::string& bytes, const std::string& host, std::uint16_t port) {
-    if (onArrival_) onArrival_(platform::Datagram{bytes, host, port});
+    if (onArrival_)
+        onArrival_(platform::Datagram{bytes, host, port});
 }
 
 bool FakeTray::add(ui::Element& ownerElement, int bitmapNumber, const std::string& tipText) {
     ++adds;
     owner = &ownerElement;
-    if (!available) return false;
+    if (!available)
+        return false;
     shown = true;
     bitmap = bitmapNumber;
     tip = tipText;
@@ -77,7 +85,9 @@ void FakeTray::remove() {
     shown = false;
 }
 
-void FakeTray::popupMenu(ui::Element& menu) { menusShown.push_back(menu.name()); }
+void FakeTray::popupMenu(ui::Element& menu) {
+    menusShown.push_back(menu.name());
+}
 
 ui::TextSize FakeTextMeasure::measure(std::string_view text, const ui::Font&) {
     float width = 0;
@@ -90,9 +100,13 @@ ui::TextSize FakeTextMeasure::measure(std::string_view text, const ui::Font&) {
     return {width, 12};
 }
 
-void FakeWindowSystem::attach(ui::Form& form) { attached.push_back(&form); }
+void FakeWindowSystem::attach(ui::Form& form) {
+    attached.push_back(&form);
+}
 
-void FakeWindowSystem::detach(ui::Form& form) { std::erase(attached, &form); }
+void FakeWindowSystem::detach(ui::Form& form) {
+    std::erase(attached, &form);
+}
 
 void FakeWindowSystem::refresh() {
     ++refreshes;
@@ -102,18 +116,21 @@ void FakeWindowSystem::refresh() {
         changed += changes.changed.size() + changes.removed.size();
     }
     lastChangedCount = changed;
-    if (changed > 0) ++refreshesWithChanges;
+    if (changed > 0)
+        ++refreshesWithChanges;
 }
 
 void FakeAnalysisBrowser::navigate(const std::string& url) {
     navigations.push_back(url);
     // The empty document shows at once; real pages only once the test finishes them.
-    if (url == "about:blank") address = url;
+    if (url == "about:blank")
+        address = url;
 }
 
 void FakeAnalysisBrowser::finish(const std::string& url) {
     address = url;
-    if (onNavigated_) onNavigated_();
+    if (onNavigated_)
+        onNavigated_();
 }
 
 }  // namespace tallyro::test

@@ -126,7 +126,9 @@ public:
 
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address; }
-    void setNavigated(std::function<void()> onNavigated) override { onNavigated_ = std::move(onNavigated); }
+    void setNavigated(std::function<void()> onNavigated) override {
+        onNavigated_ = std::move(onNavigated);
+    }
     // The load finished on `url`: the document address becomes it and the
     // finished-navigation callback runs.
     void finish(const std::string& url);
@@ -145,7 +147,8 @@ struct FakePlatform {
     FakeWindowSystem windows;
     FakeProcess process;
     FakeAnalysisBrowser browser;
-    platform::Platform platform{clock, screen, udp, shell, tray, measure, windows, process, browser};
+    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
+                                measure, windows, process, browser};
 };
 
 }  // namespace tallyro::test

@@ -7,7 +7,8 @@ namespace tallyro::test {
 
 std::filesystem::path copyBuiltDatabase(const std::filesystem::path& dir) {
     const std::filesystem::path target = dir / "QsDate.mdb";
-    std::filesystem::copy_file(TALLYRO_TEST_STOCK_DB, target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(TALLYRO_TEST_STOCK_DB, target,
+                               std::filesystem::copy_options::overwrite_existing);
     return target;
 }
 

@@ -14,8 +14,12 @@ struct RecordingEvents : FormEvents {
     std::vector<std::string> changes;
     std::vector<std::string> timers;
     void resized(Form&) override { ++resizes; }
-    void changed(Element& e) override { changes.push_back(e.name() + "=" + e.text() + std::to_string(e.value())); }
-    void timerChanged(Element& t) override { timers.push_back(t.name() + (t.enabled() ? "+" : "-")); }
+    void changed(Element& e) override {
+        changes.push_back(e.name() + "=" + e.text() + std::to_string(e.value()));
+    }
+    void timerChanged(Element& t) override {
+        timers.push_back(t.name() + (t.enabled() ? "+" : "-"));
+    }
 };
 
 class ElementModelTest : public ::testing::Test {
@@ -56,7 +60,8 @@ TEST_F(ElementModelTest, TextBoxAndScrollBarRaiseChangeInsideTheSetter) {
     form->at("Frame_TableBar").setValue(3);
     // Labels take captions silently.
     form->at("Login_Txt").setText("x");
-    EXPECT_EQ(events.changes, (std::vector<std::string>{"SearchForm_Text=6000", "Frame_TableBar=3"}));
+    EXPECT_EQ(events.changes,
+              (std::vector<std::string>{"SearchForm_Text=6000", "Frame_TableBar=3"}));
 }
 
 TEST_F(ElementModelTest, ScrollBarValueIsClampedToItsRange) {
@@ -161,17 +166,20 @@ TEST_F(ElementModelTest, NavigatingToTheSameAddressIsStillANavigation) {
 // The design tables as a whole: creation state of the main window.
 TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
     auto form = makeFormLogin();
-    for (const char* name : {"Logo", "UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border",
-                             "Chk_AutoLogin", "LebAutoLogin", "Login_Bot", "Jion_Label", "RePass_Label", "Web_Label"}) {
+    for (const char* name : {"Logo", "UserName_Label", "UserName_border", "PassWord_Label",
+                             "PassWord_border", "Chk_AutoLogin", "LebAutoLogin", "Login_Bot",
+                             "Jion_Label", "RePass_Label", "Web_Label"}) {
         EXPECT_TRUE(form->at(name).visible()) << name;
     }
-    for (const char* name : {"LoadingLogo", "Login_Txt", "LoginClose_Bot", "Main_Logo", "Info_UserName", "ToolsTree",
-                             "Frame_Search", "Frame_results", "SearchClose_Bot", "WebAD", "IconLogo", "Adodc1"}) {
+    for (const char* name :
+         {"LoadingLogo", "Login_Txt", "LoginClose_Bot", "Main_Logo", "Info_UserName", "ToolsTree",
+          "Frame_Search", "Frame_results", "SearchClose_Bot", "WebAD", "IconLogo", "Adodc1"}) {
         EXPECT_FALSE(form->at(name).visible()) << name;
     }
     std::vector<std::string> running;
     for (Element* e : form->elements()) {
-        if (e->kind() == Kind::Timer && e->enabled()) running.push_back(e->name());
+        if (e->kind() == Kind::Timer && e->enabled())
+            running.push_back(e->name());
     }
     EXPECT_EQ(running, (std::vector<std::string>{"SearchGpInfoMonitor", "Timer3"}));
     EXPECT_FALSE(form->at("ToolsTree_Bot", 5).visible());

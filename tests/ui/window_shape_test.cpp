@@ -8,7 +8,8 @@ namespace {
 
 bool covers(const std::vector<RegionSpan>& spans, int x, int y) {
     for (const auto& s : spans) {
-        if (s.y == y) return x >= s.left && x < s.right;
+        if (s.y == y)
+            return x >= s.left && x < s.right;
     }
     return false;
 }
@@ -17,14 +18,17 @@ TEST(WindowShapeTest, StartSizeOutlineCutsTheFourCornersOnly) {
     // A 240 x 570 window is clipped to (0, 0)-(241, 571).
     const auto spans = roundedRectSpans(241, 571, 9, 9);
     ASSERT_EQ(spans.size(), 571u);
-    for (auto [x, y] : {std::pair{0, 0}, {1, 0}, {0, 1}, {240, 0}, {0, 570}, {240, 570}, {239, 570}}) {
+    for (auto [x, y] :
+         {std::pair{0, 0}, {1, 0}, {0, 1}, {240, 0}, {0, 570}, {240, 570}, {239, 570}}) {
         EXPECT_FALSE(covers(spans, x, y)) << x << "," << y;
     }
-    for (auto [x, y] : {std::pair{120, 0}, {0, 285}, {240, 285}, {120, 570}, {1, 1}, {4, 4}, {0, 5}}) {
+    for (auto [x, y] :
+         {std::pair{120, 0}, {0, 285}, {240, 285}, {120, 570}, {1, 1}, {4, 4}, {0, 5}}) {
         EXPECT_TRUE(covers(spans, x, y)) << x << "," << y;
     }
     // Beyond the corner rows every row is whole.
-    for (int y = 5; y < 566; ++y) EXPECT_EQ(spans[static_cast<std::size_t>(y)], (RegionSpan{y, 0, 241}));
+    for (int y = 5; y < 566; ++y)
+        EXPECT_EQ(spans[static_cast<std::size_t>(y)], (RegionSpan{y, 0, 241}));
 }
 
 TEST(WindowShapeTest, OutlineIsSymmetric) {

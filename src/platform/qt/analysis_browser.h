@@ -4,8 +4,8 @@
 #pragma once
 
 #include <QNetworkAccessManager>
-#include <QPointer>
 #include <QNetworkReply>
+#include <QPointer>
 
 #include "platform/analysis_browser.h"
 
@@ -17,7 +17,9 @@ public:
     ~QtAnalysisBrowser() override;
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address_; }
-    void setNavigated(std::function<void()> onNavigated) override { onNavigated_ = std::move(onNavigated); }
+    void setNavigated(std::function<void()> onNavigated) override {
+        onNavigated_ = std::move(onNavigated);
+    }
 
     // A browser's address bar: percent escapes decoded, read as UTF-8, or as GBK
     // where the bytes are not valid UTF-8.

@@ -1,12 +1,12 @@
 #include "platform/qt/element_widgets.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLibrary>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
-#include <QCoreApplication>
-#include <QLibrary>
 #include <QUrl>
 #include <QVariant>
 #include <algorithm>
@@ -36,16 +36,20 @@ std::int16_t mouseButton(Qt::MouseButton b) {
 
 std::int16_t mouseButtons(Qt::MouseButtons bs) {
     std::int16_t out = 0;
-    if (bs & Qt::LeftButton) out |= app::kButtonLeft;
-    if (bs & Qt::RightButton) out |= app::kButtonRight;
-    if (bs & Qt::MiddleButton) out |= app::kButtonMiddle;
+    if (bs & Qt::LeftButton)
+        out |= app::kButtonLeft;
+    if (bs & Qt::RightButton)
+        out |= app::kButtonRight;
+    if (bs & Qt::MiddleButton)
+        out |= app::kButtonMiddle;
     return out;
 }
 
 }  // namespace
 
 bool isWindowless(ui::Kind k) {
-    return k == ui::Kind::Image || k == ui::Kind::Label || k == ui::Kind::Shape || k == ui::Kind::Line;
+    return k == ui::Kind::Image || k == ui::Kind::Label || k == ui::Kind::Shape ||
+           k == ui::Kind::Line;
 }
 
 ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* parent)
@@ -56,7 +60,8 @@ ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* paren
 
 void ContainerWidget::forgetGraphic(const ui::Element* e) {
     std::erase(graphics_, e);
-    if (pressed_ == e) pressed_ = nullptr;
+    if (pressed_ == e)
+        pressed_ = nullptr;
 }
 
 bool ContainerWidget::hasGraphic(const ui::Element* e) const {
@@ -65,12 +70,14 @@ bool ContainerWidget::hasGraphic(const ui::Element* e) const {
 
 void ContainerWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (element_.hasBackColor()) p.fillRect(rect(), rgbColor(element_.backColor()));
+    if (element_.hasBackColor())
+        p.fillRect(rect(), rgbColor(element_.backColor()));
     if (element_.kind() == ui::Kind::PictureBox && element_.picture() != 0) {
         p.drawPixmap(0, 0, bitmap(element_.picture()));
     }
     for (const ui::Element* g : graphics_) {
-        if (g->visible()) paintGraphic(p, *g);
+        if (g->visible())
+            paintGraphic(p, *g);
     }
     if (element_.border()) {
         p.setPen(QColor(0x80, 0x80, 0x80));
@@ -87,11 +94,14 @@ void paintGraphic(QPainter& p, const ui::Element& e) {
     const QRect r = pixelRect(e);
     switch (e.kind()) {
         case ui::Kind::Image:
-            if (e.picture() != 0) p.drawPixmap(r, bitmap(e.picture()));
+            if (e.picture() != 0)
+                p.drawPixmap(r, bitmap(e.picture()));
             break;
         case ui::Kind::Label: {
-            if (e.opaque()) p.fillRect(r, rgbColor(e.backColor()));
-            if (e.text().empty()) break;
+            if (e.opaque())
+                p.fillRect(r, rgbColor(e.backColor()));
+            if (e.text().empty())
+                break;
             const QFont font = qtFont(e.font());
             p.setFont(font);
             p.setPen(rgbColor(e.foreColor()));
@@ -123,26 +133,31 @@ void paintGraphic(QPainter& p, const ui::Element& e) {
 ui::Element* ContainerWidget::hit(QPointF pos) const {
     for (auto it = graphics_.rbegin(); it != graphics_.rend(); ++it) {
         ui::Element* g = *it;
-        if (!g->visible() || g->kind() == ui::Kind::Line) continue;
+        if (!g->visible() || g->kind() == ui::Kind::Line)
+            continue;
         const QRectF r(g->left() / ui::kTwipsPerPixel, g->top() / ui::kTwipsPerPixel,
                        g->width() / ui::kTwipsPerPixel, g->height() / ui::kTwipsPerPixel);
-        if (r.contains(pos)) return g;
+        if (r.contains(pos))
+            return g;
     }
     return &element_;
 }
 
 QPointF ContainerWidget::origin(const ui::Element& target) const {
-    if (&target == &element_) return {0, 0};
+    if (&target == &element_)
+        return {0, 0};
     return {target.left() / ui::kTwipsPerPixel, target.top() / ui::kTwipsPerPixel};
 }
 
-app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind, QMouseEvent* ev) const {
+app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind,
+                                       QMouseEvent* ev) const {
     app::Event out{&target, kind};
     const QPointF rel = ev->position() - origin(target);
     out.x = static_cast<float>(rel.x()) * ui::kTwipsPerPixel;
     out.y = static_cast<float>(rel.y()) * ui::kTwipsPerPixel;
     out.shift = shiftState(ev->modifiers());
-    out.button = kind == app::EventKind::MouseMove ? mouseButtons(ev->buttons()) : mouseButton(ev->button());
+    out.button =
+        kind == app::EventKind::MouseMove ? mouseButtons(ev->buttons()) : mouseButton(ev->button());
     return out;
 }
 
@@ -156,7 +171,8 @@ void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
 
 void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
     ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
-    if (!pressed_) setCursor(pointerCursor(target->pointer()));
+    if (!pressed_)
+        setCursor(pointerCursor(target->pointer()));
     app::Event e = mouseEvent(*target, app::EventKind::MouseMove, ev);
     post_(e);
 }
@@ -187,7 +203,8 @@ void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
 void ContainerWidget::closeEvent(QCloseEvent* event) {
     // The program decides what closing means; the window itself never just goes.
     event->ignore();
-    if (!isWindow()) return;
+    if (!isWindow())
+        return;
     app::Event close{&element_, app::EventKind::CloseRequest};
     post_(close);
 }
@@ -196,7 +213,8 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
     : QLineEdit(parent), element_(element), post_(std::move(post)) {
     setFrame(false);
     setFocusPolicy(element.tabIndex() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
-    if (element.passwordChar() != 0) setEchoMode(QLineEdit::Password);
+    if (element.passwordChar() != 0)
+        setEchoMode(QLineEdit::Password);
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         app::Event ev{&element_, app::EventKind::UserText};
         ev.text = text.toStdString();
@@ -252,7 +270,8 @@ QString& webLibraryPath() {
 CreateWebView webViewFactory() {
     static CreateWebView factory = [] {
         QString path = webLibraryPath();
-        if (path.isEmpty()) path = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyro_web.so");
+        if (path.isEmpty())
+            path = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyro_web.so");
         QLibrary library(path);
         return reinterpret_cast<CreateWebView>(library.resolve("tallyro_create_web_view"));
     }();
@@ -261,7 +280,9 @@ CreateWebView webViewFactory() {
 
 }  // namespace
 
-void WebHost::setEngineLibrary(const QString& path) { webLibraryPath() = path; }
+void WebHost::setEngineLibrary(const QString& path) {
+    webLibraryPath() = path;
+}
 
 WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
 
@@ -270,68 +291,100 @@ void WebHost::navigate(const QString& url) {
     // on every page switch, mostly while it is hidden, and each of those loads
     // would only be replaced by the next.
     pendingUrl_ = url;
-    if (view_ && !isHidden()) loadPending();
+    if (view_ && !isHidden())
+        loadPending();
 }
 
 void WebHost::showEvent(QShowEvent*) {
-    if (view_) loadPending();
+    if (view_)
+        loadPending();
 }
 
 void WebHost::loadPending() {
-    if (pendingUrl_.isEmpty()) return;
+    if (pendingUrl_.isEmpty())
+        return;
     view_->setProperty("url", QUrl(pendingUrl_));
     pendingUrl_.clear();
 }
 
 void WebHost::enableEngine() {
-    if (view_) return;
+    if (view_)
+        return;
     // The engine starts now, while the user reads the window, so that showing
     // the first page later does not wait for it.
     const CreateWebView create = webViewFactory();
-    if (!create) return;
+    if (!create)
+        return;
     view_ = create(this);
     view_->setGeometry(rect());
     view_->show();
-    if (!isHidden()) loadPending();
+    if (!isHidden())
+        loadPending();
 }
 
 void WebHost::resizeEvent(QResizeEvent*) {
-    if (view_) view_->setGeometry(rect());
+    if (view_)
+        view_->setGeometry(rect());
 }
 
 std::int16_t virtualKeyCode(int key) {
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<std::int16_t>('A' + (key - Qt::Key_A));
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<std::int16_t>('0' + (key - Qt::Key_0));
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return static_cast<std::int16_t>(112 + (key - Qt::Key_F1));
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<std::int16_t>('A' + (key - Qt::Key_A));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return static_cast<std::int16_t>('0' + (key - Qt::Key_0));
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
+        return static_cast<std::int16_t>(112 + (key - Qt::Key_F1));
     switch (key) {
-        case Qt::Key_Backspace: return 8;
-        case Qt::Key_Tab: return 9;
+        case Qt::Key_Backspace:
+            return 8;
+        case Qt::Key_Tab:
+            return 9;
         case Qt::Key_Return:
-        case Qt::Key_Enter: return 13;
-        case Qt::Key_Shift: return 16;
-        case Qt::Key_Control: return 17;
-        case Qt::Key_Alt: return 18;
-        case Qt::Key_Escape: return 27;
-        case Qt::Key_Space: return 32;
-        case Qt::Key_PageUp: return 33;
-        case Qt::Key_PageDown: return 34;
-        case Qt::Key_End: return 35;
-        case Qt::Key_Home: return 36;
-        case Qt::Key_Left: return 37;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Right: return 39;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Insert: return 45;
-        case Qt::Key_Delete: return 46;
-        default: return 0;
+        case Qt::Key_Enter:
+            return 13;
+        case Qt::Key_Shift:
+            return 16;
+        case Qt::Key_Control:
+            return 17;
+        case Qt::Key_Alt:
+            return 18;
+        case Qt::Key_Escape:
+            return 27;
+        case Qt::Key_Space:
+            return 32;
+        case Qt::Key_PageUp:
+            return 33;
+        case Qt::Key_PageDown:
+            return 34;
+        case Qt::Key_End:
+            return 35;
+        case Qt::Key_Home:
+            return 36;
+        case Qt::Key_Left:
+            return 37;
+        case Qt::Key_Up:
+            return 38;
+        case Qt::Key_Right:
+            return 39;
+        case Qt::Key_Down:
+            return 40;
+        case Qt::Key_Insert:
+            return 45;
+        case Qt::Key_Delete:
+            return 46;
+        default:
+            return 0;
     }
 }
 
 std::int16_t shiftState(Qt::KeyboardModifiers m) {
     std::int16_t s = 0;
-    if (m & Qt::ShiftModifier) s |= 1;
-    if (m & Qt::ControlModifier) s |= 2;
-    if (m & Qt::AltModifier) s |= 4;
+    if (m & Qt::ShiftModifier)
+        s |= 1;
+    if (m & Qt::ControlModifier)
+        s |= 2;
+    if (m & Qt::AltModifier)
+        s |= 4;
     return s;
 }
 

@@ -30,7 +30,9 @@ public:
     std::vector<ui::Element*>& graphics() { return graphics_; }
     void forgetGraphic(const ui::Element* e);
     bool hasGraphic(const ui::Element* e) const;
-    void setFirstPaint(std::function<void()> onFirstPaint) { onFirstPaint_ = std::move(onFirstPaint); }
+    void setFirstPaint(std::function<void()> onFirstPaint) {
+        onFirstPaint_ = std::move(onFirstPaint);
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -17,8 +17,10 @@ namespace {
 // Paint order of windowless elements inside one container: images at the back,
 // opaque labels (row backgrounds) above them, then every other label and shape.
 int paintLayer(const ui::Element& e) {
-    if (e.kind() == ui::Kind::Image) return 0;
-    if (e.kind() == ui::Kind::Label && e.opaque()) return 1;
+    if (e.kind() == ui::Kind::Image)
+        return 0;
+    if (e.kind() == ui::Kind::Label && e.opaque())
+        return 1;
     return 2;
 }
 
@@ -44,7 +46,9 @@ QRegion regionOf(const ui::WindowRegion& r) {
     std::size_t i = 0;
     while (i < spans.size()) {
         std::size_t j = i + 1;
-        while (j < spans.size() && spans[j].left == spans[i].left && spans[j].right == spans[i].right) ++j;
+        while (j < spans.size() && spans[j].left == spans[i].left &&
+               spans[j].right == spans[i].right)
+            ++j;
         out += QRect(spans[i].left, spans[i].y, spans[i].right - spans[i].left,
                      static_cast<int>(j - i));
         i = j;
@@ -59,14 +63,16 @@ class FormView {
 public:
     FormView(ui::Form& form, Post post) : form_(form) {
         post_ = [alive = alive_, post = std::move(post)](app::Event& e) {
-            if (*alive) post(e);
+            if (*alive)
+                post(e);
         };
         ui::Element& win = form.window();
         window_ = new ContainerWidget(win, post_, nullptr);
         window_->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
         window_->setWindowTitle(QString::fromStdString(win.text()));
         window_->setObjectName(QString::fromStdString(form.name()));
-        if (win.picture() != 0) window_->setWindowIcon(QIcon(bitmap(win.picture())));
+        if (win.picture() != 0)
+            window_->setWindowIcon(QIcon(bitmap(win.picture())));
         window_->setFirstPaint([this] { firstPainted(); });
         widgets_[win.id()] = window_;
         applyGeometry(win);
@@ -78,13 +84,13 @@ public:
     ~FormView() {
         *alive_ = false;
         for (auto& [id, w] : widgets_) {
-            if (auto* c = dynamic_cast<ContainerWidget*>(w)) c->graphics().clear();
+            if (auto* c = dynamic_cast<ContainerWidget*>(w))
+                c->graphics().clear();
             w->setEnabled(false);
         }
         window_->hide();
         window_->deleteLater();
     }
-
 
     ui::Form& form() const { return form_; }
     QWidget* window() const { return window_; }
@@ -96,16 +102,21 @@ public:
 
     void apply() {
         auto changes = form_.takeChanges();
-        if (changes.empty()) return;
-        for (std::uint32_t id : changes.removed) remove(id);
+        if (changes.empty())
+            return;
+        for (std::uint32_t id : changes.removed)
+            remove(id);
         std::vector<ContainerWidget*> touched;
         for (const auto& c : changes.changed) {
-            if (c.bits & ui::kChangeCreated) create(*c.element, touched);
+            if (c.bits & ui::kChangeCreated)
+                create(*c.element, touched);
         }
-        for (const auto& c : changes.changed) applyChange(*c.element, c.bits, touched);
+        for (const auto& c : changes.changed)
+            applyChange(*c.element, c.bits, touched);
         std::sort(touched.begin(), touched.end());
         touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-        for (ContainerWidget* w : touched) w->update();
+        for (ContainerWidget* w : touched)
+            w->update();
     }
 
 private:
@@ -117,26 +128,31 @@ private:
     void create(ui::Element& e, std::vector<ContainerWidget*>& touched) {
         if (isWindowless(e.kind())) {
             ContainerWidget* c = containerFor(e);
-            if (!c) return;
+            if (!c)
+                return;
             auto& g = c->graphics();
             // Keep paint order: by layer, then by creation (ids grow with creation).
-            const auto pos = std::upper_bound(g.begin(), g.end(), &e, [](const ui::Element* a, const ui::Element* b) {
-                const int la = paintLayer(*a), lb = paintLayer(*b);
-                return la != lb ? la < lb : a->id() < b->id();
-            });
+            const auto pos = std::upper_bound(
+                g.begin(), g.end(), &e, [](const ui::Element* a, const ui::Element* b) {
+                    const int la = paintLayer(*a), lb = paintLayer(*b);
+                    return la != lb ? la < lb : a->id() < b->id();
+                });
             g.insert(pos, &e);
             graphicOwner_[e.id()] = {c, &e};
             touched.push_back(c);
             return;
         }
-        if (!hasWidget(e.kind()) || e.kind() == ui::Kind::Form) return;
+        if (!hasWidget(e.kind()) || e.kind() == ui::Kind::Form)
+            return;
         QWidget* parent = containerFor(e);
-        if (!parent) return;
+        if (!parent)
+            return;
         QWidget* w = nullptr;
         switch (e.kind()) {
             case ui::Kind::PictureBox: {
                 auto* c = new ContainerWidget(e, post_, parent);
-                if (!e.toolTip().empty()) c->setToolTip(QString::fromStdString(e.toolTip()));
+                if (!e.toolTip().empty())
+                    c->setToolTip(QString::fromStdString(e.toolTip()));
                 c->setFocusPolicy(e.tabIndex() >= 0 ? Qt::TabFocus : Qt::NoFocus);
                 w = c;
                 break;
@@ -177,10 +193,12 @@ private:
             }
             case ui::Kind::WebBrowser: {
                 // The analysis browser shows nothing; it lives in the platform.
-                if (e.name() == "WebBrowser1") return;
+                if (e.name() == "WebBrowser1")
+                    return;
                 auto* host = new WebHost(e, parent);
                 webHosts_.push_back(host);
-                if (firstPaintDone_) host->enableEngine();
+                if (firstPaintDone_)
+                    host->enableEngine();
                 w = host;
                 break;
             }
@@ -189,9 +207,11 @@ private:
         }
         w->setObjectName(QString::fromStdString(e.name()));
         widgets_[e.id()] = w;
-        if (e.pointer() != ui::Pointer::Arrow) w->setCursor(pointerCursor(e.pointer()));
+        if (e.pointer() != ui::Pointer::Arrow)
+            w->setCursor(pointerCursor(e.pointer()));
         // Fresh widgets take every property once.
-        applyChange(e, ~0u & ~ui::kChangeCreated & ~ui::kChangeNavigate & ~ui::kChangeFocus, touched);
+        applyChange(e, ~0u & ~ui::kChangeCreated & ~ui::kChangeNavigate & ~ui::kChangeFocus,
+                    touched);
         w->setVisible(e.visible());
     }
 
@@ -212,7 +232,8 @@ private:
 
     void applyGeometry(const ui::Element& e) {
         QWidget* w = widgetOf(e);
-        if (!w) return;
+        if (!w)
+            return;
         w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
     }
 
@@ -224,8 +245,10 @@ private:
             return;
         }
         QWidget* w = widgetOf(e);
-        if (!w) return;
-        if (bits & ui::kChangeGeometry) applyGeometry(e);
+        if (!w)
+            return;
+        if (bits & ui::kChangeGeometry)
+            applyGeometry(e);
         if (bits & ui::kChangeRegion) {
             const auto& r = e.region();
             if (!(r == lastRegion_)) {
@@ -244,12 +267,16 @@ private:
                 box->setChecked(e.value() != 0);
             }
         }
-        if (bits & ui::kChangeEnabled) w->setEnabled(e.enabled());
+        if (bits & ui::kChangeEnabled)
+            w->setEnabled(e.enabled());
         if (bits & ui::kChangeNavigate) {
-            if (auto* host = dynamic_cast<WebHost*>(w)) host->navigate(QString::fromStdString(e.location()));
+            if (auto* host = dynamic_cast<WebHost*>(w))
+                host->navigate(QString::fromStdString(e.location()));
         }
-        if (bits & ui::kChangeVisible) w->setVisible(e.visible());
-        if (bits & ui::kChangeFocus) w->setFocus(Qt::OtherFocusReason);
+        if (bits & ui::kChangeVisible)
+            w->setVisible(e.visible());
+        if (bits & ui::kChangeFocus)
+            w->setFocus(Qt::OtherFocusReason);
     }
 
     void applyLook(const ui::Element& e, QWidget* w) {
@@ -268,7 +295,8 @@ private:
             text->setFont(qtFont(e.font()));
             QString plain = QString::fromStdString(e.text());
             plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            if (text->toPlainText() != plain) text->setPlainText(plain);
+            if (text->toPlainText() != plain)
+                text->setPlainText(plain);
         } else if (auto* box = dynamic_cast<QCheckBox*>(w)) {
             box->setAutoFillBackground(true);
             QPalette pal = box->palette();
@@ -281,7 +309,8 @@ private:
 
     void firstPainted() {
         firstPaintDone_ = true;
-        for (QWidget* h : webHosts_) static_cast<WebHost*>(h)->enableEngine();
+        for (QWidget* h : webHosts_)
+            static_cast<WebHost*>(h)->enableEngine();
     }
 
     ui::Form& form_;
@@ -299,20 +328,25 @@ private:
     bool firstPaintDone_ = false;
 };
 
-QtWindowSystem::QtWindowSystem() { qApp->installEventFilter(this); }
+QtWindowSystem::QtWindowSystem() {
+    qApp->installEventFilter(this);
+}
 
 QtWindowSystem::~QtWindowSystem() {
-    if (qApp) qApp->removeEventFilter(this);
+    if (qApp)
+        qApp->removeEventFilter(this);
 }
 
 void QtWindowSystem::attach(ui::Form& form) {
     views_.push_back(std::make_unique<FormView>(form, [this](app::Event& e) {
-        if (detaching_ > 0) return;
+        if (detaching_ > 0)
+            return;
         if (applying_ || draining_) {
             pending_.push_back(e);
             return;
         }
-        if (dispatch_) dispatch_(e);
+        if (dispatch_)
+            dispatch_(e);
     }));
 }
 
@@ -325,23 +359,27 @@ void QtWindowSystem::detach(ui::Form& form) {
 }
 
 void QtWindowSystem::refresh() {
-    if (applying_) return;
+    if (applying_)
+        return;
     applying_ = true;
     // A view may attach or detach forms while applying (it never does today);
     // iterate by index to stay safe.
-    for (std::size_t i = 0; i < views_.size(); ++i) views_[i]->apply();
+    for (std::size_t i = 0; i < views_.size(); ++i)
+        views_[i]->apply();
     applying_ = false;
     drain();
 }
 
 void QtWindowSystem::drain() {
-    if (draining_) return;
+    if (draining_)
+        return;
     draining_ = true;
     while (!pending_.empty()) {
         app::Event e = pending_.front();
         pending_.pop_front();
         draining_ = false;
-        if (dispatch_) dispatch_(e);
+        if (dispatch_)
+            dispatch_(e);
         draining_ = true;
     }
     draining_ = false;
@@ -349,15 +387,19 @@ void QtWindowSystem::drain() {
 
 FormView* QtWindowSystem::viewOf(const ui::Form& form) const {
     for (const auto& v : views_) {
-        if (&v->form() == &form) return v.get();
+        if (&v->form() == &form)
+            return v.get();
     }
     return nullptr;
 }
 
 void QtWindowSystem::setCapture(ui::Element* element) {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
-    if (!element) return;
-    if (QWidget* w = widgetOf(*element); w && w->isVisible()) w->grabMouse();
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    if (!element)
+        return;
+    if (QWidget* w = widgetOf(*element); w && w->isVisible())
+        w->grabMouse();
 }
 
 QWidget* QtWindowSystem::windowOf(const ui::Form& form) const {
@@ -372,32 +414,39 @@ QWidget* QtWindowSystem::widgetOf(const ui::Element& element) const {
 
 QRect QtWindowSystem::rectInWindow(const ui::Element& element) const {
     QRect r(px(element.left()), px(element.top()), px(element.width()), px(element.height()));
-    for (const ui::Element* p = element.parent(); p && p->kind() != ui::Kind::Form; p = p->parent()) {
+    for (const ui::Element* p = element.parent(); p && p->kind() != ui::Kind::Form;
+         p = p->parent()) {
         r.translate(px(p->left()), px(p->top()));
     }
     return r;
 }
 
 void QtWindowSystem::post(app::Event event) {
-    if (detaching_ > 0) return;
+    if (detaching_ > 0)
+        return;
     if (applying_ || draining_) {
         pending_.push_back(std::move(event));
         return;
     }
-    if (dispatch_) dispatch_(event);
+    if (dispatch_)
+        dispatch_(event);
 }
 
 bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Wheel || !wheelTarget_) return false;
+    if (event->type() != QEvent::Wheel || !wheelTarget_)
+        return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget) return false;
+    if (!widget)
+        return false;
     // The advice text scrolls itself; every other wheel turn over the main
     // window goes to the window, once, where the widget under the pointer gets it.
     for (QWidget* w = widget; w; w = w->parentWidget()) {
-        if (dynamic_cast<QPlainTextEdit*>(w)) return false;
+        if (dynamic_cast<QPlainTextEdit*>(w))
+            return false;
     }
     const FormView* v = viewOf(wheelTarget_->form());
-    if (!v || widget->window() != v->window()) return false;
+    if (!v || widget->window() != v->window())
+        return false;
     app::Event ev{wheelTarget_, app::EventKind::Wheel};
     ev.delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
     post(ev);

@@ -24,7 +24,9 @@ platform::PixelRect toRect(const QRect& r) {
 
 }  // namespace
 
-QtTimers::~QtTimers() { qDeleteAll(timers_); }
+QtTimers::~QtTimers() {
+    qDeleteAll(timers_);
+}
 
 void QtTimers::start(const void* key, int intervalMs, std::function<void()> tick) {
     QTimer*& timer = timers_[key];
@@ -38,7 +40,8 @@ void QtTimers::start(const void* key, int intervalMs, std::function<void()> tick
 }
 
 void QtTimers::stop(const void* key) {
-    if (QTimer* t = timers_.value(key)) t->stop();
+    if (QTimer* t = timers_.value(key))
+        t->stop();
 }
 
 platform::PixelRect QtScreen::geometry() {
@@ -48,9 +51,11 @@ platform::PixelRect QtScreen::geometry() {
 
 std::vector<platform::PixelRect> QtScreen::allScreens() {
     std::vector<platform::PixelRect> out;
-    if (const QScreen* p = QGuiApplication::primaryScreen()) out.push_back(toRect(p->geometry()));
+    if (const QScreen* p = QGuiApplication::primaryScreen())
+        out.push_back(toRect(p->geometry()));
     for (const QScreen* s : QGuiApplication::screens()) {
-        if (s != QGuiApplication::primaryScreen()) out.push_back(toRect(s->geometry()));
+        if (s != QGuiApplication::primaryScreen())
+            out.push_back(toRect(s->geometry()));
     }
     return out;
 }
@@ -69,15 +74,17 @@ QtUdp::QtUdp() {
     QObject::connect(&socket_, &QUdpSocket::readyRead, &socket_, [this] {
         while (socket_.hasPendingDatagrams()) {
             const QNetworkDatagram d = socket_.receiveDatagram();
-            if (!onArrival_) continue;
+            if (!onArrival_)
+                continue;
             QHostAddress sender = d.senderAddress();
             bool mapped = false;
             const quint32 v4 = sender.toIPv4Address(&mapped);
-            if (mapped) sender = QHostAddress(v4);
+            if (mapped)
+                sender = QHostAddress(v4);
             const QByteArray data = d.data();
-            onArrival_(platform::Datagram{std::string(data.constData(), static_cast<std::size_t>(data.size())),
-                                          sender.toString().toStdString(),
-                                          static_cast<std::uint16_t>(d.senderPort())});
+            onArrival_(platform::Datagram{
+                std::string(data.constData(), static_cast<std::size_t>(data.size())),
+                sender.toString().toStdString(), static_cast<std::uint16_t>(d.senderPort())});
         }
     });
 }
@@ -88,8 +95,10 @@ void QtUdp::setRemote(const std::string& host, std::uint16_t port) {
 }
 
 bool QtUdp::send(const std::string& bytes) {
-    if (host_.isNull()) return false;
-    const qint64 n = socket_.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), host_, port_);
+    if (host_.isNull())
+        return false;
+    const qint64 n =
+        socket_.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), host_, port_);
     return n == static_cast<qint64>(bytes.size());
 }
 
@@ -102,28 +111,31 @@ void QtShell::openUrl(const std::string& url) {
 }
 
 bool QtTray::add(ui::Element& owner, int bitmapNumber, const std::string& tip) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
     owner_ = &owner;
     icon_ = std::make_unique<QSystemTrayIcon>(QIcon(bitmap(bitmapNumber)));
     icon_->setToolTip(QString::fromStdString(tip));
-    QObject::connect(icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
-                     [this](QSystemTrayIcon::ActivationReason reason) {
-                         app::Event ev{owner_, app::EventKind::MouseMove};
-                         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-                             ev.button = app::kButtonLeft;
-                         } else if (reason == QSystemTrayIcon::Context) {
-                             ev.button = app::kButtonRight;
-                         } else {
-                             return;
-                         }
-                         windows_.post(ev);
-                     });
+    QObject::connect(
+        icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            app::Event ev{owner_, app::EventKind::MouseMove};
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                ev.button = app::kButtonLeft;
+            } else if (reason == QSystemTrayIcon::Context) {
+                ev.button = app::kButtonRight;
+            } else {
+                return;
+            }
+            windows_.post(ev);
+        });
     icon_->show();
     return true;
 }
 
 void QtTray::remove() {
-    if (icon_) icon_->hide();
+    if (icon_)
+        icon_->hide();
     icon_.reset();
 }
 
@@ -141,10 +153,13 @@ void QtTray::popupMenu(ui::Element& menu) {
 ui::TextSize QtTextMeasure::measure(std::string_view text, const ui::Font& font) {
     const QFontMetrics fm(qtFont(font));
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return {static_cast<float>(fm.horizontalAdvance(s)), static_cast<float>(fontPixelSize(font.points))};
+    return {static_cast<float>(fm.horizontalAdvance(s)),
+            static_cast<float>(fontPixelSize(font.points))};
 }
 
-void QtProcess::exit() { QCoreApplication::exit(0); }
+void QtProcess::exit() {
+    QCoreApplication::exit(0);
+}
 
 void QtProcess::fatal(const std::string& message) {
     std::fprintf(stderr, "tallyro: %s\n", message.c_str());

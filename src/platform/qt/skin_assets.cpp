@@ -32,7 +32,9 @@ QCursor pointerCursor(ui::Pointer pointer) {
     return QCursor(Qt::ArrowCursor);
 }
 
-int fontPixelSize(float points) { return static_cast<int>(std::lround(points * 96.0 / 72.0)); }
+int fontPixelSize(float points) {
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
 
 QFont qtFont(const ui::Font& font) {
     QFont f;
@@ -52,6 +54,8 @@ QColor rgbColor(std::uint32_t rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
-int px(float twips) { return static_cast<int>(std::lround(twips / ui::kTwipsPerPixel)); }
+int px(float twips) {
+    return static_cast<int>(std::lround(twips / ui::kTwipsPerPixel));
+}
 
 }  // namespace tallyro::qt
