@@ -7,7 +7,7 @@
 #include "ui/bitmap_table.h"
 #include "ui/designs.h"
 #include "ui/main_layout.h"
-#include "window/taskbar.h"
+#include "window/screen_metrics.h"
 #include "window/window_shape.h"
 
 namespace tallyro::app {
@@ -187,10 +187,8 @@ void FormLogin::Form_Load() {
 
 void FormLogin::placeWindow() {
     ui::Element& win = form_->window();
-    const platform::PixelRect screen = platform_.screen.geometry();
-    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
     float top = kDefaultMargin;
-    float left = screenWidth - win.width() - kDefaultMargin;
+    float left = window::screenTwips(platform_.screen).width - win.width() - kDefaultMargin;
     if (const auto saved = settings::savedWindowPosition(files_.settings)) {
         // A place saved on a larger or since removed monitor would leave the
         // window where nobody can reach it: such a place counts as none.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "window/screen_metrics.h"
+
 namespace tallyro::app {
 
 namespace {
@@ -106,8 +108,7 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
     win.setWidth(kWide);
     // A free window near the right edge (where it starts) would put most of
     // the page beyond the screen: it moves left just enough, and back later.
-    const platform::PixelRect screen = c_.platform.screen.geometry();
-    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
+    const float screenWidth = window::screenTwips(c_.platform.screen).width;
     if (c_.state.TempWindowPosition == kSideFree && win.left() + win.width() > screenWidth) {
         const float left = std::max(0.0f, screenWidth - win.width());
         widenShift_ = win.left() - left;

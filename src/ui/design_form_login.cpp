@@ -235,13 +235,10 @@ void addWebViewsAndServices(Form& f) {
 }  // namespace
 
 std::unique_ptr<Form> makeFormLogin() {
-    Element::Design window;
-    window.text = "Form1";
-    window.backColor = kSkinBackground;
-    window.width = 13875;
-    window.height = 8925;
-    window.picture = kBitmapWindowIcon;
-    auto form = std::make_unique<Form>("FormLogin", std::move(window));
+    auto form = std::make_unique<Form>("FormLogin", E(K::Form, "FormLogin", 0, 0, 13875, 8925)
+                                                        .text("Form1")
+                                                        .back(kSkinBackground)
+                                                        .picture(kBitmapWindowIcon));
     addSkinFrame(*form);
     addTitleBar(*form);
     addLoginPage(*form);

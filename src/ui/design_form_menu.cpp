@@ -8,9 +8,7 @@ using design::E;
 using K = Kind;
 
 std::unique_ptr<Form> makeFormMenu() {
-    Element::Design window;
-    window.text = "Form1";
-    auto form = std::make_unique<Form>("FormMenu", std::move(window));
+    auto form = std::make_unique<Form>("FormMenu", E(K::Form, "FormMenu").text("Form1"));
     form->add(E(K::Menu, "Menu_System").text("系统菜单"));
     form->add(E(K::MenuItem, "Menu_Web").in("Menu_System").text("官方网站"));
     form->add(E(K::MenuItem, "Menu_Exit").in("Menu_System").text("退出软件"));

@@ -8,12 +8,9 @@ using design::E;
 using K = Kind;
 
 std::unique_ptr<Form> makeFormMessage() {
-    Element::Design window;
-    window.text = "Form2";
-    window.backColor = kSkinBackground;
-    window.width = 4890;
-    window.height = 5475;
-    auto form = std::make_unique<Form>("FormMessage", std::move(window));
+    auto form = std::make_unique<Form>(
+        "FormMessage",
+        E(K::Form, "FormMessage", 0, 0, 4890, 5475).text("Form2").back(kSkinBackground));
     Form& f = *form;
     f.add(E(K::Image, "FormTop", 0, 0, 4920, 390));
     f.add(E(K::Image, "FormCenent", 0, 360, 4920, 2295));

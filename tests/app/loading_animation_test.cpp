@@ -36,7 +36,10 @@ TEST(LoadingFrameTest, LeftwardSweepMirrorsTheRightward) {
 
 class LoadingAnimationTest : public test::ClientTest {
 protected:
-    void SetUp() override { start(); }
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
     Frame dots() {
         Frame out{};
         for (std::int16_t i = 1; i <= 8; ++i)

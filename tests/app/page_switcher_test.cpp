@@ -18,7 +18,10 @@ const char* const kPageElements[] = {"Login_Txt",     "LoginClose_Bot", "Loading
 
 class PageSwitcherTest : public ClientTest {
 protected:
-    void SetUp() override { start(); }
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
     void show(const char* page) { form->pages().ShowPage(page); }
     std::vector<std::string> visible() {
         std::vector<std::string> out;

@@ -1,39 +1,15 @@
 // Start-up and shutdown of the main window against real files: the settings
 // file, a real copy of the stock database, and the fake platform.
-#include <gtest/gtest.h>
-
-#include "app/form_login.h"
-#include "fake_platform.h"
+#include "client_fixture.h"
 #include "lookup/result_rows.h"
 #include "settings/ini_values.h"
-#include "temp_dir.h"
-#include "test_database.h"
 
 namespace tallyro::app {
 namespace {
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public test::ClientTest {
 protected:
-    StartupTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
-
-    FormLogin& start() {
-        form = std::make_unique<FormLogin>(fake.platform,
-                                           Deployment{"127.0.0.9", 4116, "http://web.test"}, files);
-        started = form->start();
-        return *form;
-    }
     void writeIni(const std::string& text) { test::writeFileBytes(files.settings, text); }
-    ui::Element& el(const char* name, std::int16_t i = -1) { return form->el(name, i); }
-    void click(const char* name) {
-        Event e{&el(name), EventKind::Click};
-        form->dispatch(e);
-    }
-
-    test::TempDir dir;
-    test::FakePlatform fake;
-    FileLocations files;
-    std::unique_ptr<FormLogin> form;
-    bool started = false;
 };
 
 TEST_F(StartupTest, FirstStartWithoutSettingsUsesTheDefaultPlace) {

@@ -13,7 +13,10 @@ constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";  // RFC 1
 
 class LoginExchangeTest : public ClientTest {
 protected:
-    void SetUp() override { start(); }
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
     void arrive(const std::string& bytes) { fake.udp.arrive(bytes); }
     void signIn(const char* name = "trader", const char* password = "abc") {
         typeText("UserName_Txt", name);

@@ -10,7 +10,10 @@ using test::ClientTest;
 
 class PopupTest : public ClientTest {
 protected:
-    void SetUp() override { start(); }
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
     ui::Form* popup() { return form->formMessage(); }
     ui::Element& pel(const char* name) { return popup()->at(name); }
     void hover(float x, float y) {

@@ -53,7 +53,7 @@ bool isWindowless(ui::Kind k) {
 }
 
 ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* parent)
-    : QWidget(parent), element_(element), post_(std::move(post)) {
+    : QWidget(parent), element_(element), post_(std::move(post)), shownPointer_(element.pointer()) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, element.hasBackColor());
 }
@@ -171,8 +171,11 @@ void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
 
 void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
     ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
-    if (!pressed_)
-        setCursor(pointerCursor(target->pointer()));
+    // The pointer shape changes only when the element under it wants another.
+    if (!pressed_ && target->pointer() != shownPointer_) {
+        shownPointer_ = target->pointer();
+        setCursor(pointerCursor(shownPointer_));
+    }
     app::Event e = mouseEvent(*target, app::EventKind::MouseMove, ev);
     post_(e);
 }

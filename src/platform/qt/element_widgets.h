@@ -52,6 +52,7 @@ private:
     std::vector<ui::Element*> graphics_;
     ui::Element* pressed_ = nullptr;
     bool afterDoubleClick_ = false;
+    ui::Pointer shownPointer_;
     std::function<void()> onFirstPaint_;
 };
 

@@ -37,6 +37,15 @@ int fontPixelSize(float points) {
 }
 
 QFont qtFont(const ui::Font& font) {
+    // Every label paint and every auto-size measure asks; the window uses five fonts.
+    static QHash<QString, QFont> cache;
+    const QString key = QStringLiteral("%1/%2/%3")
+                            .arg(QString::fromStdString(font.face))
+                            .arg(font.points)
+                            .arg(font.bold);
+    auto it = cache.find(key);
+    if (it != cache.end())
+        return *it;
     QFont f;
     if (font.face == "Arial") {
         f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
@@ -47,7 +56,7 @@ QFont qtFont(const ui::Font& font) {
     }
     f.setPixelSize(fontPixelSize(font.points));
     f.setBold(font.bold);
-    return f;
+    return *cache.insert(key, f);
 }
 
 QColor rgbColor(std::uint32_t rgb) {

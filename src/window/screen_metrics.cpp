@@ -1,8 +1,14 @@
-#include "window/taskbar.h"
+#include "window/screen_metrics.h"
 
 #include "ui/element.h"
 
 namespace tallyro::window {
+
+TwipSize screenTwips(platform::Screen& screen) {
+    const platform::PixelRect s = screen.geometry();
+    return {static_cast<float>(s.right - s.left) * ui::kTwipsPerPixel,
+            static_cast<float>(s.bottom - s.top) * ui::kTwipsPerPixel};
+}
 
 std::int32_t GetTaskbarHeight(platform::Screen& screen) {
     // The screen's horizontal twips per pixel serves both conversions.

@@ -1,4 +1,5 @@
-// The height of the screen strip below the work area, where a bottom taskbar sits.
+// Measures of the primary screen in twips: its size, and the height of the strip
+// below the work area, where a bottom taskbar sits.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,14 @@
 #include "platform/screen.h"
 
 namespace tallyro::window {
+
+struct TwipSize {
+    float width = 0;
+    float height = 0;
+};
+
+// The whole primary screen, at 15 twips per pixel.
+TwipSize screenTwips(platform::Screen& screen);
 
 // In twips; 0 when the taskbar is not at the bottom. A work area that cannot be
 // read counts as ending at 0, which gives the whole screen height. The result
