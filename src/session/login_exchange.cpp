@@ -4,26 +4,10 @@
 #include <vector>
 
 #include "session/md5.h"
+#include "text/fields.h"
 #include "text/gbk_codec.h"
 
 namespace tallyro::session {
-
-namespace {
-
-std::vector<std::string> splitFields(const std::string& text) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t bar = text.find('|', start);
-        fields.push_back(
-            text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        if (bar == std::string::npos)
-            return fields;
-        start = bar + 1;
-    }
-}
-
-}  // namespace
 
 LoginExchange::LoginExchange(app::Context& context, ShowMessage showMessage)
     : c_(context), showMessage_(std::move(showMessage)) {}
@@ -101,23 +85,24 @@ void LoginExchange::Link_DataArrival(const platform::Datagram& datagram) {
         return;
     if (datagram.bytes.empty())
         return;
-    const std::vector<std::string> f = splitFields(text::gbkToUtf8(datagram.bytes));
-    const std::string& kind = f[0];
+    // Fields are cut from the bytes as they came, so that a probe is echoed byte
+    // for byte, whatever it holds; only the fields shown to the user are decoded.
+    const std::vector<std::string_view> f = text::splitGbkFields(datagram.bytes);
+    const std::string_view kind = f[0];
     if (kind == "TestLogin") {
         if (f.size() < 2)
             return;
-        if (const auto echo = text::utf8ToGbk("TestLogin|" + f[1]))
-            c_.platform.link.send(*echo);
+        c_.platform.link.send("TestLogin|" + std::string(f[1]));
     } else if (kind == "Err") {
         if (f.size() < 2)
             return;
-        answerErr(f[1]);
+        answerErr(text::gbkToUtf8(f[1]));
     } else if (kind == "LoginOk") {
         answerLoginOk();
     } else if (kind == "Msg") {
         if (f.size() < 3)
             return;
-        showMessage_(f[1], f[2]);
+        showMessage_(text::gbkToUtf8(f[1]), text::gbkToUtf8(f[2]));
     }
 }
 

@@ -228,11 +228,15 @@ TEST_F(LoginExchangeTest, ProbesAreEchoedInEveryStateAndChangeNothing) {
     arrive("TestLogin|");
     arrive("TestLogin|a|b");
     arrive("TestLogin|\xD6\xD0\xCE\xC4");  // GBK, echoed byte for byte
-    ASSERT_EQ(fake.udp.sent.size(), 5u);
+    arrive("TestLogin|\xFF\x80z\x81");     // not GBK at all: still the same bytes
+    arrive("TestLogin|\x81\x7Cz|tail");    // a "|" inside a character splits nothing
+    ASSERT_EQ(fake.udp.sent.size(), 7u);
     EXPECT_EQ(fake.udp.sent[0], "TestLogin|12345");
     EXPECT_EQ(fake.udp.sent[2], "TestLogin|");
     EXPECT_EQ(fake.udp.sent[3], "TestLogin|a");
     EXPECT_EQ(fake.udp.sent[4], "TestLogin|\xD6\xD0\xCE\xC4");
+    EXPECT_EQ(fake.udp.sent[5], "TestLogin|\xFF\x80z\x81");
+    EXPECT_EQ(fake.udp.sent[6], "TestLogin|\x81\x7Cz");
     EXPECT_TRUE(onLoadingPage());
     EXPECT_TRUE(timingOut());
 }
