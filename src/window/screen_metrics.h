@@ -16,9 +16,9 @@ struct TwipSize {
 // The whole primary screen, at 15 twips per pixel.
 TwipSize screenTwips(platform::Screen& screen);
 
-// In twips; 0 when the taskbar is not at the bottom. A work area that cannot be
-// read counts as ending at 0, which gives the whole screen height. The result
-// is 32-bit: twips of a screen taller than 2184 pixels do not fit 16 bits.
+// In twips; 0 when the taskbar is not at the bottom, and when the work area
+// cannot be read or does not lie on the screen. The result is 32-bit: twips of
+// a screen taller than 2184 pixels do not fit 16 bits.
 std::int32_t GetTaskbarHeight(platform::Screen& screen);
 
 }  // namespace tallyro::window

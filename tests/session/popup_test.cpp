@@ -86,10 +86,17 @@ TEST_F(PopupTest, TaskbarHeightOnALargeScreenDoesNotOverflow) {
     EXPECT_FLOAT_EQ(popup()->window().top(), 2360 * 15 - 2700);
 }
 
-TEST_F(PopupTest, UnreadableWorkAreaCountsAsTheWholeScreen) {
-    fake.screen.work = {};
-    fake.udp.arrive("Msg|t|1");
-    EXPECT_FLOAT_EQ(popup()->window().top(), -2700);
+TEST_F(PopupTest, AWorkAreaThatTellsNothingAboutThisScreenMeansNoTaskbar) {
+    // Unreadable, on another monitor, reaching past the screen, empty: the popup
+    // stands on the screen's bottom edge, never above its top.
+    const platform::PixelRect odd[] = {
+        {}, {1920, 0, 3840, 1040}, {0, 0, 1920, 1200}, {0, -40, 1920, 1040}, {0, 500, 1920, 500}};
+    for (const auto& work : odd) {
+        fake.screen.work = work;
+        fake.udp.arrive("Msg|t|1");
+        EXPECT_FLOAT_EQ(popup()->window().top(), 1080 * 15 - 2700)
+            << work.left << "," << work.top << "," << work.right << "," << work.bottom;
+    }
 }
 
 }  // namespace
