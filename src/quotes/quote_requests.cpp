@@ -29,6 +29,22 @@ std::string upperAscii(std::string text) {
 
 }  // namespace
 
+std::string queryValue(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '%' || c == '&' || c == '#' || c == '+' || c == ' ') {
+            out += '%';
+            out += kHex[static_cast<unsigned char>(c) >> 4];
+            out += kHex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 RequestRandom::RequestRandom(Clock clock) : clock_(std::move(clock)) {}
 
 float RequestRandom::operator()() {
@@ -75,7 +91,7 @@ void QuoteRequests::registerHandlers(app::Handlers& handlers) {
 void QuoteRequests::SearchGpInfo(const std::string& TempSearchGpID) {
     // A copy: the code may live in a label that the page switch rebuilds.
     const std::string code = TempSearchGpID;
-    request(kStockRequestPath + code + kUserIdField, upperAscii(code));
+    request(kStockRequestPath + queryValue(code) + kUserIdField, upperAscii(code));
 }
 
 void QuoteRequests::SearchDapan_shanghai_Click() {
@@ -92,8 +108,8 @@ void QuoteRequests::request(const std::string& requestPath, const std::string& s
     if (ctx_.ShowPage)
         ctx_.ShowPage(app::kLoadingSearchPage);
     const std::string address = ctx_.deployment.webBase + requestPath +
-                                accountName(ctx_.el("Info_UserName").text()) + kPgRunField +
-                                std::to_string(pgRunNumber(r));
+                                queryValue(accountName(ctx_.el("Info_UserName").text())) +
+                                kPgRunField + std::to_string(pgRunNumber(r));
     ctx_.platform.browser.navigate(address);
     ctx_.el("SearchGpInfoMonitor").setEnabled(true);
     ctx_.el("SearchGp_ID").setText(shownCode);

@@ -38,6 +38,12 @@ std::int32_t pgRunNumber(float r);
 // its first four characters (not bytes).
 std::string accountName(std::string_view caption);
 
+// A code or an account name as a query value: every character goes as it is,
+// but for the few that would change what the address means ("%" an escape, "&"
+// the next field, "#" the fragment, "+" and space a space), which are
+// percent-encoded.
+std::string queryValue(std::string_view text);
+
 class QuoteRequests {
 public:
     // Draws r in [0, 1) for a request; called once per request.

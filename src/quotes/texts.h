@@ -6,7 +6,7 @@
 namespace tallyro::quotes {
 
 // Request paths, joined to the web base address. The code and the account name
-// are appended as they are: the service reads them unencoded.
+// follow as query values (see queryValue).
 inline constexpr const char* kStockRequestPath = "/RequestGpInfo.asp?GpID=";
 inline constexpr const char* kShanghaiIndexRequestPath =
     "/RequestDaPan.asp?DaPan=s_sh000001&UserID=";

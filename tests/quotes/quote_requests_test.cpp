@@ -2,6 +2,7 @@
 // the browser, the monitor and the code shown on the result panel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -38,19 +39,23 @@ TEST_F(QuoteRequestsTest, StockAddress) {
     EXPECT_EQ(w.el("SearchGp_ID").text(), "SH600000");
 }
 
-TEST_F(QuoteRequestsTest, NameWithAmpersandAndSpaceGoesOutUnencoded) {
-    w.el("Info_UserName").setText("帐号: a&b c");
-    w.requests.SearchGpInfo("sz000001");
-    EXPECT_EQ(lastAddress(),
-              "http://web.test/RequestGpInfo.asp?GpID=sz000001&UserID=a&b c&PgRun=1");
-}
-
-TEST_F(QuoteRequestsTest, ChineseNameGoesOutAsTyped) {
-    w.el("Info_UserName").setText("帐号: 张三");
-    w.requests.SearchGpInfo("sh600000");
-    EXPECT_EQ(
-        lastAddress(),
-        "http://web.test/RequestGpInfo.asp?GpID=sh600000&UserID=\xE5\xBC\xA0\xE4\xB8\x89&PgRun=1");
+TEST_F(QuoteRequestsTest, NamesGoAsTypedButForWhatWouldChangeTheAddress) {
+    const std::pair<const char*, const char*> names[] = {
+        {"a&b c", "a%26b%20c"},      {"a#b", "a%23b"},
+        {"x%41y", "x%2541y"},        {"1+1", "1%2B1"},
+        {"a=b?c/d", "a=b?c/d"},      {"张三", "\xE5\xBC\xA0\xE4\xB8\x89"},
+        {"x&PgRun=5", "x%26PgRun=5"}};
+    for (const auto& [name, sent] : names) {
+        w.el("Info_UserName").setText(std::string("帐号: ") + name);
+        w.requests.SearchGpInfo("sz000001");
+        EXPECT_EQ(lastAddress(),
+                  std::string("http://web.test/RequestGpInfo.asp?GpID=sz000001&UserID=") + sent +
+                      "&PgRun=1");
+        click("SearchDapan_shenzhen");
+        EXPECT_EQ(lastAddress(),
+                  std::string("http://web.test/RequestDaPan.asp?DaPan=s_sh000002&UserID=") + sent +
+                      "&PgRun=1");
+    }
 }
 
 TEST_F(QuoteRequestsTest, LowerCaseCodeIsSentAsTypedAndShownUpperCased) {
@@ -155,16 +160,19 @@ INSTANTIATE_TEST_SUITE_P(Captions, AccountNameTest,
                                            Caption{"帐号: a b&c", "a b&c"},
                                            Caption{"帐号:  x ", " x "}));
 
-TEST(RequestRandomTest, DrawsLieInTheHalfOpenUnitRange) {
-    RequestRandom random;
+// The numbers cover their whole range: a draw squeezed into part of [0, 1)
+// would make addresses repeat far more often than they should.
+TEST(RequestRandomTest, DrawsSpreadOverTheWholeRange) {
+    std::uint64_t tick = 0;
+    RequestRandom random([&tick] { return ++tick; });
+    std::int32_t lowest = 1, highest = -99997;
     for (int i = 0; i < 20000; ++i) {
-        const float r = random();
-        ASSERT_GE(r, 0.0f);
-        ASSERT_LT(r, 1.0f);
-        const std::int32_t n = pgRunNumber(r);
-        ASSERT_GE(n, -99997);
-        ASSERT_LE(n, 1);
+        const std::int32_t n = pgRunNumber(random());
+        lowest = std::min(lowest, n);
+        highest = std::max(highest, n);
     }
+    EXPECT_LT(lowest, -99000);
+    EXPECT_GT(highest, -1000);
 }
 
 // Reseeding from a clock that has not moved must not repeat the last number.
