@@ -27,7 +27,7 @@ enum class EventKind : std::uint8_t {
     UserText,      // the user edited a text box: `text` is its new text
     UserValue,     // the user moved a scroll bar or ticked a check box: `value`
     DataArrival,   // a datagram on the login endpoint: `text` and its sender
-    Navigated,     // the hidden analysis browser finished a navigation
+    Navigated,     // the hidden analysis browser finished a navigation on `text`
     CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
 };
 

@@ -56,8 +56,9 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
         dispatch(e);
     });
     // A finished navigation is looked at once, not only at the next poll.
-    platform_.browser.setNavigated([this] {
+    platform_.browser.setNavigated([this](const std::string& address) {
         Event e{&el("WebBrowser1"), EventKind::Navigated};
+        e.text = address;
         dispatch(e);
     });
     platform_.windows.attach(*form_);
@@ -88,7 +89,8 @@ void FormLogin::registerHandlers() {
     searchBox_.registerHandlers(handlers_);
     requests_.registerHandlers(handlers_);
     answers_.registerHandlers(handlers_);
-    handlers_.on("WebBrowser1", EventKind::Navigated, [this](Event&) { answers_.navigated(); });
+    handlers_.on("WebBrowser1", EventKind::Navigated,
+                 [this](Event& e) { answers_.navigated(e.text); });
     login_.registerHandlers(handlers_);
     animation_.registerHandlers(handlers_);
     // Closing from outside (Alt+F4) does what each window's own close button does.

@@ -17,8 +17,10 @@ public:
     // The address of the document shown now, as a browser shows it (percent
     // escapes decoded to text); "" while no document has been shown.
     virtual std::string documentAddress() = 0;
-    // Called on the user-interface thread whenever a navigation has finished.
-    virtual void setNavigated(std::function<void()> onNavigated) = 0;
+    // Called on the user-interface thread whenever a navigation has finished,
+    // with the address it ended on: the document's, or the address that could not
+    // be reached at all (whose document is then not shown).
+    virtual void setNavigated(std::function<void(const std::string& address)> onNavigated) = 0;
 };
 
 }  // namespace tallyro::platform

@@ -1,12 +1,14 @@
 // Recognising, parsing and displaying the service's answers.
 #include "quotes/answer_monitor.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "quotes/texts.h"
+#include "text/fields.h"
 
 namespace tallyro::quotes {
 
@@ -15,17 +17,7 @@ namespace {
 constexpr std::size_t kStockFields = 9;
 constexpr std::size_t kIndexFields = 8;
 
-std::vector<std::string_view> splitFields(std::string_view text) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const std::size_t bar = text.find('|');
-        fields.push_back(text.substr(0, bar));
-        if (bar == std::string_view::npos)
-            break;
-        text.remove_prefix(bar + 1);
-    }
-    return fields;
-}
+using text::splitFields;
 
 std::string cat(std::string_view a, std::string_view b) {
     std::string out;
@@ -34,11 +26,35 @@ std::string cat(std::string_view a, std::string_view b) {
     return out;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Where the scheme and host of an address end: at the first "/" after "://",
+// or the end of the address.
+std::size_t authorityEnd(std::string_view address) {
+    const std::size_t scheme = address.find("://");
+    if (scheme == std::string_view::npos)
+        return 0;
+    return std::min(address.find('/', scheme + 3), address.size());
 }
 
 }  // namespace
+
+bool hasAnswerPrefix(std::string_view address, std::string_view prefix) {
+    if (address.size() < prefix.size())
+        return false;
+    // A browser reports the host in lower case whatever the base says, so the
+    // scheme and host compare without regard to case; the path compares exactly.
+    const std::size_t host = authorityEnd(prefix);
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const bool same =
+            i < host ? lowerAscii(address[i]) == lowerAscii(prefix[i]) : address[i] == prefix[i];
+        if (!same)
+            return false;
+    }
+    return true;
+}
 
 std::string plainDecimal(double value) {
     if (!std::isfinite(value) || value == 0)
@@ -151,26 +167,38 @@ void AnswerMonitor::SearchGpInfoMonitor_Timer() {
     poll();
 }
 
-void AnswerMonitor::navigated() {
+void AnswerMonitor::navigated(const std::string& address) {
     if (!ctx_.el("SearchGpInfoMonitor").enabled())
         return;
-    poll();
+    // A navigation that ended anywhere but on an answer (an HTTP error, a refused
+    // connection, a page that does not redirect) will never become one: the wait
+    // ends as when the service is busy, instead of lasting for ever.
+    if (!handle(address) && address != kBlankPage)
+        refuse(kBusyMessage);
 }
 
 void AnswerMonitor::poll() {
+    handle(ctx_.platform.browser.documentAddress());
+}
+
+bool AnswerMonitor::handle(const std::string& address) {
     // Sending the browser to the empty page may report a finished navigation
     // straight away, from inside the handling of the answer.
-    if (polling_)
-        return;
-    polling_ = true;
-    const std::string address = ctx_.platform.browser.documentAddress();
+    if (handling_)
+        return true;
     const std::string& base = ctx_.deployment.webBase;
-    if (startsWith(address, cat(base, kStockAnswerPath))) {
+    const bool stock = hasAnswerPrefix(address, cat(base, kStockAnswerPath));
+    const bool index = !stock && hasAnswerPrefix(address, cat(base, kIndexAnswerPath));
+    if (!stock && !index)
+        return false;
+    handling_ = true;
+    if (stock) {
         stockAnswer(address);
-    } else if (startsWith(address, cat(base, kIndexAnswerPath))) {
+    } else {
         indexAnswer(address);
     }
-    polling_ = false;
+    handling_ = false;
+    return true;
 }
 
 void AnswerMonitor::stockAnswer(std::string_view address) {

@@ -23,6 +23,10 @@ std::string plainDecimal(double value);
 // signed and surrounded by spaces; nullopt for anything else, and for infinities.
 std::optional<double> parseLevel(std::string_view field);
 
+// Whether a document address begins with an answer prefix (web base and answer
+// page): scheme and host without regard to case, the rest exactly.
+bool hasAnswerPrefix(std::string_view address, std::string_view prefix);
+
 // The text after the first "?" up to a second one; nullopt without a "?".
 std::optional<std::string_view> answerPayload(std::string_view address);
 
@@ -41,13 +45,16 @@ public:
 
     void SearchGpInfoMonitor_Timer();
 
-    // The browser finished a navigation: look at once instead of at the next
-    // tick. Only while the monitor's timer runs, as a tick would.
-    void navigated();
+    // The browser finished a navigation on `address`: an answer is handled at
+    // once instead of at the next tick, and any other page but the empty one ends
+    // the wait with the busy message. Only while the monitor's timer runs.
+    void navigated(const std::string& address);
 
 private:
     // What a tick does: looks at the document address and handles an answer.
     void poll();
+    // Handles the address if it is an answer; false when it is none.
+    bool handle(const std::string& address);
     void stockAnswer(std::string_view address);
     void indexAnswer(std::string_view address);
     void fillLevels(const std::vector<std::string_view>& fields, bool money);
@@ -56,7 +63,7 @@ private:
     void refuse(const char* message);
 
     app::Context& ctx_;
-    bool polling_ = false;
+    bool handling_ = false;
 };
 
 }  // namespace tallyro::quotes

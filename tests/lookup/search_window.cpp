@@ -62,7 +62,7 @@ SearchWindow::SearchWindow(quotes::QuoteRequests::RandomFn random)
     box.registerHandlers(handlers);
     requests.registerHandlers(handlers);
     monitor.registerHandlers(handlers);
-    browser.setNavigated([this] { monitor.navigated(); });
+    browser.setNavigated([this](const std::string& address) { monitor.navigated(address); });
     for (ui::Element* e : form->elements()) {
         if (e->kind() == ui::Kind::Timer && e->enabled())
             timerChanged(*e);

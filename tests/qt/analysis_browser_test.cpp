@@ -106,7 +106,10 @@ private:
 class AnalysisBrowserTest : public ::testing::Test {
 protected:
     AnalysisBrowserTest() {
-        browser.setNavigated([this] { ++navigated; });
+        browser.setNavigated([this](const std::string& address) {
+            ++navigated;
+            reported = address;
+        });
     }
     bool waitNavigated(int count) {
         return waitFor([&] { return navigated >= count; });
@@ -115,6 +118,7 @@ protected:
     RawHttpServer server;
     QtAnalysisBrowser browser;
     int navigated = 0;
+    std::string reported;  // the address the last navigation ended on
 };
 
 TEST_F(AnalysisBrowserTest, NoDocumentBeforeTheFirstNavigation) {
@@ -156,14 +160,14 @@ TEST_F(AnalysisBrowserTest, GbkEncodedAnswerIsDecodedFromGbk) {
     EXPECT_EQ(browser.documentAddress(), server.base() + "/SendGpInfo.asp?浦发银行|1");
 }
 
-TEST_F(AnalysisBrowserTest, NameIsSentWithItsAmpersandAndAnEscapedSpace) {
-    browser.navigate(server.base() + "/RequestGpInfo.asp?GpID=sh600000&UserID=a&b c&PgRun=-7");
+TEST_F(AnalysisBrowserTest, EscapesInTheRequestTravelAsTheyAre) {
+    // A name "a&b#c%41d+e f" as the requests write it: no escape may be undone on
+    // the way, or the service would read another name, or another query.
+    const std::string query = "GpID=sh600000&UserID=a%26b%23c%2541d%2Be%20f&PgRun=-7";
+    browser.navigate(server.base() + "/RequestGpInfo.asp?" + query);
     ASSERT_TRUE(waitNavigated(1));
-    // A space cannot travel in a request line; everything else goes as given.
     ASSERT_EQ(server.targets().size(), 1u);
-    EXPECT_EQ(server.targets()[0], "/RequestGpInfo.asp?GpID=sh600000&UserID=a&b%20c&PgRun=-7");
-    EXPECT_EQ(browser.documentAddress(),
-              server.base() + "/RequestGpInfo.asp?GpID=sh600000&UserID=a&b c&PgRun=-7");
+    EXPECT_EQ(server.targets()[0], "/RequestGpInfo.asp?" + query);
 }
 
 TEST_F(AnalysisBrowserTest, TwoRedirectsStillReportOnce) {
@@ -181,6 +185,7 @@ TEST_F(AnalysisBrowserTest, ErrorPageIsShownLikeAnyOther) {
     browser.navigate(server.base() + "/missing");
     ASSERT_TRUE(waitNavigated(1));
     EXPECT_EQ(browser.documentAddress(), server.base() + "/missing");
+    EXPECT_EQ(reported, server.base() + "/missing");
 }
 
 TEST_F(AnalysisBrowserTest, BlankPageShowsAtOnce) {
@@ -244,7 +249,7 @@ TEST_F(AnalysisBrowserTest, DestroyingTheBrowserMidLoadReportsNothing) {
     server.hold("/slow");
     auto doomed = std::make_unique<QtAnalysisBrowser>();
     int reports = 0;
-    doomed->setNavigated([&] { ++reports; });
+    doomed->setNavigated([&](const std::string&) { ++reports; });
     doomed->navigate(server.base() + "/slow");
     ASSERT_TRUE(waitFor([&] { return server.held("/slow") != nullptr; }));
     doomed.reset();
@@ -264,10 +269,14 @@ TEST_F(AnalysisBrowserTest, RefusedConnectionKeepsThePreviousDocument) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         closedPort = probe.serverPort();
     }
-    browser.navigate("http://127.0.0.1:" + std::to_string(closedPort) + "/RequestGpInfo.asp?b");
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(closedPort) + "/RequestGpInfo.asp?b";
+    browser.navigate(refused);
     ASSERT_TRUE(waitNavigated(2));
     EXPECT_EQ(browser.documentAddress(), previous);
     EXPECT_EQ(navigated, 2);
+    // The report names the address that failed, so the wait for it can end.
+    EXPECT_EQ(reported, refused);
 }
 
 TEST(DisplayAddressTest, DecodesEscapesAsUtf8OrElseGbk) {

@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
         Address{"PrefixAlone", "http://web.test/SendG?名|1|2|3|4|5|6|7|8", true},
         Address{"IndexPage", "http://web.test/SendDaPan.asp?名|1|2|3300|4|5|2900|7", true},
         Address{"LowerCasePrefix", "http://web.test/sendGpInfo.asp?名|1|2|3|4|5|6|7|8", false},
-        Address{"UpperCaseHost", "http://WEB.test/SendGpInfo.asp?名|1|2|3|4|5|6|7|8", false},
+        Address{"HostInOtherCase", "HTTP://WEB.test/SendGpInfo.asp?名|1|2|3|4|5|6|7|8", true},
         Address{"OtherHost", "http://web.test.example/SendGpInfo.asp?名|1|2|3|4|5|6|7|8", false},
         Address{"OtherPage", "http://web.test/SendX.asp?名|1|2|3|4|5|6|7|8", false},
         Address{"RequestItself",
@@ -320,6 +320,53 @@ INSTANTIATE_TEST_SUITE_P(
         Address{"NoDocumentYet", "", false}, Address{"Blank", "about:blank", false},
         Address{"BrowserErrorPage", "res://ieframe.dll/navcancl.htm#http://web.test/SendG", false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AnswerPrefixTest, SchemeAndHostCompareWithoutCaseThePathExactly) {
+    // Browsers report the host in lower case, whatever case the web base has.
+    const std::string prefix = "http://Quotes.Example:8340/SendG";
+    EXPECT_TRUE(hasAnswerPrefix("http://quotes.example:8340/SendGpInfo.asp?x", prefix));
+    EXPECT_TRUE(hasAnswerPrefix("HTTP://QUOTES.EXAMPLE:8340/SendG", prefix));
+    EXPECT_FALSE(hasAnswerPrefix("http://quotes.example:8340/sendG?x", prefix));
+    EXPECT_FALSE(hasAnswerPrefix("http://quotes.example:8341/SendG?x", prefix));
+    EXPECT_FALSE(hasAnswerPrefix("http://quotes.example:8340/Send", prefix));
+    // A base with a path: only scheme and host are free of case.
+    EXPECT_FALSE(hasAnswerPrefix("http://h.example/svc/SendG?x", "http://H.example/Svc/SendG"));
+}
+
+struct Ending {
+    const char* name;
+    const char* address;
+    bool reached;  // false: the address could not be reached at all
+};
+
+class NavigationEndTest : public AnswerMonitorTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(NavigationEndTest, ANavigationEndingElsewhereEndsTheWaitAsBusy) {
+    w.requests.SearchGpInfo("sh600000");
+    w.browser.finish(GetParam().address, GetParam().reached);
+    EXPECT_EQ(text("Login_Txt"), "股票停盘或服务器忙碌");
+    EXPECT_EQ(w.browser.navigations.back(), "about:blank");
+    EXPECT_FALSE(w.monitorRunning());
+    expectPanelUntouched();
+    // The next request waits afresh.
+    w.requests.SearchGpInfo("sh600000");
+    EXPECT_TRUE(w.monitorRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, NavigationEndTest,
+    ::testing::Values(
+        Ending{"HttpErrorOnTheRequest", "http://web.test/RequestGpInfo.asp?GpID=sh600000", true},
+        Ending{"PageWithoutRedirect", "http://web.test/Other.asp", true},
+        Ending{"RefusedConnection", "http://web.test/RequestGpInfo.asp?GpID=sh600000", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AnswerMonitorTest, TheEmptyPageEndsNoWait) {
+    w.requests.SearchGpInfo("sh600000");
+    w.browser.finish("about:blank");
+    EXPECT_TRUE(w.monitorRunning());
+    EXPECT_NE(text("Login_Txt"), "股票停盘或服务器忙碌");
+}
 
 TEST_F(AnswerMonitorTest, PollingGoesOnUntilAnAnswerComes) {
     w.requests.SearchGpInfo("sh600000");
@@ -350,7 +397,7 @@ TEST_F(AnswerMonitorTest, AFinishedNavigationIsHandledAtOnceAndOnlyOnce) {
     EXPECT_EQ(shown(), 1);
     EXPECT_FALSE(w.monitorRunning());
     w.fake.clock.advance(1000);
-    w.monitor.navigated();
+    w.monitor.navigated(w.browser.documentAddress());
     w.monitor.SearchGpInfoMonitor_Timer();  // a tick already queued when the timer stopped
     EXPECT_EQ(shown(), 1);
     EXPECT_EQ(blanks(), 1);
@@ -360,7 +407,7 @@ TEST_F(AnswerMonitorTest, ATickBeforeTheNavigationReportLeavesNothingForIt) {
     w.requests.SearchGpInfo("sh600000");
     arriveAndTick("http://web.test/SendGpInfo.asp?" + kStockPayload);
     ASSERT_EQ(shown(), 1);
-    w.monitor.navigated();
+    w.monitor.navigated(w.browser.documentAddress());
     EXPECT_EQ(shown(), 1);
     EXPECT_EQ(blanks(), 1);
 }

@@ -127,10 +127,11 @@ void FakeAnalysisBrowser::navigate(const std::string& url) {
         address = url;
 }
 
-void FakeAnalysisBrowser::finish(const std::string& url) {
-    address = url;
+void FakeAnalysisBrowser::finish(const std::string& url, bool reached) {
+    if (reached)
+        address = url;
     if (onNavigated_)
-        onNavigated_();
+        onNavigated_(url);
 }
 
 }  // namespace tallyro::test

@@ -126,15 +126,15 @@ public:
 
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address; }
-    void setNavigated(std::function<void()> onNavigated) override {
+    void setNavigated(std::function<void(const std::string&)> onNavigated) override {
         onNavigated_ = std::move(onNavigated);
     }
-    // The load finished on `url`: the document address becomes it and the
-    // finished-navigation callback runs.
-    void finish(const std::string& url);
+    // The load finished on `url`: the document address becomes it (unless the
+    // address could not be reached at all) and the finished-navigation callback runs.
+    void finish(const std::string& url, bool reached = true);
 
 private:
-    std::function<void()> onNavigated_;
+    std::function<void(const std::string&)> onNavigated_;
 };
 
 struct FakePlatform {

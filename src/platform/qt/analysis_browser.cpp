@@ -48,10 +48,11 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
     if (url == "about:blank") {
         address_ = url;
         if (onNavigated_)
-            onNavigated_();
+            onNavigated_(address_);
         return;
     }
-    // The address goes out as given: code and name unencoded, as the service expects.
+    // The address goes out as given: its few escapes are kept, everything else is
+    // sent as the text it is.
     const QUrl target = QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode);
     QNetworkRequest request(target);
     request.setMaximumRedirectsAllowed(10);
@@ -67,12 +68,13 @@ void QtAnalysisBrowser::finished(QNetworkReply* reply) {
     current_ = nullptr;
     // Like a browser, the document shown is the last address reached, whatever
     // its status; an address that could not be reached at all shows nothing new.
+    const std::string reached = displayAddress(reply->url());
     if (reply->error() == QNetworkReply::NoError ||
         reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-        address_ = displayAddress(reply->url());
+        address_ = reached;
     }
     if (onNavigated_)
-        onNavigated_();
+        onNavigated_(reached);
 }
 
 std::string QtAnalysisBrowser::displayAddress(const QUrl& url) {

@@ -17,7 +17,7 @@ public:
     ~QtAnalysisBrowser() override;
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address_; }
-    void setNavigated(std::function<void()> onNavigated) override {
+    void setNavigated(std::function<void(const std::string&)> onNavigated) override {
         onNavigated_ = std::move(onNavigated);
     }
 
@@ -31,7 +31,7 @@ private:
     QNetworkAccessManager manager_;
     QPointer<QNetworkReply> current_;
     std::string address_;
-    std::function<void()> onNavigated_;
+    std::function<void(const std::string&)> onNavigated_;
 };
 
 }  // namespace tallyro::qt
