@@ -30,7 +30,7 @@ start_display() {
     Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
     PIDS+=($!)
     export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
   done
   fail "no X display could be started"
 }
@@ -43,44 +43,76 @@ start_service() {
     <"$WORK/console" >"$WORK/service.log" 2>&1 &
   PIDS+=($!)
   exec 7>"$WORK/console"
-  for _ in $(seq 100); do grep -q "ready" "$WORK/service.log" && return 0; sleep 0.1; done
+  for _ in $(seq 300); do grep -q "ready" "$WORK/service.log" && return 0; sleep 0.1; done
   fail "the service did not start"
 }
 
 operator() { echo "$*" >&7; }
 
-# start_client NAME: copies the client into its own folder and starts it there.
+# start_client NAME LEFT: copies the client into its own folder and starts it
+# there, its window placed LEFT pixels from the screen's left edge through its
+# config.ini, so that no two clients' windows overlap and no click depends on
+# which one is on top. Returns once the window is mapped and its skin drawn.
 start_client() {
-  local dir=$WORK/$1
+  local dir=$WORK/$1 left=${2:-300}
   mkdir -p "$dir"
   cp "$BIN/tallyro" "$BIN/QsDate.mdb" "$dir/"
   cp "$BIN/libtallyro_web.so" "$dir/" 2>/dev/null || true
+  printf '[WindowMove]\r\nMainTop=450\r\nMainLeft=%d\r\nMainVisible=中\r\n' $((left * 15)) \
+    | iconv -f UTF-8 -t GBK >"$dir/config.ini"
   QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >"$dir/client.log" 2>&1 &
   local pid=$!
   PIDS+=($pid)
   eval "PID_$1=$pid"
   local win=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
     [ -n "$win" ] && break
     sleep 0.1
   done
   [ -n "$win" ] || fail "client $1 showed no window"
   eval "WIN_$1=$win"
+  # Drawn: the login page's dark skin below the boxes.
+  wait_pixel "$win" 200 450 404040 "client $1 drawn"
 }
 
 # Clicks at window-relative pixel coordinates.
-click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.2; }
+click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+# region WIN X Y W H: a fingerprint of what a rectangle of the window shows.
+region() {
+  import -window "$1" -crop "${4}x${5}+$2+$3" -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1
+}
+
+# wait_region_change WIN X Y W H BEFORE WHAT: waits until the rectangle shows
+# something other than BEFORE.
+wait_region_change() {
+  for _ in $(seq 300); do
+    [ "$(region "$1" "$2" "$3" "$4" "$5")" != "$6" ] && return 0
+    sleep 0.1
+  done
+  fail "$7: nothing changed on screen"
+}
+
+# type_into WIN X Y TEXT: clicks the text box at X,Y, types, and waits until the
+# text shows in the box (a 100x16 strip from the click to the right).
+type_into() {
+  local before
+  before=$(region "$1" $(($2 - 40)) $(($3 - 8)) 130 16)
+  click_at "$1" "$2" "$3"
+  xdotool type --delay 20 "$4"
+  wait_region_change "$1" $(($2 - 40)) $(($3 - 8)) 130 16 "$before" "typing '$4'"
+}
 
 # pixel WIN X Y: the colour of one pixel of the window, as RRGGBB.
 pixel() {
   import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
 }
 
-# wait_pixel WIN X Y RRGGBB [WHAT]: waits up to 10 s for the pixel to take the colour.
+# wait_pixel WIN X Y RRGGBB [WHAT]: waits up to 30 s for the pixel to take the colour.
 wait_pixel() {
   local got=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     got=$(pixel "$1" "$2" "$3")
     [ "$got" = "$4" ] && return 0
     sleep 0.1
@@ -90,7 +122,7 @@ wait_pixel() {
 
 wait_for_log() {
   local pattern=$1 file=$2
-  for _ in $(seq 100); do grep -q -- "$pattern" "$file" && return 0; sleep 0.1; done
+  for _ in $(seq 300); do grep -q -- "$pattern" "$file" && return 0; sleep 0.1; done
   fail "never saw '$pattern' in $(basename "$file")"
 }
 

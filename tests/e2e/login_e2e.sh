@@ -5,14 +5,12 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 start_display
 start_service
-start_client first
+start_client first 300
 shot "$WIN_first" login-page
 
 # Account box and password box, as placed on the login page (pixels).
-click_at "$WIN_first" 100 234
-xdotool type --delay 20 "demo"
-click_at "$WIN_first" 100 294
-xdotool type --delay 20 "demo123"
+type_into "$WIN_first" 100 234 "demo"
+type_into "$WIN_first" 100 294 "demo123"
 xdotool key Return
 
 # MD5("demo123") in upper case, computed here independently of the client.
@@ -27,28 +25,25 @@ shot "$WIN_first" search-page
 # A pushed message opens the popup.
 operator "push 系统通知|欢迎使用 Tallyro"
 wait_for_log "udp -> 127.0.0.1:[0-9]* Msg|" "$WORK/service.log"
-for _ in $(seq 50); do
+popup=""
+for _ in $(seq 300); do
   popup=$(xdotool search --all --onlyvisible --pid "$PID_first" --name '^Form2$' | head -n 1 || true)
   [ -n "$popup" ] && break
   sleep 0.1
 done
-popup=$(xdotool search --all --onlyvisible --pid "$PID_first" --name '^Form2$' | head -n 1 || true)
 [ -n "$popup" ] || fail "no popup for the pushed message"
 eval "$(xdotool getwindowgeometry --shell "$popup")"
 [ "$WIDTH" = 260 ] && [ "$HEIGHT" = 180 ] || fail "popup is ${WIDTH}x${HEIGHT}"
-sleep 2
 shot "$popup" popup
 
-# The same account from a second client: the first loses its session.
-start_client second
-click_at "$WIN_second" 100 234
-xdotool type --delay 20 "demo"
-click_at "$WIN_second" 100 294
-xdotool type --delay 20 "demo123"
+# The same account from a second client, its window beside the first: the first
+# loses its session.
+start_client second 700
+type_into "$WIN_second" 100 234 "demo"
+type_into "$WIN_second" 100 294 "demo123"
 xdotool key Return
+wait_for_log "udp <- 127.0.0.1:[0-9]* Login|demo|$digest|10.09" "$WORK/service.log"
 wait_for_log "udp -> 127.0.0.1:[0-9]* Err|Users" "$WORK/service.log"
-# Both windows start at the same place: move the second aside to see the first.
-xdotool windowmove "$WIN_second" 100 30
 wait_pixel "$WIN_first" 200 450 404040 "first client back on its loading page"
 shot "$WIN_first" session-taken
 wait_pixel "$WIN_second" 200 450 FFFFFF "second client on the search page"
@@ -56,18 +51,18 @@ wait_pixel "$WIN_second" 200 450 FFFFFF "second client on the search page"
 # The close button saves the place in GBK and ends the program; the next start
 # comes back to it.
 click_at "$WIN_first" 217 14
-for _ in $(seq 50); do kill -0 "$PID_first" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 300); do kill -0 "$PID_first" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$PID_first" 2>/dev/null && fail "the close button did not end the client"
 ini=$WORK/first/config.ini
 [ -f "$ini" ] || fail "no config.ini after closing"
 grep -q "^MainTop=450" "$ini" || fail "MainTop not saved: $(cat "$ini")"
-grep -q "^MainLeft=$(( 1920 * 15 - 3600 - 450 ))" "$ini" || fail "MainLeft not saved: $(cat "$ini")"
+grep -q "^MainLeft=$(( 300 * 15 ))" "$ini" || fail "MainLeft not saved: $(cat "$ini")"
 grep -q "$(printf 'MainVisible=\xd6\xd0')" "$ini" || fail "MainVisible not saved in GBK"
 printf '[WindowMove]\r\nMainTop=1500\r\nMainLeft=3000\r\n' >"$ini"
 "$WORK/first/tallyro" >"$WORK/first/again.log" 2>&1 &
 again_pid=$!
 PIDS+=($!)
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   again=$(xdotool search --all --onlyvisible --pid "$again_pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
   [ -n "$again" ] && break
   sleep 0.1

@@ -5,13 +5,11 @@ source "$(dirname "$0")/e2e_lib.sh"
 
 start_display
 start_service
-start_client one
+start_client one 300
 W=$WIN_one
 
-click_at "$W" 100 234
-xdotool type --delay 20 "demo"
-click_at "$W" 100 294
-xdotool type --delay 20 "demo123"
+type_into "$W" 100 234 "demo"
+type_into "$W" 100 294 "demo123"
 xdotool key Return
 wait_for_log "udp -> 127.0.0.1:[0-9]* LoginOk" "$WORK/service.log"
 wait_pixel "$W" 200 450 FFFFFF "search page"
@@ -22,15 +20,17 @@ tab2_normal=$(pixel "$W" 4 183)
 [ "$tab1_selected" != "$tab2_normal" ] || fail "tab faces do not differ"
 
 # The search box empties when it gets the focus; typing lists matches at once.
-click_at "$W" 100 146
-xdotool type --delay 40 "600"
-sleep 0.5
+list=$(region "$W" 10 175 220 90)
+type_into "$W" 100 146 "600"
+wait_region_change "$W" 10 175 220 90 "$list" "matches listed"
 shot "$W" search-list
 xdotool key Down
 # The first row is selected: dark grey behind its code.
 wait_pixel "$W" 190 183 3C3C3C "first row selected by Down"
+# Enter completes the box to the row's code; the second Enter asks for it.
+box=$(region "$W" 60 138 130 16)
 xdotool key Return
-sleep 0.3
+wait_region_change "$W" 60 138 130 16 "$box" "box completed to the code"
 xdotool key Return
 wait_for_log "http GET /RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=-\?[0-9]* -> 302" "$WORK/service.log"
 # The result page: tab 2 now wears the selected face that tab 1 wore.
