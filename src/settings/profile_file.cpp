@@ -8,10 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <fstream>
-#include <iterator>
 
 namespace tallyro::settings {
 namespace {
@@ -26,10 +26,6 @@ std::string_view trimBlanks(std::string_view s) {
     if (first == std::string_view::npos)
         return {};
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool isBlankLine(std::string_view s) {
-    return s.find_first_not_of(kBlanks) == s.npos;
 }
 
 char asciiLower(char c) {
@@ -223,7 +219,10 @@ std::optional<ProfileFile> ProfileFile::load(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return std::nullopt;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string bytes;
+    std::array<char, 1 << 16> chunk;
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
+        bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return std::nullopt;
     return ProfileFile(bytes);
@@ -246,6 +245,17 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
     if (encoding_ == Encoding::Unsupported || section.empty() || key.empty())
         return found;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
+        // Only a line whose first byte after blanks is '[' can be a header, in GBK and
+        // UTF-8 alike (blanks are never part of a character), and outside the section
+        // asked for only headers matter: a large file is decoded line by line only
+        // where it has to be.
+        const std::string_view raw = trimBlanks(lines_[i].text);
+        const bool maybeHeader = !raw.empty() && raw.front() == '[';
+        if (!maybeHeader && (!found.header || found.key)) {
+            if (found.header && !raw.empty())
+                found.lastContent = i;
+            continue;
+        }
         const std::string text = decode(lines_[i].text);
         const ParsedLine parsed = parseLine(text);
         if (parsed.kind == LineKind::Section) {
@@ -259,7 +269,7 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
         }
         if (!found.header)
             continue;
-        if (!isBlankLine(lines_[i].text))
+        if (!raw.empty())
             found.lastContent = i;
         if (parsed.kind == LineKind::Key && !found.key && sameName(parsed.name, key)) {
             found.key = i;
