@@ -228,8 +228,10 @@ void FormLogin::ReGpTj() {
 
 void FormLogin::Bot_Close_Click() {
     removeTrayIcon();
-    const ui::Element& win = form_->window();
-    settings::saveWindowPosition(files_.settings, win.top(), win.left(), state_.TempWindowPosition);
+    // The next start opens the narrow window, so a widened one saves where it goes
+    // back to when it narrows.
+    settings::saveWindowPosition(files_.settings, form_->window().top(), pages_.narrowLeft(),
+                                 state_.TempWindowPosition);
     endProcess();
 }
 

@@ -125,6 +125,10 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
     c_.el("WebAD").setVisible(true);
 }
 
+float PageSwitcher::narrowLeft() const {
+    return c_.form.window().left() + widenShift_;
+}
+
 void PageSwitcher::ToolsTree_Bot_Click(std::int16_t index) {
     switch (index) {
         case 1:

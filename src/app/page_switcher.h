@@ -28,6 +28,10 @@ public:
     void Bot_CloseSearchMain_Click();
     void SearchClose_Bot_Click();
 
+    // The window's left as the narrow window has it: where a widened window that was
+    // moved left to stay on the screen goes back to.
+    float narrowLeft() const;
+
 private:
     void neutral();
     void showLoading(const char* cancelButton, const char* status);

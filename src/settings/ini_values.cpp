@@ -59,10 +59,23 @@ std::string_view trimSpaces(std::string_view s) {
 
 }  // namespace
 
+std::string iniValue(const ProfileFile& profile, const std::string& section,
+                     const std::string& key) {
+    const auto value = profile.value(section, key);
+    if (!value)
+        return "";
+    return std::string(trimSpaces(beforeNul(firstGbkBytes(*value, kReadLimitBytes))));
+}
+
+bool setIniValue(ProfileFile& profile, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    return profile.setValue(section, key, beforeNul(firstCharacters(value, kWriteLimitChars)));
+}
+
 bool tryWriteIniValue(const std::string& section, const std::string& key, const std::string& value,
                       const std::filesystem::path& file) {
-    const std::string_view written = beforeNul(firstCharacters(value, kWriteLimitChars));
-    return writeProfileString(section, key, written, file);
+    auto profile = ProfileFile::load(file);
+    return profile && setIniValue(*profile, section, key, value) && profile->save(file);
 }
 
 std::string WriteIniValue(const std::string& section, const std::string& key,
@@ -73,10 +86,8 @@ std::string WriteIniValue(const std::string& section, const std::string& key,
 
 std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::filesystem::path& file) {
-    const auto value = readProfileString(section, key, file);
-    if (!value)
-        return "";
-    return std::string(trimSpaces(beforeNul(firstGbkBytes(*value, kReadLimitBytes))));
+    const auto profile = ProfileFile::load(file);
+    return profile ? iniValue(*profile, section, key) : "";
 }
 
 }  // namespace tallyro::settings

@@ -7,6 +7,8 @@
 
 namespace tallyro::settings {
 
+class ProfileFile;
+
 // Writes the first 128 characters (code points) of value, up to a NUL if it holds one,
 // creating the file, the section or the key as needed. Returns "" whatever happens;
 // callers that need to know use tryWriteIniValue.
@@ -23,5 +25,13 @@ bool tryWriteIniValue(const std::string& section, const std::string& key, const 
 // removed. "" when the file, the section or the key is missing.
 std::string ReadIniValue(const std::string& section, const std::string& key,
                          const std::filesystem::path& file);
+
+// The same two, on a file already read, for callers that handle several keys with one
+// read and one replace. setIniValue is false, changing nothing, where the write would
+// fail for a reason other than the disk.
+std::string iniValue(const ProfileFile& profile, const std::string& section,
+                     const std::string& key);
+bool setIniValue(ProfileFile& profile, const std::string& section, const std::string& key,
+                 const std::string& value);
 
 }  // namespace tallyro::settings

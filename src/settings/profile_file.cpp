@@ -5,13 +5,17 @@
 #include "text/gbk_codec.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <fstream>
-#include <iterator>
+#include <mutex>
+#include <set>
 
 namespace tallyro::settings {
 namespace {
@@ -26,10 +30,6 @@ std::string_view trimBlanks(std::string_view s) {
     if (first == std::string_view::npos)
         return {};
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool isBlankLine(std::string_view s) {
-    return s.find_first_not_of(kBlanks) == s.npos;
 }
 
 char asciiLower(char c) {
@@ -121,6 +121,85 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// A temporary file is named ".<file>.<pid>-<serial>.tmp", in the folder of the file.
+std::string tempPrefix(const fs::path& target) {
+    return "." + target.filename().string() + ".";
+}
+
+// Digits as std::to_string writes them: no sign, no leading zero.
+bool isPlainNumber(std::string_view s) {
+    return !s.empty() && s.size() <= 10 && s.find_first_not_of("0123456789") == s.npos &&
+           (s.size() == 1 || s.front() != '0');
+}
+
+// The process that made a temporary file of this name, or 0 when the name is not
+// exactly one that replaceFile gives.
+pid_t tempFileOwner(std::string_view name, std::string_view prefix) {
+    constexpr std::string_view kSuffix = ".tmp";
+    if (!name.starts_with(prefix) || !name.ends_with(kSuffix))
+        return 0;
+    name = name.substr(prefix.size(), name.size() - prefix.size() - kSuffix.size());
+    const auto dash = name.find('-');
+    if (dash == name.npos)
+        return 0;
+    const std::string_view pid = name.substr(0, dash);
+    const std::string_view serial = name.substr(dash + 1);
+    unsigned serialValue = 0;
+    pid_t owner = 0;
+    if (!isPlainNumber(pid) || !isPlainNumber(serial) ||
+        std::from_chars(serial.data(), serial.data() + serial.size(), serialValue).ec !=
+            std::errc() ||
+        std::from_chars(pid.data(), pid.data() + pid.size(), owner).ec != std::errc()) {
+        return 0;
+    }
+    return owner > 0 ? owner : 0;
+}
+
+// The temporary files this process is writing right now, which a save of the same
+// file from another thread must not take for leftovers.
+class TempFilesInUse {
+public:
+    explicit TempFilesInUse(fs::path path) : path_(std::move(path)) {
+        const std::lock_guard lock(mutex_);
+        paths_.insert(path_);
+    }
+    ~TempFilesInUse() {
+        const std::lock_guard lock(mutex_);
+        paths_.erase(path_);
+    }
+    TempFilesInUse(const TempFilesInUse&) = delete;
+    TempFilesInUse& operator=(const TempFilesInUse&) = delete;
+    static bool contains(const fs::path& path) {
+        const std::lock_guard lock(mutex_);
+        return paths_.contains(path);
+    }
+
+private:
+    static inline std::mutex mutex_;
+    static inline std::set<fs::path> paths_;
+    fs::path path_;
+};
+
+// A save killed between creating its temporary file and the rename leaves that file,
+// as large as the settings file, and nothing else would ever remove it. One whose
+// process is gone is a leftover. So is one with our own process number that we are not
+// writing now: an earlier run had the same number, or a save of ours could not remove
+// it. A file of another live process may be that process's save under way and stays;
+// so does anything not named exactly as ours, and anything that is not a plain file.
+void removeLeftoverTempFiles(const fs::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const pid_t owner = tempFileOwner(it->path().filename().string(), prefix);
+        std::error_code gone;  // removed meanwhile, say: the scan goes on
+        if (owner == 0 || !fs::is_regular_file(it->symlink_status(gone)))
+            continue;
+        const bool leftover = owner == ::getpid() ? !TempFilesInUse::contains(it->path())
+                                                  : ::kill(owner, 0) != 0 && errno == ESRCH;
+        if (leftover)
+            ::unlink(it->path().c_str());
+    }
+}
+
 // Writes a temporary file beside the target, flushes it to the disk and renames it
 // over the target, so that at every moment the target is either the old file or the
 // complete new one.
@@ -140,13 +219,18 @@ bool replaceFile(const fs::path& file, std::string_view bytes) {
     if (existed && ::access(target.c_str(), W_OK) != 0)
         return false;
 
-    // O_EXCL makes the name ours; a name left by a crashed run is skipped.
+    const std::string prefix = tempPrefix(target);
+    removeLeftoverTempFiles(folder, prefix);
+
+    // O_EXCL makes the name ours; a name taken by another thread or process is skipped.
     static std::atomic<unsigned> serial{0};
-    const std::string stem = "." + target.filename().string() + "." + std::to_string(::getpid());
+    const std::string stem = prefix + std::to_string(::getpid());
     fs::path temp;
     int fd = -1;
+    std::optional<TempFilesInUse> inUse;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = folder / (stem + "-" + std::to_string(serial++) + ".tmp");
+        inUse.emplace(temp);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;
@@ -223,7 +307,10 @@ std::optional<ProfileFile> ProfileFile::load(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         return std::nullopt;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string bytes;
+    std::array<char, 1 << 16> chunk;
+    while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0)
+        bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         return std::nullopt;
     return ProfileFile(bytes);
@@ -246,6 +333,17 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
     if (encoding_ == Encoding::Unsupported || section.empty() || key.empty())
         return found;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
+        // Only a line whose first byte after blanks is '[' can be a header, in GBK and
+        // UTF-8 alike (blanks are never part of a character), and outside the section
+        // asked for only headers matter: a large file is decoded line by line only
+        // where it has to be.
+        const std::string_view raw = trimBlanks(lines_[i].text);
+        const bool maybeHeader = !raw.empty() && raw.front() == '[';
+        if (!maybeHeader && (!found.header || found.key)) {
+            if (found.header && !raw.empty())
+                found.lastContent = i;
+            continue;
+        }
         const std::string text = decode(lines_[i].text);
         const ParsedLine parsed = parseLine(text);
         if (parsed.kind == LineKind::Section) {
@@ -259,7 +357,7 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
         }
         if (!found.header)
             continue;
-        if (!isBlankLine(lines_[i].text))
+        if (!raw.empty())
             found.lastContent = i;
         if (parsed.kind == LineKind::Key && !found.key && sameName(parsed.name, key)) {
             found.key = i;

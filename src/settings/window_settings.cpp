@@ -2,6 +2,7 @@
 #include "settings/window_settings.h"
 
 #include "settings/ini_values.h"
+#include "settings/profile_file.h"
 
 #include <array>
 #include <charconv>
@@ -71,11 +72,14 @@ std::optional<float> parseSingle(std::string_view text) {
 }
 
 std::optional<SavedPosition> savedWindowPosition(const std::filesystem::path& iniFile) {
-    const std::string top = ReadIniValue(kWindowMoveSection, kMainTopKey, iniFile);
+    const auto profile = ProfileFile::load(iniFile);
+    if (!profile)
+        return std::nullopt;
+    const std::string top = iniValue(*profile, kWindowMoveSection, kMainTopKey);
     if (top.empty())
         return std::nullopt;
     const auto topValue = parseSingle(top);
-    const auto leftValue = parseSingle(ReadIniValue(kWindowMoveSection, kMainLeftKey, iniFile));
+    const auto leftValue = parseSingle(iniValue(*profile, kWindowMoveSection, kMainLeftKey));
     if (!topValue || !leftValue)
         return std::nullopt;
     return SavedPosition{*topValue, *leftValue};
@@ -83,13 +87,16 @@ std::optional<SavedPosition> savedWindowPosition(const std::filesystem::path& in
 
 bool saveWindowPosition(const std::filesystem::path& iniFile, float top, float left,
                         const std::string& visible) {
-    const bool topSaved =
-        tryWriteIniValue(kWindowMoveSection, kMainTopKey, formatSingle(top), iniFile);
-    const bool leftSaved =
-        tryWriteIniValue(kWindowMoveSection, kMainLeftKey, formatSingle(left), iniFile);
-    const bool visibleSaved =
-        tryWriteIniValue(kWindowMoveSection, kMainVisibleKey, visible, iniFile);
-    return topSaved && leftSaved && visibleSaved;
+    auto profile = ProfileFile::load(iniFile);
+    if (!profile)
+        return false;
+    const bool topSet = setIniValue(*profile, kWindowMoveSection, kMainTopKey, formatSingle(top));
+    const bool leftSet =
+        setIniValue(*profile, kWindowMoveSection, kMainLeftKey, formatSingle(left));
+    const bool visibleSet = setIniValue(*profile, kWindowMoveSection, kMainVisibleKey, visible);
+    if (!topSet && !leftSet && !visibleSet)
+        return false;
+    return profile->save(iniFile) && topSet && leftSet && visibleSet;
 }
 
 }  // namespace tallyro::settings

@@ -32,11 +32,14 @@ struct SavedPosition {
 
 // The position saved by the last close, or nothing (meaning: use the default position)
 // when the file or "MainTop" is missing or empty, or when either value is missing or
-// is not a number.
+// is not a number. The file is read once.
 std::optional<SavedPosition> savedWindowPosition(const std::filesystem::path& iniFile);
 
-// Writes MainTop, MainLeft and MainVisible, in that order. Each key is written even
-// when an earlier one failed; true when all three were written.
+// Sets MainTop, MainLeft and MainVisible, in that order, with one read of the file and
+// one atomic replace: the file is left as three WriteIniValue calls in a row would
+// leave it, but never with only some of the keys of this save. A key that cannot be
+// written (a value without a GBK form) is skipped and the others are still saved;
+// true when all three were written.
 bool saveWindowPosition(const std::filesystem::path& iniFile, float top, float left,
                         const std::string& visible);
 

@@ -3,6 +3,7 @@
 #include "client_fixture.h"
 #include "lookup/result_rows.h"
 #include "settings/ini_values.h"
+#include "settings/window_settings.h"
 
 namespace tallyro::app {
 namespace {
@@ -177,6 +178,21 @@ TEST_F(StartupTest, CloseButtonSavesThePlaceAndEnds) {
     // Nothing runs after the end.
     click("Bot_Min");
     EXPECT_TRUE(form->form().window().visible());
+}
+
+// The next start opens the narrow window: a window widened and moved left to stay
+// on the screen saves the place it goes back to when it narrows.
+TEST_F(StartupTest, ClosingOnAWidenedPageSavesTheNarrowWindowsPlace) {
+    start();
+    const float narrowLeft = form->form().window().left();
+    form->pages().ShowPage("SearchMainPage");
+    click("ToolsTree_Bot", 3);
+    ASSERT_LT(form->form().window().left(), narrowLeft);
+    click("Bot_Close");
+    EXPECT_EQ(settings::ReadIniValue("WindowMove", "MainLeft", files.settings),
+              settings::formatSingle(narrowLeft));
+    start();
+    EXPECT_FLOAT_EQ(form->form().window().left(), narrowLeft);
 }
 
 TEST_F(StartupTest, CloseThenStartAgainComesBackToTheSamePlace) {

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <limits>
+#include <vector>
 
 namespace tallyro::settings {
 namespace {
@@ -293,6 +296,52 @@ TEST(ProfileFileDisk, FailedWriteLeavesOldFileAndNoTemporaryFile) {
     }
     EXPECT_EQ(readFileBytes(ini), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+// Temporary files of saves that were killed go at the next save; nothing else does.
+TEST(ProfileFileDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesOfItsOwnNaming) {
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    writeFileBytes(ini, "[s]\nk=1\n");
+    // No process number can reach the largest pid_t: such a process is gone.
+    const std::string gone = std::to_string(std::numeric_limits<pid_t>::max());
+    const std::string self = std::to_string(::getpid());
+    const std::string live = std::to_string(::getppid());
+    const std::vector<std::string> leftovers = {".config.ini." + gone + "-0.tmp",
+                                                ".config.ini." + gone + "-4294967295.tmp",
+                                                ".config.ini." + self + "-99999.tmp"};
+    const std::vector<std::string> kept = {
+        ".config.ini." + live + "-0.tmp",  // maybe saving right now
+        ".other.ini." + gone + "-0.tmp",
+        ".config.ini.bak." + gone + "-0.tmp",
+        "config.ini." + gone + "-0.tmp",
+        ".config.ini." + gone + ".tmp",
+        ".config.ini.-0.tmp",
+        ".config.ini." + gone + "-.tmp",
+        ".config.ini.0" + gone + "-0.tmp",
+        ".config.ini." + gone + "-00.tmp",
+        ".config.ini.0-0.tmp",
+        ".config.ini.+1-0.tmp",
+        ".config.ini.99999999999-0.tmp",
+        ".config.ini." + gone + "-0.tmp.bak",
+        ".config.ini." + gone + "-0.TMP",
+        "other.tmp"};
+    for (const auto& name : leftovers)
+        writeFileBytes(dir / name, "old");
+    for (const auto& name : kept)
+        writeFileBytes(dir / name, "other");
+    const auto folderLikeOurs = dir / (".config.ini." + gone + "-1.tmp");
+    fs::create_directory(folderLikeOurs);
+    fs::create_symlink(dir / kept.back(), dir / (".config.ini." + gone + "-2.tmp"));
+
+    ASSERT_TRUE(writeProfileString("s", "k", "2", ini));
+    EXPECT_EQ(readFileBytes(ini), "[s]\nk=2\n");
+    for (const auto& name : leftovers)
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    for (const auto& name : kept)
+        EXPECT_EQ(readFileBytes(dir / name), "other") << name;
+    EXPECT_TRUE(fs::is_directory(folderLikeOurs));
+    EXPECT_TRUE(fs::is_symlink(dir / (".config.ini." + gone + "-2.tmp")));
 }
 
 TEST(ProfileFileDisk, SomethingThatIsNotAFileIsNeverReplaced) {

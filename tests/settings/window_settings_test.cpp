@@ -1,11 +1,16 @@
 // The number form of the settings file and the saved window position.
 #include "settings/window_settings.h"
 
+#include "settings/ini_values.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 namespace tallyro::settings {
 namespace {
@@ -131,18 +136,96 @@ TEST(SaveWindowPosition, CreatesTheFileWithTheThreeKeysInOrder) {
               "[WindowMove]\r\nMainTop=450\r\nMainLeft=9000\r\nMainVisible=\xD6\xD0\r\n");
 }
 
-TEST(SaveWindowPosition, SecondSaveReplacesValuesInPlace) {
+// Counts what the kernel reports for the files of one folder: opens, files created,
+// files renamed into place.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::filesystem::path& folder)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_CREATE | IN_MOVED_TO), 0);
+    }
+    ~FolderWatch() { close(fd_); }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // Events of this kind since the last call, for this name or (nullptr) any; the
+    // kernel queues them before the system call that causes them returns.
+    int take(std::uint32_t kind, const char* name = nullptr) {
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(p);
+                events_.emplace_back(e->mask, e->len ? std::string(e->name) : std::string());
+                p += sizeof(inotify_event) + e->len;
+            }
+        }
+        return static_cast<int>(std::erase_if(events_, [&](const auto& e) {
+            return (e.first & kind) != 0 && (name == nullptr || e.second == name);
+        }));
+    }
+
+private:
+    int fd_;
+    std::vector<std::pair<std::uint32_t, std::string>> events_;
+};
+
+struct SaveCase {
+    const char* name;
+    const char* file;  // nullptr: no file at all
+};
+
+class SaveWindowPositionTable : public testing::TestWithParam<SaveCase> {};
+
+// One save reads the file once and replaces it once, and leaves exactly what writing
+// the three keys one after another leaves.
+TEST_P(SaveWindowPositionTable, OneReplaceLeavesWhatThreeWritesLeave) {
     TempDir dir;
+    const auto oneByOne = dir / "reference.ini";
     const auto ini = dir / kSettingsFileName;
-    writeFileBytes(ini, "; kept\n[WindowMove]\nMainVisible=\xD6\xD0\nMainLeft=1\nMainTop=2\n");
-    ASSERT_TRUE(saveWindowPosition(ini, -478.5f, -1200.0f, "左"));
-    EXPECT_EQ(readFileBytes(ini),
-              "; kept\n[WindowMove]\nMainVisible=\xD7\xF3\nMainLeft=-1200\nMainTop=-478.5\n");
-    const auto position = savedWindowPosition(ini);
-    ASSERT_TRUE(position);
-    EXPECT_EQ(position->top, -478.5f);
-    EXPECT_EQ(position->left, -1200.0f);
+    if (GetParam().file) {
+        writeFileBytes(oneByOne, GetParam().file);
+        writeFileBytes(ini, GetParam().file);
+    }
+    const bool topWritten = tryWriteIniValue(kWindowMoveSection, kMainTopKey, "-478.5", oneByOne);
+    const bool leftWritten = tryWriteIniValue(kWindowMoveSection, kMainLeftKey, "-1200", oneByOne);
+    const bool visibleWritten =
+        tryWriteIniValue(kWindowMoveSection, kMainVisibleKey, "左", oneByOne);
+    const bool allWritten = topWritten && leftWritten && visibleWritten;
+
+    FolderWatch watch(dir.path());
+    EXPECT_EQ(saveWindowPosition(ini, -478.5f, -1200.0f, "左"), allWritten);
+    EXPECT_EQ(watch.take(IN_OPEN, kSettingsFileName), GetParam().file ? 1 : 0);
+    EXPECT_EQ(watch.take(IN_MOVED_TO, kSettingsFileName), allWritten ? 1 : 0);
+    EXPECT_EQ(watch.take(IN_CREATE), allWritten ? 1 : 0);  // the one temporary file
+    ASSERT_EQ(std::filesystem::exists(ini), std::filesystem::exists(oneByOne));
+    if (std::filesystem::exists(ini)) {
+        EXPECT_EQ(readFileBytes(ini), readFileBytes(oneByOne));
+    }
+
+    if (allWritten) {
+        const auto position = savedWindowPosition(ini);
+        EXPECT_EQ(watch.take(IN_OPEN, kSettingsFileName), 1);
+        ASSERT_TRUE(position);
+        EXPECT_EQ(position->top, -478.5f);
+        EXPECT_EQ(position->left, -1200.0f);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SaveWindowPositionTable,
+    testing::Values(
+        SaveCase{"NoFile", nullptr}, SaveCase{"EmptyFile", ""},
+        SaveCase{"NoSection", "; mine\r\n[Other]\r\na=1\r\n\r\n"},
+        SaveCase{"KeysInOtherCaseAndOrder",
+                 "; kept\n[windowmove]\nmainvisible=\xD6\xD0\nMAINLEFT=1\nMainTop = 2\n"},
+        SaveCase{"SomeKeysMissing", "[WindowMove]\r\nMainLeft=1\r\n\r\n[Tail]\r\nx=1\r\n"},
+        SaveCase{"DuplicateSections",
+                 "[WindowMove]\r\nMainTop=1\r\n[Other]\r\n[WINDOWMOVE]\r\nMainLeft=2\r\n"},
+        SaveCase{"NoFinalNewline", "[Other]\na=1\n[WindowMove]\nMainTop=1"},
+        SaveCase{"MixedLineEndings", "[WindowMove]\nMainTop=1\r\n;c\n"},
+        SaveCase{"Utf8WithMark", "\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE4\xB8\xAD\r\n"},
+        SaveCase{"Utf16NeverWritten", "\xFF\xFE[\0"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SaveWindowPosition, UnwritablePlaceIsReportedAndHarmless) {
     TempDir dir;
