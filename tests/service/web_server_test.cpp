@@ -193,6 +193,10 @@ TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
         QByteArray queryName;  // in the request, as a client puts it on the wire
     } cases[] = {
         {"a&b c", "a&b c", "a&b%20c"},
+        // A client that encodes "&", "#", "%", "+" and space in the name.
+        {"a&b#c%d+e f", "a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
+        // A raw "+" is a plus, not a space.
+        {"g+h", "g+h", "g+h"},
         {"x&PgRun=1", "x&PgRun=1", "x&PgRun=1"},
         {"张三", "\xD5\xC5\xC8\xFD", "%E5%BC%A0%E4%B8%89"},  // UTF-8, as Qt sends it
         {"李四", "\xC0\xEE\xCB\xC4", "%C0%EE%CB%C4"},        // GBK, as a Chinese IE sends it
