@@ -4,6 +4,8 @@
 #include <QNetworkDatagram>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include "account_store.h"
 #include "gbk.h"
 
@@ -21,13 +23,24 @@ QString endpoint(const QHostAddress& address, quint16 port) {
     return shown.toString() + u':' + QString::number(port);
 }
 
+LogThrottle::TimePoint steadyNow() {
+    return std::chrono::steady_clock::now();
+}
+
 }  // namespace
 
 LoginServer::LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
                          QObject* parent)
-    : QObject(parent), accounts_(accounts), sessions_(sessions), log_(std::move(log)) {
+    : QObject(parent),
+      accounts_(accounts),
+      sessions_(sessions),
+      log_(std::move(log)),
+      clock_(steadyNow) {
     connect(&socket_, &QUdpSocket::readyRead, this, &LoginServer::readPending);
     connect(&probeTimer_, &QTimer::timeout, this, &LoginServer::probeSessions);
+    ignoredLogTimer_.setSingleShot(true);
+    ignoredLogTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&ignoredLogTimer_, &QTimer::timeout, this, &LoginServer::flushIgnoredLog);
 }
 
 bool LoginServer::listen(const QHostAddress& address, quint16 port, QString* error) {
@@ -57,18 +70,60 @@ void LoginServer::readPending() {
     }
 }
 
-void LoginServer::ignore(const QHostAddress& from, quint16 port, const QString& why) {
+void LoginServer::ignore(const QHostAddress& from, quint16 port, const QString& why,
+                         bool malformed) {
     ++ignored_;
-    log_(QStringLiteral("udp ignored from %1: %2").arg(endpoint(from, port), why));
+    const QString sender = endpoint(from, port);
+    const LogThrottle::Outcome outcome =
+        ignoredLog_.record(clock_(), sender.toStdString(), malformed);
+    if (outcome.ended) {
+        logIgnoredSummary(*outcome.ended);
+    }
+    if (outcome.showInFull) {
+        log_(QStringLiteral("udp ignored from %1: %2").arg(sender, why));
+        ignoredLogTimer_.start(
+            std::chrono::duration_cast<std::chrono::milliseconds>(ignoredLog_.interval()));
+    }
+}
+
+void LoginServer::flushIgnoredLog() {
+    const auto now = clock_();
+    if (const auto summary = ignoredLog_.flush(now)) {
+        logIgnoredSummary(*summary);
+    } else if (const auto end = ignoredLog_.intervalEnd()) {
+        // Woken before the interval is over: look again at its end.
+        ignoredLogTimer_.start(
+            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*end - now),
+                     std::chrono::milliseconds(1)));
+    }
+}
+
+void LoginServer::logIgnoredSummary(const LogThrottle::Summary& summary) {
+    const qint64 seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(ignoredLog_.interval()).count();
+    const QString senders = summary.moreSenders
+                                ? QStringLiteral("more than %1 senders").arg(summary.senders)
+                                : QStringLiteral("%1 sender%2")
+                                      .arg(summary.senders)
+                                      .arg(summary.senders == 1 ? "" : "s");
+    log_(QStringLiteral("udp: ignored %1 datagrams (%2 malformed) in the last %3 s from %4")
+             .arg(summary.events)
+             .arg(summary.flagged)
+             .arg(seconds)
+             .arg(senders));
 }
 
 void LoginServer::handleDatagram(const QByteArray& bytes, const QHostAddress& from, quint16 port) {
     if (bytes.isEmpty()) {
-        ignore(from, port, QStringLiteral("empty datagram"));
+        ignore(from, port, QStringLiteral("empty datagram"), false);
         return;
     }
     if (bytes.size() > kMaxDatagramBytes) {
-        ignore(from, port, QStringLiteral("oversized datagram (%1 bytes)").arg(bytes.size()));
+        ignore(from, port,
+               QStringLiteral("oversized datagram (%1 bytes: %2 ...)")
+                   .arg(bytes.size())
+                   .arg(QString::fromLatin1(bytes.left(48).toHex(' '))),
+               true);
         return;
     }
     const auto text = gbkToUtf8(std::string_view(bytes.constData(), bytes.size()));
@@ -76,32 +131,40 @@ void LoginServer::handleDatagram(const QByteArray& bytes, const QHostAddress& fr
         ignore(from, port,
                QStringLiteral("not GBK text (%1 bytes: %2)")
                    .arg(bytes.size())
-                   .arg(QString::fromLatin1(bytes.left(48).toHex(' '))));
+                   .arg(QString::fromLatin1(bytes.left(48).toHex(' '))),
+               true);
         return;
     }
     const QString message = QString::fromStdString(*text);
-    log_(QStringLiteral("udp <- %1 %2").arg(endpoint(from, port), printable(message)));
-
     // Empty fields are kept: "TestLogin|" carries an empty value, "Login||..." an
     // empty name.
     const QStringList fields = message.split(u'|');
     const QString& kind = fields.first();
     if (kind == u"Login") {
+        if (fields.size() < 4) {
+            ignore(from, port,
+                   QStringLiteral("Login with %1 fields, 4 needed: %2")
+                       .arg(fields.size())
+                       .arg(printable(message)),
+                   true);
+            return;
+        }
+        log_(QStringLiteral("udp <- %1 %2").arg(endpoint(from, port), printable(message)));
         handleLogin(fields, from, port);
     } else if (kind == u"TestLogin") {
         handleProbeEcho(fields, from, port);
     } else {
-        ignore(from, port, QStringLiteral("unknown message \"%1\"").arg(printable(kind)));
+        ignore(
+            from, port,
+            QStringLiteral("unknown message \"%1\": %2").arg(printable(kind), printable(message)),
+            false);
     }
 }
 
 void LoginServer::handleLogin(const QStringList& fields, const QHostAddress& from, quint16 port) {
-    if (fields.size() < 4) {
-        ignore(from, port, QStringLiteral("Login with %1 fields, 4 needed").arg(fields.size()));
-        return;
-    }
-    // A "|" inside a name gives more than four fields; the fields are read by position
-    // all the same, so such a login fails on its digest or version like any other.
+    // At least four fields: handleDatagram ignores shorter logins. A "|" inside a name
+    // gives more than four; the fields are read by position all the same, so such a
+    // login fails on its digest or version like any other.
     const QString& name = fields[1];
     const QString& digest = fields[2];
     const QString& version = fields[3];
@@ -139,20 +202,22 @@ void LoginServer::handleLogin(const QStringList& fields, const QHostAddress& fro
 
 void LoginServer::handleProbeEcho(const QStringList& fields, const QHostAddress& from,
                                   quint16 port) {
+    const QString text = printable(fields.join(u'|'));
     if (fields.size() < 2) {
-        ignore(from, port, QStringLiteral("TestLogin without a value"));
+        ignore(from, port, QStringLiteral("TestLogin without a value"), true);
         return;
     }
     Session* session = sessions_.findByEndpoint(from, port);
     if (!session) {
-        log_(QStringLiteral("probe echo from %1 matches no session").arg(endpoint(from, port)));
+        ignore(from, port, QStringLiteral("probe echo matches no session: ") + text, false);
         return;
     }
     if (!session->pending.contains(fields[1])) {
-        log_(QStringLiteral("probe echo from %1 carries a value never sent to it")
-                 .arg(endpoint(from, port)));
+        ignore(from, port, QStringLiteral("probe echo carries a value never sent to it: ") + text,
+               false);
         return;
     }
+    log_(QStringLiteral("udp <- %1 %2").arg(endpoint(from, port), text));
     session->unanswered = 0;
     session->pending.clear();
     session->lastSeen = QDateTime::currentDateTimeUtc();

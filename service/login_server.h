@@ -12,6 +12,10 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <chrono>
+#include <functional>
+
+#include "log_throttle.h"
 #include "service_log.h"
 #include "session_table.h"
 
@@ -22,11 +26,15 @@ class AccountStore;
 inline constexpr const char* kClientVersion = "10.09";
 // Larger datagrams are no message of this protocol (a login is well under 100 bytes).
 inline constexpr qint64 kMaxDatagramBytes = 1024;
+// Ignored datagrams are logged in full at most once per interval, the rest as a count.
+inline constexpr std::chrono::seconds kIgnoredLogInterval{10};
 
 class LoginServer : public QObject {
     Q_OBJECT
 
 public:
+    using Clock = std::function<LogThrottle::TimePoint()>;
+
     LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
                 QObject* parent = nullptr);
 
@@ -50,14 +58,25 @@ public:
     // Ends an account's session, telling its client "Err|<code>" first.
     bool endSession(const QString& name, const QString& code);
 
+    // Datagrams that changed nothing: empty, oversized, not GBK, an unknown first field,
+    // too few fields, or a probe echo that matches no session or no value sent to it.
     quint64 ignoredDatagrams() const { return ignored_; }
+
+    // Steady time of the ignored-datagram log; tests fix it.
+    void setClock(Clock clock) { clock_ = std::move(clock); }
+
+    // Logs the count of ignored datagrams once their interval is over. A timer calls
+    // it; tests call it directly.
+    void flushIgnoredLog();
 
 private:
     void readPending();
     void handleDatagram(const QByteArray& bytes, const QHostAddress& from, quint16 port);
     void handleLogin(const QStringList& fields, const QHostAddress& from, quint16 port);
     void handleProbeEcho(const QStringList& fields, const QHostAddress& from, quint16 port);
-    void ignore(const QHostAddress& from, quint16 port, const QString& why);
+    // `malformed`: no message of this protocol, as opposed to one that means nothing here.
+    void ignore(const QHostAddress& from, quint16 port, const QString& why, bool malformed);
+    void logIgnoredSummary(const LogThrottle::Summary& summary);
     bool send(const QString& text, const QHostAddress& to, quint16 port);
 
     AccountStore& accounts_;
@@ -67,6 +86,9 @@ private:
     QTimer probeTimer_;
     int maxUnanswered_ = 3;
     quint64 ignored_ = 0;
+    Clock clock_;
+    LogThrottle ignoredLog_{kIgnoredLogInterval};
+    QTimer ignoredLogTimer_;
 };
 
 }  // namespace tallyro::service

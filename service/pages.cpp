@@ -406,14 +406,6 @@ QString bodyTooLarge() {
                      "<p><a href=\"/Reg.asp\">重新填写</a></p>"));
 }
 
-QString refused(const QString& user, bool userGiven) {
-    const QString who = userGiven ? u8("帐号“") + escape(user) + u8("”") : u8("请求中没有帐号，");
-    return layout(u8("拒绝访问"),
-                  u8("<h1>拒绝访问</h1><p class=\"error\">") + who +
-                      u8("当前没有在客户端登录。</p><p>分析数据只提供给已经登录的帐号。请先在"
-                         "客户端登录，然后重新查询。</p>"));
-}
-
 QString redirectNotice(const QString& location) {
     return layout(u8("分析结果"),
                   u8("<p>分析结果在 <a href=\"") + escape(location) + u8("\">这里</a>。</p>"));
@@ -425,6 +417,15 @@ QString stockAnswer(const QString& payload) {
 
 QString indexAnswer(const QString& payload) {
     return answerPage(payload, true);
+}
+
+QString signedOutAnswer() {
+    return layout(u8("没有分析结果"),
+                  u8("<h1>没有分析结果</h1><p class=\"error\">发出查询的帐号当前没有在客户端登录，"
+                     "服务不提供分析数据。</p><p>分析数据只提供给已经登录的帐号。登录可能已在别处"
+                     "被顶替、因长时间没有回应而失效，或帐号已被停用。请在客户端重新登录，然后重新"
+                     "查询。</p><p class=\"muted\">客户端对这个答复显示“股票停盘或服务器忙碌”。"
+                     "答复代码：<code>ErrGpMoney</code></p>"));
 }
 
 }  // namespace tallyro::service::pages

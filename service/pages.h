@@ -53,12 +53,12 @@ QString packageMissing();
 QString notFound(const QString& path);
 QString methodNotAllowed();
 QString bodyTooLarge();
-// 403 for an analysis request from an account that is not signed in.
-QString refused(const QString& user, bool userGiven);
 QString redirectNotice(const QString& location);
 
 // The pages at the end of the analysis redirects: the decoded payload shown readably.
 QString stockAnswer(const QString& payload);
 QString indexAnswer(const QString& payload);
+// The page at the answer address of a request from an account that is not signed in.
+QString signedOutAnswer();
 
 }  // namespace tallyro::service::pages

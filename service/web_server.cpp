@@ -33,6 +33,14 @@ QHttpServerResponse html(const QString& page, Status status = Status::Ok) {
     return response;
 }
 
+// A 302 to an answer address, with a page for clients that do not follow it.
+QHttpServerResponse redirect(const QByteArray& location) {
+    QHttpServerResponse response =
+        html(pages::redirectNotice(QString::fromLatin1(location)), Status::Found);
+    response.addHeader(QByteArrayLiteral("Location"), location);
+    return response;
+}
+
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -166,6 +174,9 @@ QHttpServerResponse WebServer::dispatch(const QHttpServerRequest& request, const
     if (path == u"/sendgpinfo.asp") {
         return html(pages::stockAnswer(payloadOf(query)));
     }
+    if (path == u"/sendgpsignedout.asp") {
+        return html(pages::signedOutAnswer());
+    }
     if (path == u"/senddapan.asp") {
         return html(pages::indexAnswer(payloadOf(query)));
     }
@@ -176,10 +187,15 @@ QHttpServerResponse WebServer::analysisRequest(const QByteArray& query, bool ind
     const AnalysisQuery q = parseAnalysisQuery(toStd(query), index ? "DaPan" : "GpID");
     const QString user = q.user ? fromStd(*q.user) : QString();
     if (!q.user || !sessions_.isSignedIn(user)) {
-        // A refusal, not a redirect: the client keeps waiting for an answer address,
-        // and the user cancels.
+        // The client has no time-out: it waits until it sees an answer address, so a
+        // bare refusal would leave it waiting for good. It gets a stock error answer
+        // instead, which it shows as "股票停盘或服务器忙碌". Index requests get the same
+        // one: an index answer has no error codes (the client would read any payload
+        // under "/SendD" as levels), an error page ends the wait only in clients that
+        // treat every finished page as the end, and a stock error code is understood by
+        // all of them. The page at that address tells a reader why.
         note = QStringLiteral("refused: %1 is not signed in").arg(q.user ? user : "no UserID");
-        return html(pages::refused(user, q.user.has_value()), Status::Forbidden);
+        return redirect(QByteArray(kSignedOutAnswer));
     }
     const QDateTime now = clock_();
     const std::string date = now.toString(QStringLiteral("yyyy-MM-dd")).toStdString();
@@ -197,10 +213,7 @@ QHttpServerResponse WebServer::analysisRequest(const QByteArray& query, bool ind
     const QByteArray location = QByteArray(index ? "/SendDaPan.asp?" : "/SendGpInfo.asp?") +
                                 QByteArray::fromStdString(encodeForLocation(payload));
     note += QStringLiteral("answer %1").arg(fromStd(payload).left(160));
-    QHttpServerResponse response =
-        html(pages::redirectNotice(QString::fromLatin1(location)), Status::Found);
-    response.addHeader(QByteArrayLiteral("Location"), location);
-    return response;
+    return redirect(location);
 }
 
 QHttpServerResponse WebServer::registration(const QHttpServerRequest& request, QString& note) {

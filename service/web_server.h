@@ -1,6 +1,7 @@
 // The service's web server: the pages the client shows or opens, and the analysis
 // requests, answered by a 302 redirect to "/SendGpInfo.asp?<payload>" or
-// "/SendDaPan.asp?<payload>" for accounts signed in to the login server.
+// "/SendDaPan.asp?<payload>" for accounts signed in to the login server, and to
+// kSignedOutAnswer for others.
 #pragma once
 
 #include <QDateTime>
@@ -18,6 +19,10 @@ class AccountStore;
 class MarketData;
 class SessionTable;
 class StockList;
+
+// Where an analysis request from an account that is not signed in is sent: a stock
+// answer (any address under "/SendG") with an error code every client shows.
+inline constexpr const char* kSignedOutAnswer = "/SendGpSignedOut.asp?ErrGpMoney";
 
 // Largest form body accepted (the registration form is well under 1 KiB).
 inline constexpr qsizetype kMaxFormBytes = 16 * 1024;

@@ -1,7 +1,11 @@
 // The login server over real loopback datagrams in the client's exact format.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "credentials.h"
 #include "operator_console.h"
@@ -144,8 +148,8 @@ TEST_F(LoginServerTest, EchoOfAnotherValueOrFromAnotherPortDoesNotCount) {
     const QString probe = client.receiveText();
     client.sendText(QStringLiteral("TestLogin|12345"));
     stranger.sendText(probe);
-    ASSERT_TRUE(waitUntil([&] { return logged(QStringLiteral("matches no session")); }));
-    ASSERT_TRUE(waitUntil([&] { return logged(QStringLiteral("never sent")); }));
+    ASSERT_TRUE(waitUntil([&] { return login_->ignoredDatagrams() == 2; }));
+    EXPECT_TRUE(logged(QStringLiteral("never sent")));
     EXPECT_EQ(sessions_.find(QStringLiteral("demo"))->unanswered, 1);
     // An echo of an older, still outstanding value counts.
     login_->probeSessions();
@@ -175,6 +179,87 @@ INSTANTIATE_TEST_SUITE_P(
                       QByteArray("TestLogin"), QByteArray("\xFF\xFE|\x80\x81"),
                       QByteArray("Login|\xD5|x|10.09"), QByteArray(1025, 'A'),
                       QByteArray("LoginOk|demo")));
+
+TEST(LogThrottle, ShowsTheFirstEventOfAnIntervalAndSumsUpTheRest) {
+    using namespace std::chrono_literals;
+    LogThrottle throttle(10s);
+    const LogThrottle::TimePoint t0{};
+    EXPECT_TRUE(throttle.record(t0, "a", false).showInFull);
+    EXPECT_FALSE(throttle.record(t0 + 1s, "b", true).showInFull);
+    EXPECT_FALSE(throttle.record(t0 + 10s - 1ns, "a", false).showInFull);
+    EXPECT_FALSE(throttle.flush(t0 + 10s - 1ns));
+    // An event at the end of the interval closes it and opens the next one.
+    const auto next = throttle.record(t0 + 10s, "c", false);
+    EXPECT_TRUE(next.showInFull);
+    ASSERT_TRUE(next.ended);
+    EXPECT_EQ(next.ended->events, 3u);
+    EXPECT_EQ(next.ended->flagged, 1u);
+    EXPECT_EQ(next.ended->senders, 2u);
+    EXPECT_FALSE(next.ended->moreSenders);
+    // That interval's only event was shown: nothing to sum up.
+    EXPECT_FALSE(throttle.flush(t0 + 20s));
+    EXPECT_FALSE(throttle.intervalEnd());
+    // Events further apart than the interval are each shown.
+    for (int i = 0; i < 3; ++i) {
+        const auto outcome = throttle.record(t0 + 30s + i * 11s, "a", false);
+        EXPECT_TRUE(outcome.showInFull);
+        EXPECT_FALSE(outcome.ended);
+    }
+    // Senders are counted up to a limit.
+    for (std::size_t i = 0; i <= LogThrottle::kMaxSenders; ++i) {
+        throttle.record(t0 + 100s, std::to_string(i), false);
+    }
+    const auto many = throttle.flush(t0 + 110s);
+    ASSERT_TRUE(many);
+    EXPECT_EQ(many->events, LogThrottle::kMaxSenders + 1);
+    EXPECT_EQ(many->senders, LogThrottle::kMaxSenders);
+    EXPECT_TRUE(many->moreSenders);
+}
+
+// A flood of junk costs two log lines an interval (the first datagram in full, then a
+// count), while what the server handles is still logged line by line.
+TEST_F(LoginServerTest, FloodOfIgnoredDatagramsIsLoggedAsACount) {
+    LogThrottle::TimePoint now{};
+    login_->setClock([&] { return now; });
+    std::vector<std::unique_ptr<UdpClient>> senders;
+    for (int i = 0; i < 3; ++i) {
+        senders.push_back(std::make_unique<UdpClient>(login_->port()));
+    }
+    const struct {
+        QByteArray bytes;
+        bool malformed;
+    } junk[] = {{QByteArray(), false},         {"Hello|world", false},
+                {"Login|demo", true},          {"\xFF\xFE|\x80", true},
+                {QByteArray(1025, 'A'), true}, {"TestLogin|123456789", false}};
+    constexpr int kTotal = 10000;
+    int malformed = 0;
+    for (int sent = 0; sent < kTotal;) {
+        // In batches the socket's receive buffer holds, so that none is dropped.
+        for (int k = 0; k < 50 && sent < kTotal; ++k, ++sent) {
+            const auto& datagram = junk[sent % std::size(junk)];
+            senders[sent % senders.size()]->send(datagram.bytes);
+            malformed += datagram.malformed ? 1 : 0;
+        }
+        ASSERT_TRUE(waitUntil([&] { return login_->ignoredDatagrams() == quint64(sent); }));
+    }
+    UdpClient client(login_->port());
+    signIn(client, "demo");
+    now += kIgnoredLogInterval;
+    login_->flushIgnoredLog();
+
+    EXPECT_LE(log_.size(), 6) << log_.join(u'\n').left(2000).toStdString();
+    EXPECT_EQ(log_.filter(QStringLiteral("ignored")).size(), 2);
+    EXPECT_TRUE(logged(
+        QStringLiteral("udp ignored from 127.0.0.1:%1: empty datagram").arg(senders[0]->port())));
+    EXPECT_TRUE(logged(QStringLiteral("udp: ignored %1 datagrams (%2 malformed) in the last 10 s "
+                                      "from 3 senders")
+                           .arg(kTotal)
+                           .arg(malformed)));
+    EXPECT_TRUE(logged(QStringLiteral("udp <- 127.0.0.1:%1 Login|demo|%2|10.09")
+                           .arg(client.port())
+                           .arg(kAbcDigest)));
+    EXPECT_TRUE(logged(QStringLiteral("udp -> 127.0.0.1:%1 LoginOk|demo").arg(client.port())));
+}
 
 TEST_F(LoginServerTest, DatagramOfExactlyOneKibibyteIsStillRead) {
     UdpClient client(login_->port());

@@ -93,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"DaPan=s_sh000002&UserID=demo&PgRun=1", "DaPan", "s_sh000002", "demo"},
         // The client does not encode the name: "&" and a space stay in it.
         QueryCase{"GpID=sh600000&UserID=a&b%20c&PgRun=-1", "GpID", "sh600000", "a&b c"},
+        QueryCase{"GpID=sh600000&UserID=a%26b%23c%25d%2Be%20f&PgRun=-1", "GpID", "sh600000",
+                  "a&b#c%d+e f"},
         QueryCase{"GpID=sh600000&UserID=x&PgRun=1&PgRun=-2", "GpID", "sh600000", "x&PgRun=1"},
         QueryCase{"GpID=sh600000&UserID=a=b&PgRun=-2", "GpID", "sh600000", "a=b"},
         QueryCase{"GpID=sh600000&UserID=demo", "GpID", "sh600000", "demo"},

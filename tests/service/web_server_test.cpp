@@ -150,11 +150,19 @@ TEST_F(WebServerTest, UnknownIndexIsAnErrorCodeTheClientCannotMistake) {
 
 class NotSignedIn : public WebServerTest, public ::testing::WithParamInterface<const char*> {};
 
-TEST_P(NotSignedIn, GetsA403PageAndNoRedirect) {
+// Index requests too get the stock error answer: an index answer has no error codes.
+TEST_P(NotSignedIn, IsSentToAStockErrorAnswerThatExplainsItself) {
     const HttpReply reply = httpGet(webPort_, GetParam());
-    EXPECT_EQ(reply.status, 403);
-    EXPECT_TRUE(reply.header("location").isEmpty());
-    EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QStringLiteral("拒绝访问")));
+    EXPECT_EQ(reply.status, 302);
+    const QByteArray location = reply.header("location");
+    ASSERT_EQ(location, kSignedOutAnswer);
+    // What the client reads: an address under "/SendG" whose payload is the error code.
+    EXPECT_TRUE(location.startsWith("/SendG"));
+    EXPECT_EQ(location.mid(location.indexOf('?') + 1), "ErrGpMoney");
+    EXPECT_TRUE(logged(QStringLiteral("-> 302 refused: ")));
+    const HttpReply page = httpGet(webPort_, location);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(QString::fromUtf8(page.body).contains(QStringLiteral("没有在客户端登录")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -172,8 +180,10 @@ TEST_F(WebServerTest, SessionDroppedByProbesLosesAccess) {
         login_->probeSessions();
     }
     ASSERT_FALSE(sessions_.isSignedIn(QStringLiteral("demo")));
-    EXPECT_EQ(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1").status,
-              403);
+    EXPECT_EQ(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1")
+                  .header("location"),
+              kSignedOutAnswer);
+    EXPECT_TRUE(logged(QStringLiteral("refused: demo is not signed in")));
 }
 
 TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
@@ -183,6 +193,10 @@ TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
         QByteArray queryName;  // in the request, as a client puts it on the wire
     } cases[] = {
         {"a&b c", "a&b c", "a&b%20c"},
+        // A client that encodes "&", "#", "%", "+" and space in the name.
+        {"a&b#c%d+e f", "a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
+        // A raw "+" is a plus, not a space.
+        {"g+h", "g+h", "g+h"},
         {"x&PgRun=1", "x&PgRun=1", "x&PgRun=1"},
         {"张三", "\xD5\xC5\xC8\xFD", "%E5%BC%A0%E4%B8%89"},  // UTF-8, as Qt sends it
         {"李四", "\xC0\xEE\xCB\xC4", "%C0%EE%CB%C4"},        // GBK, as a Chinese IE sends it
@@ -193,7 +207,7 @@ TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
         signIn(client, c.gbkName);
         const HttpReply reply = httpGet(
             webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=" + c.queryName + "&PgRun=-2");
-        EXPECT_EQ(reply.status, 302) << c.account;
+        EXPECT_TRUE(reply.header("location").startsWith("/SendGpInfo.asp?")) << c.account;
     }
 }
 
