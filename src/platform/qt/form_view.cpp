@@ -73,7 +73,11 @@ public:
         window_->setObjectName(QString::fromStdString(form.name()));
         if (win.picture() != 0)
             window_->setWindowIcon(QIcon(bitmap(win.picture())));
-        window_->setFirstPaint([this] { firstPainted(); });
+        // The call comes from the event loop, possibly after this view is gone.
+        window_->setFirstPaint([this, alive = alive_] {
+            if (*alive)
+                firstPainted();
+        });
         widgets_[win.id()] = window_;
         applyGeometry(win);
     }
