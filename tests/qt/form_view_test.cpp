@@ -5,12 +5,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 
 #include "app/form_login.h"
 #include "fake_platform.h"
+#include "platform/qt/element_widgets.h"
 #include "platform/qt/form_view.h"
 #include "platform/qt/qt_platform.h"
 #include "temp_dir.h"
@@ -19,15 +23,24 @@
 namespace tallyro::qt {
 namespace {
 
+constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";  // RFC 1321 "abc"
+
 class FormViewTest : public ::testing::Test {
 protected:
     FormViewTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {
-        form = std::make_unique<app::FormLogin>(
-            platform, app::Deployment{"127.0.0.1", 4116, "http://127.0.0.1:9"}, files);
         windows.setDispatch([this](app::Event& e) {
             events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
+            if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
+                keys.push_back(e.key);
             form->dispatch(e);
         });
+        restart();
+    }
+
+    void restart() {
+        form.reset();
+        form = std::make_unique<app::FormLogin>(
+            platform, app::Deployment{"127.0.0.1", 4116, "http://127.0.0.1:9"}, files);
         windows.setWheelTarget(&form->form().window());
         EXPECT_TRUE(form->start());
         QApplication::processEvents();
@@ -36,6 +49,7 @@ protected:
     QWidget* widget(const char* name, std::int16_t i = -1) {
         return windows.widgetOf(form->el(name, i));
     }
+    QWidget* window() { return windows.windowOf(form->form()); }
     QRect rect(const char* name, std::int16_t i = -1) {
         return windows.rectInWindow(form->el(name, i));
     }
@@ -43,8 +57,23 @@ protected:
         return static_cast<int>(std::count(events.begin(), events.end(),
                                            name + ":" + std::to_string(static_cast<int>(kind))));
     }
+    void signIn() {
+        udp.arrive("LoginOk");
+        ASSERT_TRUE(form->el("Frame_Search").visible());
+    }
+    // A key press as the window system hands it to the focused widget.
+    static void press(QWidget* w, Qt::Key key, const char* text, Qt::KeyboardModifiers m = {}) {
+        QKeyEvent event(QEvent::KeyPress, key, m, QString::fromLatin1(text));
+        QApplication::sendEvent(w, &event);
+    }
+    // Makes `w` the active window as the window system would, focus events included.
+    static void activate(QWidget* w) {
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
 
     std::vector<std::string> events;
+    std::vector<std::int16_t> keys;  // codes of KeyDown and KeyPress, in order
     test::TempDir dir;
     app::FileLocations files;
     QtWindowSystem windows;
@@ -117,10 +146,103 @@ TEST_F(FormViewTest, TypingReachesTheModelAndKeyEventsComeFirst) {
     edit->setFocus();
     QTest::keyClicks(edit, "ab");
     EXPECT_EQ(form->el("UserName_Txt").text(), "ab");
-    EXPECT_EQ(count("UserName_Txt", app::EventKind::KeyDown), 2);
-    EXPECT_EQ(count("UserName_Txt", app::EventKind::KeyPress), 2);
+    EXPECT_EQ(keys, (std::vector<std::int16_t>{'A', 'a', 'B', 'b'}));
     auto* password = qobject_cast<QLineEdit*>(widget("PassWord_Txt"));
-    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    password->setFocus();
+    QTest::keyClicks(password, "ab");
+    EXPECT_EQ(form->el("PassWord_Txt").text(), "ab");
+    EXPECT_EQ(password->displayText(), "**");
+}
+
+// Only keys that produce a character raise KeyPress, with the code of that
+// character; the texts are those Qt gives on X11, or none as on other platforms.
+TEST_F(FormViewTest, EveryTextBoxRaisesKeyPressOnlyForKeysWithACharacter) {
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        std::int16_t down;
+        std::int16_t press;  // 0: no KeyPress
+    };
+    const Key table[] = {
+        {Qt::Key_A, {}, "a", 65, 97},
+        {Qt::Key_Backspace, {}, "\b", 8, 8},
+        {Qt::Key_Backspace, {}, "", 8, 8},
+        {Qt::Key_Return, {}, "\r", 13, 13},
+        {Qt::Key_Enter, Qt::KeypadModifier, "\r", 13, 13},
+        {Qt::Key_Escape, {}, "\x1b", 27, 27},
+        {Qt::Key_V, Qt::ControlModifier, "\x16", 86, 22},
+        {Qt::Key_V, Qt::ControlModifier, "", 86, 22},
+        {Qt::Key_Delete, {}, "\x7f", 46, 0},
+        {Qt::Key_Delete, Qt::KeypadModifier, "\x7f", 46, 0},
+        {Qt::Key_Left, {}, "", 37, 0},
+        {Qt::Key_Home, {}, "", 36, 0},
+        {Qt::Key_End, {}, "", 35, 0},
+        {Qt::Key_PageDown, {}, "", 34, 0},
+        {Qt::Key_Insert, {}, "", 45, 0},
+        {Qt::Key_F5, {}, "", 116, 0},
+        {Qt::Key_Shift, Qt::ShiftModifier, "", 16, 0},
+    };
+    int boxes = 0;
+    for (ui::Element* e : form->form().elements()) {
+        if (e->kind() != ui::Kind::TextBox)
+            continue;
+        ++boxes;
+        QWidget* box = windows.widgetOf(*e);
+        ASSERT_NE(box, nullptr) << e->name();
+        for (const Key& k : table) {
+            keys.clear();
+            press(box, k.key, k.text, k.modifiers);
+            std::vector<std::int16_t> expected{k.down};
+            if (k.press != 0)
+                expected.push_back(k.press);
+            EXPECT_EQ(keys, expected)
+                << e->name() << " key " << std::hex << k.key << " text \"" << k.text << '"';
+        }
+    }
+    EXPECT_EQ(boxes, 4);
+}
+
+TEST_F(FormViewTest, KeysWithoutACharacterLeaveARememberedPasswordAlone) {
+    test::execSql(files.database,
+                  std::string("update [System] set AutoLogin='Yes', UserName='trader', "
+                              "PassWord='") +
+                      kAbcDigest + "';");
+    restart();
+    QWidget* name = widget("UserName_Txt");
+    press(name, Qt::Key_Delete, "\x7f");
+    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Home, Qt::Key_End, Qt::Key_F2})
+        press(name, key, "");
+    EXPECT_EQ(form->el("PassWord_Txt").text(), kAbcDigest);
+    EXPECT_EQ(form->state().TempAutoLogin, "Yes");
+    // Backspace is a character key: the name changes, so the password goes.
+    press(name, Qt::Key_Backspace, "\b");
+    EXPECT_EQ(form->el("PassWord_Txt").text(), "");
+    EXPECT_EQ(form->state().TempAutoLogin, "No");
+}
+
+TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearch) {
+    QWidget other;
+    other.setGeometry(0, 0, 100, 100);
+    other.show();
+    activate(&other);
+    signIn();
+    auto* box = qobject_cast<QLineEdit*>(widget("SearchForm_Text"));
+    box->setFocus();
+    // The window's first activation gives the box its first focus: the
+    // placeholder goes.
+    activate(window());
+    EXPECT_EQ(count("SearchForm_Text", app::EventKind::GotFocus), 1);
+    EXPECT_EQ(form->el("SearchForm_Text").text(), "");
+    QTest::keyClicks(box, "600");
+    ASSERT_EQ(form->form().count("GpID") - 1, 20);
+    // Looking at another program and coming back moves no focus between controls.
+    activate(&other);
+    activate(window());
+    EXPECT_EQ(form->el("SearchForm_Text").text(), "600");
+    EXPECT_EQ(form->form().count("GpID") - 1, 20);
+    EXPECT_EQ(count("SearchForm_Text", app::EventKind::GotFocus), 1);
+    EXPECT_EQ(count("SearchForm_Text", app::EventKind::LostFocus), 0);
 }
 
 TEST_F(FormViewTest, ProgramChangesAreAppliedWithoutEchoingBackAsInput) {
@@ -168,12 +290,66 @@ TEST_F(FormViewTest, MinimiseHidesTheWindow) {
     EXPECT_FALSE(w->isVisible());
 }
 
-TEST_F(FormViewTest, WheelOverTheWindowGoesToTheWindowOnce) {
-    QWidget* w = windows.windowOf(form->form());
-    QWheelEvent wheel(QPointF(100, 300), w->mapToGlobal(QPointF(100, 300)), QPoint(),
-                      QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(widget("Logo"), &wheel);
-    EXPECT_EQ(count("FormLogin", app::EventKind::Wheel), 1);
+// The wheel scrolls the list from anywhere over the main window except where
+// an element that scrolls by itself lies under the pointer.
+TEST_F(FormViewTest, WheelScrollsTheListExceptOverPagesThatScrollThemselves) {
+    const auto turn = [this](QWidget* receiver) {
+        const int before = count("FormLogin", app::EventKind::Wheel);
+        const QPointF at(receiver->width() / 2.0, receiver->height() / 2.0);
+        QWheelEvent wheel(at, receiver->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(receiver, &wheel);
+        return count("FormLogin", app::EventKind::Wheel) - before;
+    };
+    EXPECT_EQ(turn(widget("Logo")), 1);
+    signIn();
+    EXPECT_EQ(turn(widget("Frame_TableBox")), 1);
+    EXPECT_EQ(turn(widget("Frame_TableBar")), 1);
+    // The advice text scrolls itself.
+    QTest::mouseClick(widget("ToolsTree_Bot", 2), Qt::LeftButton, {}, QPoint(5, 5));
+    auto* advice = qobject_cast<QPlainTextEdit*>(widget("SearchGp_Info"));
+    ASSERT_TRUE(advice && advice->isVisible());
+    EXPECT_EQ(turn(advice->viewport()), 0);
+    // The handbook page. A plain child stands in for the engine's widgets; like
+    // them at the end of a page, it leaves the turn to its parents.
+    QTest::mouseClick(widget("ToolsTree_Bot", 3), Qt::LeftButton, {}, QPoint(5, 5));
+    QWidget* host = widget("WebQuestion");
+    ASSERT_TRUE(host->isVisible());
+    auto* page = new QWidget(host);
+    page->setGeometry(host->rect());
+    page->show();
+    EXPECT_EQ(turn(page), 0);
+    EXPECT_EQ(turn(host), 0);
+}
+
+TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
+    const QString missing = QString::fromStdString((dir / "libtallyro_web.so").string());
+    WebHost::setEngineLibrary(missing);
+    testing::internal::CaptureStderr();
+    const auto noted = [this] { return widget("WebAD")->findChild<QLabel*>() != nullptr; };
+    restart();
+    const bool notedFirst = QTest::qWaitFor(noted);
+    restart();
+    const bool notedAgain = QTest::qWaitFor(noted);
+    const std::string err = testing::internal::GetCapturedStderr();
+    WebHost::setEngineLibrary(QString());
+    EXPECT_TRUE(notedFirst);
+    EXPECT_TRUE(notedAgain);
+    // One line, naming the file and why it did not load.
+    const auto first = err.find("tallyro: ");
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_EQ(err.find("tallyro: ", first + 1), std::string::npos) << err;
+    const std::string line = err.substr(first, err.find('\n', first) - first);
+    EXPECT_NE(line.find(missing.toStdString()), std::string::npos) << line;
+    QLibrary loader(missing);
+    EXPECT_FALSE(loader.load());
+    EXPECT_NE(line.find(loader.errorString().toStdString()), std::string::npos) << line;
+    QWidget* host = widget("WebAD");
+    auto* note = host->findChild<QLabel*>();
+    ASSERT_NE(note, nullptr);
+    EXPECT_EQ(note->text(), QString::fromUtf8(kWebEngineMissing));
+    EXPECT_TRUE(note->isVisibleTo(host));
+    EXPECT_EQ(note->geometry(), host->rect());
 }
 
 }  // namespace

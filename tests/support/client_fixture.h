@@ -65,12 +65,6 @@ protected:
         for (char ch : text)
             type(box, static_cast<char32_t>(ch));
     }
-    // A key without a character (arrows, Delete).
-    void keyDown(std::string_view box, std::int16_t code) {
-        app::Event down{&el(box), app::EventKind::KeyDown};
-        down.key = code;
-        form->dispatch(down);
-    }
     void advance(int ms) { fake.clock.advance(ms); }
 
     TempDir dir;

@@ -183,7 +183,6 @@ TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
     }
     EXPECT_EQ(running, (std::vector<std::string>{"SearchGpInfoMonitor", "Timer3"}));
     EXPECT_FALSE(form->at("ToolsTree_Bot", 5).visible());
-    EXPECT_EQ(form->at("PassWord_Txt").passwordChar(), '*');
     EXPECT_EQ(form->at("UserName_Txt").tabIndex(), 1);
     EXPECT_EQ(form->at("PassWord_Txt").tabIndex(), 2);
     EXPECT_EQ(form->at("Login_Bot").tabIndex(), 3);

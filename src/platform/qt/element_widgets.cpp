@@ -3,13 +3,16 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLibrary>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/qt/skin_assets.h"
 
@@ -43,6 +46,24 @@ std::int16_t mouseButtons(Qt::MouseButtons bs) {
     if (bs & Qt::MiddleButton)
         out |= app::kButtonMiddle;
     return out;
+}
+
+class PasswordCharStyle : public QProxyStyle {
+public:
+    explicit PasswordCharStyle(QChar ch) : ch_(ch) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return ch_.unicode();
+        return QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+private:
+    QChar ch_;
+};
+
+bool windowActivation(const QFocusEvent& event) {
+    return event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason;
 }
 
 }  // namespace
@@ -216,8 +237,13 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
     : QLineEdit(parent), element_(element), post_(std::move(post)) {
     setFrame(false);
     setFocusPolicy(element.tabIndex() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
-    if (element.passwordChar() != 0)
+    if (element.passwordChar() != 0) {
+        // The style picks its own bullet unless told the box's character.
+        auto* style = new PasswordCharStyle(QChar::fromLatin1(element.passwordChar()));
+        style->setParent(this);
+        setStyle(style);
         setEchoMode(QLineEdit::Password);
+    }
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         app::Event ev{&element_, app::EventKind::UserText};
         ev.text = text.toStdString();
@@ -230,8 +256,8 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     down.key = virtualKeyCode(event->key());
     down.shift = shiftState(event->modifiers());
     post_(down);
-    const QString text = event->text();
-    if (text.isEmpty()) {
+    const std::int16_t code = characterCode(*event);
+    if (code == 0) {
         // Keys without a character (arrows, Delete) still edit the box.
         QLineEdit::keyPressEvent(event);
         return;
@@ -239,7 +265,7 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     // A handler may swallow the character by setting the code to 0, so the
     // key press runs synchronously here and the box acts on its answer.
     app::Event press{&element_, app::EventKind::KeyPress};
-    press.key = static_cast<std::int16_t>(text.at(0).unicode());
+    press.key = code;
     post_(press);
     if (press.key == 0) {
         event->accept();
@@ -248,14 +274,26 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
+// GotFocus and LostFocus tell of the focus moving between the client's
+// controls. The whole window losing or regaining activation (another program,
+// another of the client's windows, a context menu popping up) moves nothing
+// between them: those focus changes are passed over, except that a box which
+// the handlers do not hold focused yet, such as the focus widget of a window
+// activated for the first time, still reports that it got the focus.
 void TextBoxWidget::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
+    if (focusReported_ && windowActivation(*event))
+        return;
+    focusReported_ = true;
     app::Event ev{&element_, app::EventKind::GotFocus};
     post_(ev);
 }
 
 void TextBoxWidget::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
+    if (!focusReported_ || windowActivation(*event))
+        return;
+    focusReported_ = false;
     app::Event ev{&element_, app::EventKind::LostFocus};
     post_(ev);
 }
@@ -264,27 +302,40 @@ namespace {
 
 using CreateWebView = QWidget* (*)(QWidget*);
 
-QString& webLibraryPath() {
-    static QString path;
-    return path;
+struct WebEngine {
+    QString path;
+    bool loaded = false;
+    CreateWebView create = nullptr;
+};
+
+WebEngine& webEngine() {
+    static WebEngine engine;
+    return engine;
 }
 
-// Resolved once; null when the engine library is missing (pages then stay empty).
+// Loaded once; null when the engine library is missing, which is said once on
+// standard error (the pages then show a note instead).
 CreateWebView webViewFactory() {
-    static CreateWebView factory = [] {
-        QString path = webLibraryPath();
-        if (path.isEmpty())
-            path = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyro_web.so");
-        QLibrary library(path);
-        return reinterpret_cast<CreateWebView>(library.resolve("tallyro_create_web_view"));
-    }();
-    return factory;
+    WebEngine& engine = webEngine();
+    if (engine.loaded)
+        return engine.create;
+    engine.loaded = true;
+    const QString path = engine.path.isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                     QStringLiteral("/libtallyro_web.so")
+                                               : engine.path;
+    QLibrary library(path);
+    engine.create = reinterpret_cast<CreateWebView>(library.resolve("tallyro_create_web_view"));
+    if (!engine.create) {
+        std::fprintf(stderr, "tallyro: web pages cannot be shown, %s did not load: %s\n",
+                     qUtf8Printable(path), qUtf8Printable(library.errorString()));
+    }
+    return engine.create;
 }
 
 }  // namespace
 
 void WebHost::setEngineLibrary(const QString& path) {
-    webLibraryPath() = path;
+    webEngine() = WebEngine{path};
 }
 
 WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
@@ -311,23 +362,32 @@ void WebHost::loadPending() {
 }
 
 void WebHost::enableEngine() {
-    if (view_)
+    if (view_ || note_)
         return;
     // The engine starts now, while the user reads the window, so that showing
     // the first page later does not wait for it.
-    const CreateWebView create = webViewFactory();
-    if (!create)
-        return;
-    view_ = create(this);
-    view_->setGeometry(rect());
-    view_->show();
-    if (!isHidden())
+    if (const CreateWebView create = webViewFactory()) {
+        view_ = create(this);
+    } else {
+        auto* note = new QLabel(QString::fromUtf8(kWebEngineMissing), this);
+        note->setAlignment(Qt::AlignCenter);
+        note->setAutoFillBackground(true);
+        QPalette pal = note->palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        pal.setColor(QPalette::WindowText, Qt::gray);
+        note->setPalette(pal);
+        note_ = note;
+    }
+    QWidget* shown = view_ ? view_ : note_;
+    shown->setGeometry(rect());
+    shown->show();
+    if (view_ && !isHidden())
         loadPending();
 }
 
 void WebHost::resizeEvent(QResizeEvent*) {
-    if (view_)
-        view_->setGeometry(rect());
+    if (QWidget* shown = view_ ? view_ : note_)
+        shown->setGeometry(rect());
 }
 
 std::int16_t virtualKeyCode(int key) {
@@ -378,6 +438,27 @@ std::int16_t virtualKeyCode(int key) {
         default:
             return 0;
     }
+}
+
+std::int16_t characterCode(const QKeyEvent& event) {
+    const int key = event.key();
+    // Qt numbers the keys that are not printable characters from Key_Escape up;
+    // of those only these produce a character code.
+    const bool special = key >= Qt::Key_Escape;
+    if (special && key != Qt::Key_Escape && key != Qt::Key_Tab && key != Qt::Key_Backspace &&
+        key != Qt::Key_Return && key != Qt::Key_Enter) {
+        // Delete among them, though X11 gives it the text U+007F.
+        return 0;
+    }
+    const QString text = event.text();
+    if (!text.isEmpty())
+        return static_cast<std::int16_t>(text.at(0).unicode());
+    // Some platforms leave the text empty where X11 gives the control code.
+    if (special)
+        return virtualKeyCode(key);
+    if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<std::int16_t>(key - Qt::Key_A + 1);
+    return 0;
 }
 
 std::int16_t shiftState(Qt::KeyboardModifiers m) {

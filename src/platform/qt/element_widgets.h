@@ -70,7 +70,12 @@ protected:
 private:
     ui::Element& element_;
     Post post_;
+    // Whether the handlers were last told that this box has the focus.
+    bool focusReported_ = false;
 };
+
+// Shown in a web view's place when the browser engine cannot be loaded.
+inline constexpr const char* kWebEngineMissing = "网页组件无法加载";
 
 // A web view whose browser engine is created only when the window has been
 // painted, so pages never delay the first sight of the window.
@@ -82,7 +87,8 @@ public:
     void enableEngine();
     // The browser widget, once created.
     QWidget* view() const { return view_; }
-    // Where the engine library is; by default next to the executable.
+    // Where the engine library is; by default next to the executable. Setting
+    // it makes the next engine start load the library afresh.
     static void setEngineLibrary(const QString& path);
 
 protected:
@@ -93,6 +99,8 @@ private:
     void loadPending();
 
     QWidget* view_ = nullptr;
+    // Stands in the page's place when the engine library cannot be loaded.
+    QWidget* note_ = nullptr;
     QString pendingUrl_;
 };
 
@@ -101,6 +109,8 @@ void paintGraphic(QPainter& painter, const ui::Element& element);
 
 // Virtual key code of a key as the handlers know it (Down 40, Enter 13...).
 std::int16_t virtualKeyCode(int qtKey);
+// The character code a key press produces, 0 for keys without one.
+std::int16_t characterCode(const QKeyEvent& event);
 std::int16_t shiftState(Qt::KeyboardModifiers modifiers);
 
 }  // namespace tallyro::qt

@@ -73,7 +73,11 @@ public:
         window_->setObjectName(QString::fromStdString(form.name()));
         if (win.picture() != 0)
             window_->setWindowIcon(QIcon(bitmap(win.picture())));
-        window_->setFirstPaint([this] { firstPainted(); });
+        // The call comes from the event loop, possibly after this view is gone.
+        window_->setFirstPaint([this, alive = alive_] {
+            if (*alive)
+                firstPainted();
+        });
         widgets_[win.id()] = window_;
         applyGeometry(win);
     }
@@ -438,17 +442,21 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)
         return false;
-    // The advice text scrolls itself; every other wheel turn over the main
-    // window goes to the window, once, where the widget under the pointer gets it.
-    for (QWidget* w = widget; w; w = w->parentWidget()) {
-        if (dynamic_cast<QPlainTextEdit*>(w))
-            return false;
-    }
     const FormView* v = viewOf(wheelTarget_->form());
     if (!v || widget->window() != v->window())
         return false;
+    // Web pages and the advice text scroll themselves. The element under the
+    // pointer decides, not the receiver: a turn they leave unused (at the end of
+    // a page) travels on to their parents and must not scroll the list either.
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    QWidget* under = widget->childAt(wheel->position().toPoint());
+    for (QWidget* w = under ? under : widget; w; w = w->parentWidget()) {
+        if (dynamic_cast<WebHost*>(w) || dynamic_cast<QPlainTextEdit*>(w))
+            return false;
+    }
+    // Every other turn over the main window goes to the window, once.
     app::Event ev{wheelTarget_, app::EventKind::Wheel};
-    ev.delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    ev.delta = wheel->angleDelta().y();
     post(ev);
     return true;
 }

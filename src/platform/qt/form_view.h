@@ -45,7 +45,8 @@ public:
     // applied is done, so applying never runs handlers halfway.
     void post(app::Event event);
 
-    // The wheel turned over a window of this program: delivered to the main window.
+    // The wheel turned over the main window, where no web page or advice text
+    // lies under the pointer: delivered to the main window.
     void setWheelTarget(ui::Element* window) { wheelTarget_ = window; }
 
 private:
