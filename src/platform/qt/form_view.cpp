@@ -273,12 +273,18 @@ private:
         }
         if (bits & ui::kChangeEnabled)
             w->setEnabled(e.enabled());
+        // A page leaving view is hidden before it is told where to go, and one
+        // coming into view is shown after: either way it loads only if it ends up
+        // shown, and then once.
+        const bool visibility = (bits & ui::kChangeVisible) != 0;
+        if (visibility && !e.visible())
+            w->setVisible(false);
         if (bits & ui::kChangeNavigate) {
             if (auto* host = dynamic_cast<WebHost*>(w))
                 host->navigate(QString::fromStdString(e.location()));
         }
-        if (bits & ui::kChangeVisible)
-            w->setVisible(e.visible());
+        if (visibility && e.visible())
+            w->setVisible(true);
         if (bits & ui::kChangeFocus)
             w->setFocus(Qt::OtherFocusReason);
     }
