@@ -23,7 +23,11 @@ int main(int argc, char* argv[]) {
     // A window that gains a web view switches to composing through OpenGL, and
     // Qt recreates its native window for that: the user would see the window
     // blink shortly after start. Composing that way from the start avoids it.
-    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI"))
+    // Platforms without a screen (offscreen, minimal) have no OpenGL to compose with.
+    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
+    const bool headless =
+        platformName.startsWith("offscreen") || platformName.startsWith("minimal");
+    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI") && !headless)
         qputenv("QT_WIDGETS_RHI", "1");
     // The browser engine's sandbox cannot work for root and ends the whole
     // process instead; run as root, the pages go without it.
