@@ -15,6 +15,9 @@ cleanup() {
   wait 2>/dev/null || true
   if [ $code -ne 0 ]; then
     echo "---- service log"; cat "$WORK/service.log" 2>/dev/null || true
+    for log in "$WORK"/*/client.log; do
+      [ -f "$log" ] && { echo "---- $log"; tail -n 40 "$log"; }
+    done
   fi
   rm -rf "$WORK"
   exit $code
@@ -100,6 +103,9 @@ type_into() {
   local before
   before=$(region "$1" $(($2 - 40)) $(($3 - 8)) 130 16)
   click_at "$1" "$2" "$3"
+  # Keys go to the window with the input focus, which need not be the one just
+  # clicked while its program is busy: give it the focus and wait until it has it.
+  xdotool windowfocus --sync "$1"
   xdotool type --delay 20 "$4"
   wait_region_change "$1" $(($2 - 40)) $(($3 - 8)) 130 16 "$before" "typing '$4'"
 }
