@@ -29,6 +29,7 @@ enum class EventKind : std::uint8_t {
     DataArrival,   // a datagram on the login endpoint: `text` and its sender
     Navigated,     // the hidden analysis browser finished a navigation on `text`
     CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
+    Moved,         // a window was moved from outside the program: x and y, twips
 };
 
 // Mouse buttons and key codes as the handlers know them.

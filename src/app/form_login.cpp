@@ -44,7 +44,11 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       answers_(context_),
       login_(context_,
              [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
-      animation_(context_) {
+      animation_(context_),
+      docking_(context_),
+      hover_(*form_),
+      links_(context_),
+      tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }) {
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
     registerHandlers();
@@ -93,6 +97,18 @@ void FormLogin::registerHandlers() {
                  [this](Event& e) { answers_.navigated(e.text); });
     login_.registerHandlers(handlers_);
     animation_.registerHandlers(handlers_);
+    docking_.registerHandlers(handlers_);
+    links_.registerHandlers(handlers_);
+    tray_.registerHandlers(handlers_);
+    tray_.registerMenuHandlers(menuHandlers_);
+    // The pointer is read once a tick, for the docking monitor and the hover pass.
+    handlers_.on("Timer3", EventKind::Timer, [this](Event&) {
+        const platform::PixelPoint pointer = platform_.screen.pointer();
+        docking_.monitor(pointer);
+        hover_.pass(pointer);
+    });
+    handlers_.on("FormLogin", EventKind::Moved,
+                 [this](Event& e) { docking_.movedFromOutside(e.x, e.y); });
     // Closing from outside (Alt+F4) does what each window's own close button does.
     handlers_.on("FormLogin", EventKind::CloseRequest, [this](Event&) { Bot_Close_Click(); });
     messageHandlers_.on("FormMessage", EventKind::CloseRequest, [this](Event&) { closeMessage(); });
@@ -129,6 +145,8 @@ void FormLogin::dispatch(Event& event) {
                 handlers_.run(target.name(), event);
             } else if (&target.form() == message_.get()) {
                 messageHandlers_.run(target.name(), event);
+            } else if (&target.form() == menu_.get()) {
+                menuHandlers_.run(target.name(), event);
             }
             break;
     }
@@ -241,7 +259,10 @@ void FormLogin::ExitSoft() {
 }
 
 void FormLogin::Bot_Min_Click() {
-    form_->window().setVisible(false);
+    // Only the tray icon brings a hidden window back: without one, the window
+    // stays where it is rather than vanish beyond the user's reach.
+    if (trayAdded_)
+        form_->window().setVisible(false);
 }
 
 void FormLogin::removeTrayIcon() {

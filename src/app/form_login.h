@@ -22,7 +22,11 @@
 #include "quotes/quote_requests.h"
 #include "session/login_exchange.h"
 #include "ui/form.h"
+#include "window/docking.h"
+#include "window/hover.h"
+#include "window/links.h"
 #include "window/loading_animation.h"
+#include "window/tray_icon.h"
 
 namespace tallyro::app {
 
@@ -53,6 +57,7 @@ public:
     data::LocalDatabase* database() { return db_.get(); }
     PageSwitcher& pages() { return pages_; }
     session::LoginExchange& login() { return login_; }
+    window::Docking& docking() { return docking_; }
     lookup::ResultList& resultList() { return resultList_; }
     quotes::QuoteRequests& requests() { return requests_; }
 
@@ -65,6 +70,9 @@ public:
 
     // Fills the result list with the favourites.
     void ReGpTj();
+
+    // Opens a page of the service's web site by its link key.
+    void WindowOpenUrl(const std::string& key) { links_.WindowOpenUrl(key); }
 
     // The popup: shown at the bottom right above the taskbar, reused while open.
     void showMessage(const std::string& title, const std::string& id);
@@ -103,8 +111,13 @@ private:
     quotes::AnswerMonitor answers_;
     session::LoginExchange login_;
     window::LoadingAnimation animation_;
+    window::Docking docking_;
+    window::Hover hover_;
+    window::Links links_;
+    window::TrayIcon tray_;
     Handlers handlers_;
     Handlers messageHandlers_;
+    Handlers menuHandlers_;
     bool trayAdded_ = false;
     bool ended_ = false;
     bool closeMessagePending_ = false;

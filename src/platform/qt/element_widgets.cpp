@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLibrary>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "platform/qt/skin_assets.h"
 
@@ -77,6 +79,7 @@ ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* paren
     : QWidget(parent), element_(element), post_(std::move(post)), shownPointer_(element.pointer()) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, element.hasBackColor());
+    placed_.fill(QPoint(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()));
 }
 
 void ContainerWidget::forgetGraphic(const ui::Element* e) {
@@ -170,10 +173,17 @@ QPointF ContainerWidget::origin(const ui::Element& target) const {
     return {target.left() / ui::kTwipsPerPixel, target.top() / ui::kTwipsPerPixel};
 }
 
+QPointF ContainerWidget::local(QMouseEvent* ev) const {
+    if (!isWindow())
+        return ev->position();
+    return ev->globalPosition() -
+           QPointF(element_.left() / ui::kTwipsPerPixel, element_.top() / ui::kTwipsPerPixel);
+}
+
 app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind,
                                        QMouseEvent* ev) const {
     app::Event out{&target, kind};
-    const QPointF rel = ev->position() - origin(target);
+    const QPointF rel = local(ev) - origin(target);
     out.x = static_cast<float>(rel.x()) * ui::kTwipsPerPixel;
     out.y = static_cast<float>(rel.y()) * ui::kTwipsPerPixel;
     out.shift = shiftState(ev->modifiers());
@@ -183,7 +193,7 @@ app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind,
 }
 
 void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
-    ui::Element* target = hit(ev->position());
+    ui::Element* target = hit(local(ev));
     pressed_ = target;
     afterDoubleClick_ = false;
     app::Event e = mouseEvent(*target, app::EventKind::MouseDown, ev);
@@ -191,7 +201,7 @@ void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
 }
 
 void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
-    ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
+    ui::Element* target = pressed_ ? pressed_ : hit(local(ev));
     // The pointer shape changes only when the element under it wants another.
     if (!pressed_ && target->pointer() != shownPointer_) {
         shownPointer_ = target->pointer();
@@ -202,11 +212,11 @@ void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
 }
 
 void ContainerWidget::mouseReleaseEvent(QMouseEvent* ev) {
-    ui::Element* target = pressed_ ? pressed_ : hit(ev->position());
+    ui::Element* target = pressed_ ? pressed_ : hit(local(ev));
     pressed_ = nullptr;
     app::Event up = mouseEvent(*target, app::EventKind::MouseUp, ev);
     post_(up);
-    const bool over = hit(ev->position()) == target;
+    const bool over = hit(local(ev)) == target;
     if (over && !afterDoubleClick_ && ev->button() == Qt::LeftButton) {
         app::Event click{target, app::EventKind::Click};
         post_(click);
@@ -215,13 +225,34 @@ void ContainerWidget::mouseReleaseEvent(QMouseEvent* ev) {
 }
 
 void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
-    ui::Element* target = hit(ev->position());
+    ui::Element* target = hit(local(ev));
     pressed_ = target;
     afterDoubleClick_ = true;
     if (ev->button() == Qt::LeftButton) {
         app::Event dbl{target, app::EventKind::DblClick};
         post_(dbl);
     }
+}
+
+void ContainerWidget::placedAt(QPoint place) {
+    placed_[placedNext_] = place;
+    placedNext_ = (placedNext_ + 1) % placed_.size();
+}
+
+void ContainerWidget::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!isWindow())
+        return;
+    // The window system reports the program's own moves too, some of them late;
+    // only a place the program has not put the window at lately is news.
+    for (const QPoint& p : placed_) {
+        if (p == event->pos())
+            return;
+    }
+    app::Event moved{&element_, app::EventKind::Moved};
+    moved.x = static_cast<float>(event->pos().x()) * ui::kTwipsPerPixel;
+    moved.y = static_cast<float>(event->pos().y()) * ui::kTwipsPerPixel;
+    post_(moved);
 }
 
 void ContainerWidget::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     void setFirstPaint(std::function<void()> onFirstPaint) {
         onFirstPaint_ = std::move(onFirstPaint);
     }
+    // A window: the view has just placed it here (pixels); the window system's
+    // report of this move is the program's own, not a move from outside.
+    void placedAt(QPoint place);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,8 +45,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
+    // Where the pointer is inside this widget. A window takes it from where the
+    // program has put the window, not from where the window system has it yet:
+    // while a drag moves the window, the two differ until the move is done.
+    QPointF local(QMouseEvent* event) const;
     ui::Element* hit(QPointF pos) const;
     app::Event mouseEvent(ui::Element& target, app::EventKind kind, QMouseEvent* event) const;
     QPointF origin(const ui::Element& target) const;
@@ -54,6 +63,8 @@ private:
     bool afterDoubleClick_ = false;
     ui::Pointer shownPointer_;
     std::function<void()> onFirstPaint_;
+    std::array<QPoint, 8> placed_{};
+    std::size_t placedNext_ = 0;
 };
 
 // A text box: raises KeyDown and KeyPress before the character reaches the box,

@@ -238,6 +238,8 @@ private:
         QWidget* w = widgetOf(e);
         if (!w)
             return;
+        if (w == window_)
+            window_->placedAt(QPoint(px(e.left()), px(e.top())));
         w->setGeometry(px(e.left()), px(e.top()), px(e.width()), px(e.height()));
     }
 

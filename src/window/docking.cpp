@@ -1,0 +1,298 @@
+#include "window/docking.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tallyro::window {
+
+namespace {
+
+using app::kSideFree;
+using app::kSideLeft;
+using app::kSideRight;
+using app::kSideTop;
+
+constexpr float kFreeHeight = 8550;
+constexpr float kTaskbarAllowance = 450;
+constexpr std::int16_t kMovingTicks = 10;
+constexpr float kTopStep = 855;
+constexpr float kStrip = 75;
+constexpr float kTwips = ui::kTwipsPerPixel;
+// The screen list is read again after this many monitor ticks (a second), and
+// whenever a drag starts, instead of on every tick.
+constexpr int kScreensMaxAge = 100;
+
+DockScreen dockScreen(const std::vector<platform::PixelRect>& all, std::size_t i) {
+    const platform::PixelRect& s = all[i];
+    DockScreen d{static_cast<float>(s.left) * kTwips, static_cast<float>(s.top) * kTwips,
+                 static_cast<float>(s.right) * kTwips, static_cast<float>(s.bottom) * kTwips};
+    for (std::size_t j = 0; j < all.size(); ++j) {
+        const platform::PixelRect& t = all[j];
+        if (j == i)
+            continue;
+        const bool besideVertically = t.top < s.bottom && s.top < t.bottom;
+        const bool besideHorizontally = t.left < s.right && s.left < t.right;
+        if (t.right == s.left && besideVertically)
+            d.leftEdge = false;
+        if (t.left == s.right && besideVertically)
+            d.rightEdge = false;
+        if (t.bottom == s.top && besideHorizontally)
+            d.topEdge = false;
+    }
+    return d;
+}
+
+long distanceSquared(const platform::PixelRect& r, platform::PixelPoint p) {
+    const long dx = p.x < r.left ? r.left - p.x : (p.x >= r.right ? p.x - r.right + 1 : 0);
+    const long dy = p.y < r.top ? r.top - p.y : (p.y >= r.bottom ? p.y - r.bottom + 1 : 0);
+    return dx * dx + dy * dy;
+}
+
+std::size_t nearest(const std::vector<platform::PixelRect>& screens, platform::PixelPoint p) {
+    std::size_t best = 0;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const long d = distanceSquared(screens[i], p);
+        if (d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+DockScreen screenAt(const std::vector<platform::PixelRect>& screens, platform::PixelPoint p) {
+    if (screens.empty())
+        return {};
+    return dockScreen(screens, nearest(screens, p));
+}
+
+DockScreen screenUnder(const std::vector<platform::PixelRect>& screens, platform::PixelRect r) {
+    if (screens.empty())
+        return {};
+    std::size_t best = 0;
+    long bestArea = 0;
+    for (std::size_t i = 0; i < screens.size(); ++i) {
+        const platform::PixelRect& s = screens[i];
+        const long w = std::min(s.right, r.right) - std::max(s.left, r.left);
+        const long h = std::min(s.bottom, r.bottom) - std::max(s.top, r.top);
+        if (w > 0 && h > 0 && w * h > bestArea) {
+            best = i;
+            bestArea = w * h;
+        }
+    }
+    if (bestArea == 0)
+        best = nearest(screens, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return dockScreen(screens, best);
+}
+
+Docking::Docking(app::Context& context)
+    : ctx_(context),
+      win_(context.form.window()),
+      timer1_(context.el("Timer1")),
+      timer2_(context.el("Timer2")),
+      timer3_(context.el("Timer3")) {}
+
+void Docking::registerHandlers(app::Handlers& handlers) {
+    using app::EventKind;
+    for (const char* image : {"FormTop_Left", "FormTop_Cennet", "FormTop_Right"}) {
+        handlers.on(image, EventKind::MouseDown,
+                    [this](app::Event& e) { FormTop_MouseDown(e.button, e.x, e.y); });
+        handlers.on(image, EventKind::MouseUp, [this](app::Event&) { FormTop_MouseUp(); });
+        handlers.on(image, EventKind::MouseMove,
+                    [this](app::Event& e) { FormTop_MouseMove(*e.target, e.x, e.y); });
+    }
+    handlers.on("Timer1", EventKind::Timer, [this](app::Event&) { Timer1_Timer(); });
+    handlers.on("Timer2", EventKind::Timer, [this](app::Event&) { Timer2_Timer(); });
+}
+
+const std::vector<platform::PixelRect>& Docking::screens(bool fresh) {
+    if (fresh || screens_.empty() || screensAge_ >= kScreensMaxAge) {
+        screens_ = ctx_.platform.screen.allScreens();
+        if (screens_.empty())
+            screens_.push_back(ctx_.platform.screen.geometry());
+        screensAge_ = 0;
+    }
+    return screens_;
+}
+
+void Docking::FormTop_MouseDown(std::int16_t button, float x, float y) {
+    if (button != app::kButtonLeft)
+        return;
+    // Rounded as a whole number is: to the nearest, halves to even.
+    ctx_.state.TempDragX = static_cast<std::int32_t>(std::lrint(x));
+    ctx_.state.TempDragY = static_cast<std::int32_t>(std::lrint(y));
+    ctx_.state.TempDragFlag = app::kTrue;
+    screens(true);
+}
+
+void Docking::FormTop_MouseUp() {
+    ctx_.state.TempDragFlag = app::kFalse;
+}
+
+void Docking::free(float left) {
+    win_.setLeft(left);
+    win_.setHeight(kFreeHeight);
+    ctx_.state.TempWindowPosition = kSideFree;
+    timer3_.setEnabled(true);
+}
+
+void Docking::FormTop_MouseMove(const ui::Element& image, float x, float y) {
+    app::WindowState& s = ctx_.state;
+    if (s.TempDragFlag != app::kTrue)
+        return;
+    const auto dx = static_cast<float>(std::lrint(x - static_cast<float>(s.TempDragX)));
+    const auto dy = static_cast<float>(std::lrint(y - static_cast<float>(s.TempDragY)));
+    // The screen under the pointer, which is over the image.
+    const float pointerX = win_.left() + image.left() + x;
+    const float pointerY = win_.top() + image.top() + y;
+    const DockScreen screen =
+        screenAt(screens(false), {static_cast<int>(std::floor(pointerX / kTwips)),
+                                  static_cast<int>(std::floor(pointerY / kTwips))});
+    const float left = win_.left() + dx;
+    const float width = win_.width();
+    bool docked = false;
+    if (left > screen.left && left + width > screen.right) {
+        if (screen.rightEdge) {
+            win_.setTop(screen.top);
+            win_.setLeft(screen.right - width);
+            win_.setHeight(screen.bottom - screen.top - kTaskbarAllowance);
+            s.TempWindowPosition = kSideRight;
+            docked = true;
+        } else {
+            free(left);
+        }
+    } else if (left > screen.left) {
+        free(left);
+    } else if (screen.leftEdge) {
+        win_.setTop(screen.top);
+        win_.setLeft(screen.left);
+        win_.setHeight(screen.bottom - screen.top - kTaskbarAllowance);
+        s.TempWindowPosition = kSideLeft;
+        docked = true;
+    } else {
+        free(left);
+    }
+    if (docked)
+        return;
+    const float top = win_.top() + dy;
+    if (top > screen.top || !screen.topEdge) {
+        win_.setTop(top);
+        s.TempWindowPosition = kSideFree;
+    } else {
+        win_.setTop(screen.top);
+        s.TempWindowPosition = kSideTop;
+    }
+    timer3_.setEnabled(true);
+}
+
+void Docking::monitor(platform::PixelPoint pointer) {
+    app::WindowState& s = ctx_.state;
+    ++screensAge_;
+    const float cx = static_cast<float>(pointer.x) * kTwips;
+    const float cy = static_cast<float>(pointer.y) * kTwips;
+    const float left = win_.left(), top = win_.top();
+    const float width = win_.width(), height = win_.height();
+    const bool inside = left <= cx && left + width >= cx && top <= cy && top + height >= cy;
+    if (!win_.visible())
+        return;
+    if (inside && s.TempWindowPosition == kSideFree) {
+        // A free window lying exactly at an edge docks once the pointer is on it;
+        // left is looked at before right, right before top.
+        const DockScreen screen = screenAt(screens(false), pointer);
+        if (left == screen.left && screen.leftEdge) {
+            s.TempWindowPosition = kSideLeft;
+        } else if (left == screen.right - width && screen.rightEdge) {
+            s.TempWindowPosition = kSideRight;
+        } else if (top == screen.top && screen.topEdge) {
+            s.TempWindowPosition = kSideTop;
+        }
+    }
+    if (s.TempWindowPosition == kSideFree)
+        return;
+    if (inside && s.TempWindowCtrl == app::kYes) {
+        s.TempWindowNum = 0;
+        timer2_.setEnabled(true);
+        timer3_.setEnabled(false);
+    } else if (!inside && s.TempWindowCtrl == app::kNo) {
+        s.TempWindowNum = 0;
+        timer1_.setEnabled(true);
+        timer3_.setEnabled(false);
+    }
+}
+
+void Docking::slide(const char* timer, int direction) {
+    // direction +1 slides out of view, -1 back; each moving tick adds a fixed
+    // step to where the window is, and the final tick corrects by the strip.
+    app::WindowState& s = ctx_.state;
+    const std::string& side = s.TempWindowPosition;
+    const float sideStep = static_cast<float>(s.MaxMeWidth / 10);
+    float dLeft = 0, dTop = 0;
+    const bool moving = s.TempWindowNum <= kMovingTicks - 1;
+    if (side == kSideLeft) {
+        dLeft = moving ? -sideStep : kStrip;
+    } else if (side == kSideRight) {
+        dLeft = moving ? sideStep : -kStrip;
+    } else if (side == kSideTop) {
+        dTop = moving ? -kTopStep : kStrip;
+    } else {
+        return;
+    }
+    win_.move(win_.left() + dLeft * static_cast<float>(direction),
+              win_.top() + dTop * static_cast<float>(direction));
+    if (moving) {
+        ++s.TempWindowNum;
+        return;
+    }
+    ctx_.el(timer).setEnabled(false);
+    s.TempWindowCtrl = direction > 0 ? app::kYes : app::kNo;
+    timer3_.setEnabled(true);
+}
+
+void Docking::Timer1_Timer() {
+    slide("Timer1", +1);
+}
+
+void Docking::Timer2_Timer() {
+    slide("Timer2", -1);
+}
+
+void Docking::restoreToEdge() {
+    app::WindowState& s = ctx_.state;
+    if (!win_.visible())
+        win_.setVisible(true);
+    const platform::PixelRect place{
+        static_cast<int>(std::floor(win_.left() / kTwips)),
+        static_cast<int>(std::floor(win_.top() / kTwips)),
+        static_cast<int>(std::floor((win_.left() + win_.width()) / kTwips)),
+        static_cast<int>(std::floor((win_.top() + win_.height()) / kTwips))};
+    const DockScreen screen = screenUnder(screens(true), place);
+    if (s.TempWindowPosition == kSideLeft) {
+        win_.setLeft(screen.left);
+    } else if (s.TempWindowPosition == kSideRight) {
+        win_.setLeft(screen.right - win_.width());
+    } else if (s.TempWindowPosition == kSideTop) {
+        win_.setTop(screen.top);
+    }
+    s.TempWindowPosition = kSideFree;
+    s.TempWindowCtrl = app::kNo;
+}
+
+void Docking::movedFromOutside(float left, float top) {
+    app::WindowState& s = ctx_.state;
+    // While the program moves the window itself (a drag, a slide) the window
+    // system reports those moves late; they are not the user's.
+    if (s.TempDragFlag == app::kTrue || timer1_.enabled() || timer2_.enabled())
+        return;
+    if (left == win_.left() && top == win_.top())
+        return;
+    win_.move(left, top);
+    // Put somewhere by hand, the window is free; lying at an edge, it docks
+    // again once the pointer is on it.
+    s.TempWindowPosition = kSideFree;
+    s.TempWindowCtrl = app::kNo;
+}
+
+}  // namespace tallyro::window

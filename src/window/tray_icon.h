@@ -1,0 +1,36 @@
+// The notification-area icon's clicks and its menu: a left click brings the
+// window back, a right click opens the menu with the home page and exit.
+#pragma once
+
+#include <functional>
+
+#include "app/context.h"
+#include "app/handlers.h"
+#include "window/docking.h"
+#include "window/links.h"
+
+namespace tallyro::window {
+
+class TrayIcon {
+public:
+    TrayIcon(app::Context& context, ui::Form& menuForm, Docking& docking, Links& links,
+             std::function<void()> exitSoft);
+
+    // IconLogo's MouseMove, which carries the icon's clicks.
+    void registerHandlers(app::Handlers& handlers);
+    // Menu_Web and Menu_Exit, on the menu's own form.
+    void registerMenuHandlers(app::Handlers& handlers);
+
+    void IconLogo_MouseMove(std::int16_t button);
+    void Menu_Web_Click();
+    void Menu_Exit_Click();
+
+private:
+    app::Context& ctx_;
+    ui::Form& menuForm_;
+    Docking& docking_;
+    Links& links_;
+    std::function<void()> exitSoft_;
+};
+
+}  // namespace tallyro::window
