@@ -259,9 +259,9 @@ void FormLogin::ExitSoft() {
 }
 
 void FormLogin::Bot_Min_Click() {
-    // Only the tray icon brings a hidden window back: without one, the window
-    // stays where it is rather than vanish beyond the user's reach.
-    if (trayAdded_)
+    // Only the tray icon brings a hidden window back: without one the user can
+    // reach, the window stays where it is rather than vanish beyond reach.
+    if (trayAdded_ && platform_.tray.reachable())
         form_->window().setVisible(false);
 }
 

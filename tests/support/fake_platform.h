@@ -74,7 +74,8 @@ public:
 
 class FakeTray : public platform::Tray {
 public:
-    bool available = true;
+    bool available = true;  // the icon can be added
+    bool area = true;       // a notification area holds it
     bool shown = false;
     int adds = 0;
     int removes = 0;
@@ -85,6 +86,7 @@ public:
 
     bool add(ui::Element& owner, int bitmapNumber, const std::string& tipText) override;
     void remove() override;
+    bool reachable() override { return shown && area; }
     void popupMenu(ui::Element& menu) override;
 };
 

@@ -52,10 +52,12 @@ TEST_F(WindowTest, RightClickOpensTheMenuWhoseItemsOpenTheSiteAndExitWithoutSavi
 }
 
 TEST_F(WindowTest, WithoutATrayMinimiseLeavesTheWindowInReach) {
-    fake.tray.available = false;
-    start();
+    fake.tray.area = false;  // the icon is made, but no notification area shows it
     click("Bot_Min");
     EXPECT_TRUE(win().visible());
+    fake.tray.area = true;
+    click("Bot_Min");
+    EXPECT_FALSE(win().visible());
 }
 
 TEST_F(WindowTest, LinksOpenTheirPagesEveryTimeAndOnlyForExactKeys) {

@@ -111,8 +111,8 @@ void QtShell::openUrl(const std::string& url) {
 }
 
 bool QtTray::add(ui::Element& owner, int bitmapNumber, const std::string& tip) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return false;
+    // Made even when no notification area runs yet (a desktop session may start
+    // it after the program): Qt puts the icon there once one appears.
     owner_ = &owner;
     icon_ = std::make_unique<QSystemTrayIcon>(QIcon(bitmap(bitmapNumber)));
     icon_->setToolTip(QString::fromStdString(tip));
@@ -137,6 +137,10 @@ void QtTray::remove() {
     if (icon_)
         icon_->hide();
     icon_.reset();
+}
+
+bool QtTray::reachable() {
+    return icon_ && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void QtTray::popupMenu(ui::Element& menu) {

@@ -57,6 +57,7 @@ public:
     explicit QtTray(QtWindowSystem& windows) : windows_(windows) {}
     bool add(ui::Element& owner, int bitmap, const std::string& tip) override;
     void remove() override;
+    bool reachable() override;
     void popupMenu(ui::Element& menu) override;
 
 private:
