@@ -9,16 +9,16 @@
 #include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "app/deployment.h"
-#include "app/handlers.h"
-#include "app/window_state.h"
+#include "context/context.h"
+#include "context/deployment.h"
+#include "context/window_state.h"
 #include "data/local_database.h"
 #include "fake_platform.h"
 #include "lookup/result_list.h"
 #include "lookup/result_rows.h"
 #include "lookup/search_box.h"
 #include "ui/designs.h"
+#include "ui/handlers.h"
 #include "ui/main_layout.h"
 
 namespace {

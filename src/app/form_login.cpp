@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "lookup/result_rows.h"
+#include "platform/screen_metrics.h"
 #include "settings/window_settings.h"
 #include "ui/bitmap_table.h"
 #include "ui/designs.h"
 #include "ui/main_layout.h"
-#include "window/screen_metrics.h"
-#include "window/window_shape.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::app {
 

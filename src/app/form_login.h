@@ -7,22 +7,22 @@
 #include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "app/deployment.h"
-#include "app/event.h"
 #include "app/file_locations.h"
-#include "app/handlers.h"
-#include "app/page_switcher.h"
-#include "app/window_state.h"
+#include "context/context.h"
+#include "context/deployment.h"
+#include "context/window_state.h"
 #include "data/local_database.h"
 #include "lookup/result_list.h"
 #include "lookup/search_box.h"
+#include "pages/loading_animation.h"
+#include "pages/page_switcher.h"
 #include "platform/platform.h"
 #include "quotes/answer_monitor.h"
 #include "quotes/quote_requests.h"
 #include "session/login_exchange.h"
+#include "ui/event.h"
 #include "ui/form.h"
-#include "window/loading_animation.h"
+#include "ui/handlers.h"
 
 namespace tallyro::app {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 
 namespace tallyro::lookup {
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "data/local_database.h"
 #include "lookup/result_rows.h"
 
 namespace tallyro::lookup {

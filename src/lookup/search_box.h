@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
 #include "lookup/result_list.h"
+#include "ui/handlers.h"
 
 namespace tallyro::lookup {
 

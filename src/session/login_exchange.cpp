@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/local_database.h"
 #include "session/md5.h"
 #include "text/fields.h"
 #include "text/gbk_codec.h"

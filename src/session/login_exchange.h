@@ -3,9 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "app/context.h"
+#include "context/context.h"
 #include "platform/udp_endpoint.h"
 
 namespace tallyro::session {

@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/deployment.h"
-#include "app/event.h"
-#include "app/handlers.h"
-#include "app/window_state.h"
+#include "context/context.h"
+#include "context/deployment.h"
+#include "context/window_state.h"
 #include "data/local_database.h"
 #include "fake_platform.h"
 #include "lookup/result_list.h"
@@ -20,7 +18,9 @@
 #include "quotes/answer_monitor.h"
 #include "quotes/quote_requests.h"
 #include "temp_dir.h"
+#include "ui/event.h"
 #include "ui/form.h"
+#include "ui/handlers.h"
 
 namespace tallyro::test {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/element_widgets.h"
+#include "qt/element_widgets.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -11,7 +11,7 @@
 #include <QVariant>
 #include <algorithm>
 
-#include "platform/qt/skin_assets.h"
+#include "qt/skin_assets.h"
 
 namespace tallyro::qt {
 

@@ -1,9 +1,9 @@
-#include "app/page_switcher.h"
+#include "pages/page_switcher.h"
 
 #include <algorithm>
 #include <string>
 
-#include "window/screen_metrics.h"
+#include "platform/screen_metrics.h"
 
 namespace tallyro::app {
 

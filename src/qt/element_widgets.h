@@ -8,8 +8,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/event.h"
 #include "ui/element.h"
+#include "ui/event.h"
 
 namespace tallyro::qt {
 
