@@ -27,8 +27,13 @@ function(tallyro_check_floors src_dir out_var)
   endforeach()
 
   set(problems "")
+  get_filename_component(src_dir "${src_dir}" ABSOLUTE)
   file(GLOB_RECURSE files RELATIVE "${src_dir}"
        "${src_dir}/*.h" "${src_dir}/*.cpp")
+  if(NOT files)
+    set(${out_var} "${src_dir}: no sources to check" PARENT_SCOPE)
+    return()
+  endif()
   list(SORT files)
   foreach(file IN LISTS files)
     if(NOT file MATCHES "/")
