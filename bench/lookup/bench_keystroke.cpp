@@ -68,10 +68,8 @@ private:
     }
     void resized(ui::Form& f) override { ui::layoutMainWindow(f); }
     void changed(ui::Element& element) override {
-        if (element.name() == "SearchForm_Text")
-            box_.SearchForm_Text_Change();
-        if (element.name() == "Frame_TableBar")
-            list_.Frame_TableBar_Change();
+        app::Event change{&element, app::EventKind::Change};
+        handlers_.run(element.name(), change);
     }
     void timerChanged(ui::Element&) override {}
 

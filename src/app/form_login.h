@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,8 +40,8 @@ public:
     // go on; the process has then been told to end.
     bool start();
 
-    // The one entry point for input: routes the event to its handler, then has
-    // the view apply what changed. Ignored once the program has ended.
+    // The entry point for input from the view: routes the event to its handler
+    // (through handle). Ignored once the program has ended.
     void dispatch(Event& event);
 
     bool ended() const { return ended_; }
@@ -75,6 +76,9 @@ public:
     }
 
 private:
+    // Runs one input's handler, then has the view apply what changed. Every
+    // input goes through here: events, timer ticks, datagrams.
+    void handle(const std::function<void()>& handler);
     void resized(ui::Form& form) override;
     void changed(ui::Element& element) override;
     void timerChanged(ui::Element& timer) override;

@@ -106,10 +106,8 @@ void SearchWindow::resized(ui::Form& f) {
 }
 
 void SearchWindow::changed(ui::Element& element) {
-    if (element.name() == "SearchForm_Text")
-        box.SearchForm_Text_Change();
-    if (element.name() == "Frame_TableBar")
-        list.Frame_TableBar_Change();
+    app::Event change{&element, app::EventKind::Change};
+    handlers.run(element.name(), change);
 }
 
 void SearchWindow::timerChanged(ui::Element& timer) {
