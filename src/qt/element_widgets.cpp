@@ -64,10 +64,6 @@ void ContainerWidget::forgetGraphic(const ui::Element* e) {
         pressed_ = nullptr;
 }
 
-bool ContainerWidget::hasGraphic(const ui::Element* e) const {
-    return std::find(graphics_.begin(), graphics_.end(), e) != graphics_.end();
-}
-
 void ContainerWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (element_.hasBackColor())

@@ -29,7 +29,6 @@ public:
     // The windowless elements painted here, kept in paint order by the view.
     std::vector<ui::Element*>& graphics() { return graphics_; }
     void forgetGraphic(const ui::Element* e);
-    bool hasGraphic(const ui::Element* e) const;
     void setFirstPaint(std::function<void()> onFirstPaint) {
         onFirstPaint_ = std::move(onFirstPaint);
     }
