@@ -49,13 +49,16 @@ public:
     ui::Form& formMenu() { return *menu_; }
     ui::Form* formMessage() { return message_.get(); }
     WindowState& state() { return state_; }
+    Context& context() { return context_; }
     const Deployment& deployment() const { return deployment_; }
     const FileLocations& files() const { return files_; }
     data::LocalDatabase* database() { return db_.get(); }
     PageSwitcher& pages() { return pages_; }
     session::LoginExchange& login() { return login_; }
     lookup::ResultList& resultList() { return resultList_; }
+    lookup::SearchBox& searchBox() { return searchBox_; }
     quotes::QuoteRequests& requests() { return requests_; }
+    quotes::AnswerMonitor& answers() { return answers_; }
 
     // Start-up and shutdown.
     void Form_Load();

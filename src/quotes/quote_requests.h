@@ -50,6 +50,7 @@ public:
     using RandomFn = std::function<float()>;
 
     explicit QuoteRequests(app::Context& context, RandomFn random = RequestRandom());
+    void setRandom(RandomFn random) { random_ = std::move(random); }
 
     // Click of the two index buttons.
     void registerHandlers(app::Handlers& handlers);
