@@ -6,9 +6,9 @@
 #include <QStandardPaths>
 
 #include "app/form_login.h"
-#include "platform/qt/analysis_browser.h"
-#include "platform/qt/form_view.h"
-#include "platform/qt/qt_platform.h"
+#include "qt/analysis_browser.h"
+#include "qt/form_view.h"
+#include "qt/qt_platform.h"
 
 int main(int argc, char* argv[]) {
     // The window places itself in absolute screen coordinates, which native

@@ -6,84 +6,40 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "app/deployment.h"
-#include "app/handlers.h"
-#include "app/window_state.h"
-#include "data/local_database.h"
-#include "fake_platform.h"
-#include "lookup/result_list.h"
+#include "client_fixture.h"
 #include "lookup/result_rows.h"
-#include "lookup/search_box.h"
-#include "ui/designs.h"
-#include "ui/main_layout.h"
 
 namespace {
 
 using namespace tallyro;
 
-class SearchPage : private ui::FormEvents {
+// The started main window on the fake platform, as the tests build it.
+class SearchPage {
 public:
-    SearchPage()
-        : db_(open()),
-          form_(ui::makeFormLogin()),
-          context_{*form_,
-                   state_,
-                   fake_.platform,
-                   deployment_,
-                   [this] { return db_.get(); },
-                   [](std::string_view) {}},
-          list_(context_, [](const std::string&) {}),
-          box_(context_, list_, [](const std::string&) {}) {
-        form_->setEvents(this);
-        form_->setTextMeasure(&fake_.measure);
-        form_->window().setHeight(8550);
-        form_->window().setWidth(3600);
-        list_.registerHandlers(handlers_);
-        box_.registerHandlers(handlers_);
-        (void)form_->takeChanges();
+    SearchPage() {
+        window_.start();
+        if (!window_.started) {
+            std::cerr << window_.files.database << ": the window did not start\n";
+            std::exit(1);
+        }
+        (void)form().takeChanges();
     }
 
     // The user's edit as the view delivers it, then the view's look at the model.
     std::size_t type(const std::string& text) {
         // What dispatching a UserText event does: the new text raises Change.
-        form_->at("SearchForm_Text").setText(text);
-        const auto changes = form_->takeChanges();
+        form().at("SearchForm_Text").setText(text);
+        const auto changes = form().takeChanges();
         return changes.changed.size() + changes.removed.size();
     }
-    int rows() const { return lookup::rowCount(*form_); }
+    int rows() { return lookup::rowCount(form()); }
 
 private:
-    static std::unique_ptr<data::LocalDatabase> open() {
-        std::string error;
-        auto db = data::LocalDatabase::open(TALLYRO_BENCH_STOCK_DB, &error);
-        if (!db) {
-            std::cerr << TALLYRO_BENCH_STOCK_DB << ": " << error << "\n";
-            std::exit(1);
-        }
-        return db;
-    }
-    void resized(ui::Form& f) override { ui::layoutMainWindow(f); }
-    void changed(ui::Element& element) override {
-        if (element.name() == "SearchForm_Text")
-            box_.SearchForm_Text_Change();
-        if (element.name() == "Frame_TableBar")
-            list_.Frame_TableBar_Change();
-    }
-    void timerChanged(ui::Element&) override {}
+    ui::Form& form() { return window_.form->form(); }
 
-    test::FakePlatform fake_;
-    app::Deployment deployment_;
-    std::unique_ptr<data::LocalDatabase> db_;
-    std::unique_ptr<ui::Form> form_;
-    app::WindowState state_;
-    app::Context context_;
-    app::Handlers handlers_;
-    lookup::ResultList list_;
-    lookup::SearchBox box_;
+    test::ClientWindow window_;
 };
 
 // One keystroke: the box holds `before`, the user's edit makes it `after`.

@@ -12,9 +12,9 @@
 
 #include "app/form_login.h"
 #include "fake_platform.h"
-#include "platform/qt/analysis_browser.h"
-#include "platform/qt/form_view.h"
-#include "platform/qt/qt_platform.h"
+#include "qt/analysis_browser.h"
+#include "qt/form_view.h"
+#include "qt/qt_platform.h"
 #include "test_database.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "lookup/result_rows.h"
+#include "platform/screen_metrics.h"
 #include "settings/window_settings.h"
 #include "ui/bitmap_table.h"
 #include "ui/designs.h"
 #include "ui/main_layout.h"
-#include "window/screen_metrics.h"
-#include "window/window_shape.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::app {
 
@@ -52,13 +52,8 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
     registerHandlers();
-    platform_.link.setArrival([this](const platform::Datagram& d) {
-        Event e{&el("Link"), EventKind::DataArrival};
-        e.text = d.bytes;
-        e.senderHost = d.senderHost;
-        e.senderPort = d.senderPort;
-        dispatch(e);
-    });
+    platform_.link.setArrival(
+        [this](const platform::Datagram& d) { handle([&] { login_.Link_DataArrival(d); }); });
     // A finished navigation is looked at once, not only at the next poll.
     platform_.browser.setNavigated([this](const std::string& address) {
         Event e{&el("WebBrowser1"), EventKind::Navigated};
@@ -129,27 +124,35 @@ bool FormLogin::start() {
 }
 
 void FormLogin::dispatch(Event& event) {
-    if (ended_ || event.target == nullptr)
+    if (event.target == nullptr)
+        return;
+    handle([&] {
+        ui::Element& target = *event.target;
+        switch (event.kind) {
+            case EventKind::UserText:
+                target.setText(event.text);
+                break;
+            case EventKind::UserValue:
+                target.setValue(event.value);
+                break;
+            default:
+                if (&target.form() == form_.get()) {
+                    handlers_.run(target.name(), event);
+                } else if (&target.form() == message_.get()) {
+                    messageHandlers_.run(target.name(), event);
+                } else if (&target.form() == menu_.get()) {
+                    menuHandlers_.run(target.name(), event);
+                }
+                break;
+        }
+    });
+}
+
+void FormLogin::handle(const std::function<void()>& handler) {
+    if (ended_)
         return;
     ++depth_;
-    ui::Element& target = *event.target;
-    switch (event.kind) {
-        case EventKind::UserText:
-            target.setText(event.text);
-            break;
-        case EventKind::UserValue:
-            target.setValue(event.value);
-            break;
-        default:
-            if (&target.form() == form_.get()) {
-                handlers_.run(target.name(), event);
-            } else if (&target.form() == message_.get()) {
-                messageHandlers_.run(target.name(), event);
-            } else if (&target.form() == menu_.get()) {
-                menuHandlers_.run(target.name(), event);
-            }
-            break;
-    }
+    handler();
     --depth_;
     if (depth_ > 0 || ended_)
         return;
@@ -334,14 +337,12 @@ void FormLogin::resized(ui::Form& form) {
 }
 
 void FormLogin::changed(ui::Element& element) {
-    // Change is raised inside the setter, whoever set the value.
+    // Change is raised inside the setter, whoever set the value, so it runs at
+    // once, inside whatever event set it.
     if (&element.form() != form_.get())
         return;
-    if (element.name() == "SearchForm_Text") {
-        searchBox_.SearchForm_Text_Change();
-    } else if (element.name() == "Frame_TableBar") {
-        resultList_.Frame_TableBar_Change();
-    }
+    Event change{&element, EventKind::Change};
+    handlers_.run(element.name(), change);
 }
 
 void FormLogin::timerChanged(ui::Element& timer) {

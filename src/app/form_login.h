@@ -4,28 +4,29 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
-#include "app/context.h"
-#include "app/deployment.h"
-#include "app/event.h"
 #include "app/file_locations.h"
-#include "app/handlers.h"
-#include "app/page_switcher.h"
-#include "app/window_state.h"
+#include "context/context.h"
+#include "context/deployment.h"
+#include "context/window_state.h"
 #include "data/local_database.h"
 #include "lookup/result_list.h"
 #include "lookup/search_box.h"
+#include "pages/loading_animation.h"
+#include "pages/page_switcher.h"
 #include "platform/platform.h"
 #include "quotes/answer_monitor.h"
 #include "quotes/quote_requests.h"
 #include "session/login_exchange.h"
+#include "ui/event.h"
 #include "ui/form.h"
+#include "ui/handlers.h"
 #include "window/docking.h"
 #include "window/hover.h"
 #include "window/links.h"
-#include "window/loading_animation.h"
 #include "window/tray_icon.h"
 
 namespace tallyro::app {
@@ -43,8 +44,8 @@ public:
     // go on; the process has then been told to end.
     bool start();
 
-    // The one entry point for input: routes the event to its handler, then has
-    // the view apply what changed. Ignored once the program has ended.
+    // The entry point for input from the view: routes the event to its handler
+    // (through handle). Ignored once the program has ended.
     void dispatch(Event& event);
 
     bool ended() const { return ended_; }
@@ -52,6 +53,7 @@ public:
     ui::Form& formMenu() { return *menu_; }
     ui::Form* formMessage() { return message_.get(); }
     WindowState& state() { return state_; }
+    Context& context() { return context_; }
     const Deployment& deployment() const { return deployment_; }
     const FileLocations& files() const { return files_; }
     data::LocalDatabase* database() { return db_.get(); }
@@ -59,7 +61,9 @@ public:
     session::LoginExchange& login() { return login_; }
     window::Docking& docking() { return docking_; }
     lookup::ResultList& resultList() { return resultList_; }
+    lookup::SearchBox& searchBox() { return searchBox_; }
     quotes::QuoteRequests& requests() { return requests_; }
+    quotes::AnswerMonitor& answers() { return answers_; }
 
     // Start-up and shutdown.
     void Form_Load();
@@ -83,6 +87,9 @@ public:
     }
 
 private:
+    // Runs one input's handler, then has the view apply what changed. Every
+    // input goes through here: events, timer ticks, datagrams.
+    void handle(const std::function<void()>& handler);
     void resized(ui::Form& form) override;
     void changed(ui::Element& element) override;
     void timerChanged(ui::Element& timer) override;

@@ -21,6 +21,7 @@ void ResultList::registerHandlers(app::Handlers& handlers) {
     handlers.on("GpID", EventKind::DblClick, [this, row](Event& e) { GpID_DblClick(row(e)); });
     handlers.on("GpName", EventKind::Click, [this, row](Event& e) { GpName_Click(row(e)); });
     handlers.on("GpName", EventKind::DblClick, [this, row](Event& e) { GpName_DblClick(row(e)); });
+    handlers.on("Frame_TableBar", EventKind::Change, [this](Event&) { Frame_TableBar_Change(); });
     handlers.on(ctx_.form.name(), EventKind::Wheel, [this](Event& e) { wheel(e.delta); });
 }
 
@@ -84,10 +85,6 @@ void ResultList::Frame_TableBar_Change() {
     // half twip (-478.5 for a 4215-twip viewport).
     const float step = (box.height() - table.height()) / 10.0f;
     box.setTop(-step * static_cast<float>(value));
-}
-
-void ResultList::Frame_TableBar_Scroll() {
-    Frame_TableBar_Change();
 }
 
 void ResultList::wheel(int delta) {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 
 namespace tallyro::lookup {
 
@@ -30,9 +30,8 @@ public:
 
     ResultList(app::Context& context, SearchGpInfoFn searchGpInfo);
 
-    // Click, DblClick and MouseMove of the row arrays, and the window's Wheel.
-    // The scroll bar's Change has no event kind: the owner calls
-    // Frame_TableBar_Change from its property-change hook.
+    // Click, DblClick and MouseMove of the row arrays, the scroll bar's Change,
+    // and the window's Wheel.
     void registerHandlers(app::Handlers& handlers);
 
     void GpBg_Click(std::int16_t n);
@@ -43,7 +42,6 @@ public:
     void GpID_DblClick(std::int16_t n) { GpBg_DblClick(n); }
     void GpName_DblClick(std::int16_t n) { GpBg_DblClick(n); }
     void Frame_TableBar_Change();
-    void Frame_TableBar_Scroll();
 
     // A wheel rotation in 1/120 notches; positive is away from the user. Whole
     // notches move the wheel position one step each; a remainder waits for the

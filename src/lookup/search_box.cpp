@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "data/local_database.h"
 #include "lookup/result_rows.h"
 
 namespace tallyro::lookup {
@@ -41,6 +42,7 @@ SearchBox::SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn sea
 void SearchBox::registerHandlers(app::Handlers& handlers) {
     using app::Event;
     using app::EventKind;
+    handlers.on("SearchForm_Text", EventKind::Change, [this](Event&) { SearchForm_Text_Change(); });
     handlers.on("SearchForm_Text", EventKind::GotFocus,
                 [this](Event&) { SearchForm_Text_GotFocus(); });
     handlers.on("SearchForm_Text", EventKind::LostFocus,

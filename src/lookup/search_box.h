@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
 #include "lookup/result_list.h"
+#include "ui/handlers.h"
 
 namespace tallyro::lookup {
 
@@ -28,9 +28,7 @@ public:
 
     SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo);
 
-    // GotFocus, LostFocus, KeyDown and KeyPress of SearchForm_Text. The text's
-    // Change has no event kind: the owner calls SearchForm_Text_Change from its
-    // property-change hook.
+    // Change, GotFocus, LostFocus, KeyDown and KeyPress of SearchForm_Text.
     void registerHandlers(app::Handlers& handlers);
 
     void SearchForm_Text_Change();

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 
 namespace tallyro::quotes {
 

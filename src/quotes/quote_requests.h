@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 
 namespace tallyro::quotes {
 
@@ -50,6 +50,7 @@ public:
     using RandomFn = std::function<float()>;
 
     explicit QuoteRequests(app::Context& context, RandomFn random = RequestRandom());
+    void setRandom(RandomFn random) { random_ = std::move(random); }
 
     // Click of the two index buttons.
     void registerHandlers(app::Handlers& handlers);

@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "data/local_database.h"
 #include "session/md5.h"
 #include "text/fields.h"
 #include "text/gbk_codec.h"
@@ -19,9 +20,6 @@ void LoginExchange::registerHandlers(app::Handlers& handlers) {
                 [this](app::Event& e) { PassWord_Txt_KeyPress(e.key); });
     handlers.on("UserName_Txt", EventKind::KeyPress,
                 [this](app::Event& e) { UserName_Txt_KeyPress(e.key); });
-    handlers.on("Link", EventKind::DataArrival, [this](app::Event& e) {
-        Link_DataArrival(platform::Datagram{e.text, e.senderHost, e.senderPort});
-    });
     handlers.on("Timer_Monitor", EventKind::Timer, [this](app::Event&) { Timer_Monitor_Timer(); });
     handlers.on("LoginClose_Bot", EventKind::Click,
                 [this](app::Event&) { LoginClose_Bot_Click(); });

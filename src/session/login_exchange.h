@@ -3,9 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "app/context.h"
+#include "context/context.h"
 #include "platform/udp_endpoint.h"
 
 namespace tallyro::session {
@@ -34,6 +35,7 @@ public:
     void Login_Bot_Click();
     void PassWord_Txt_KeyPress(std::int16_t& key);
     void UserName_Txt_KeyPress(std::int16_t& key);
+    // Datagrams reach it straight from the endpoint, not through the handler table.
     // Only datagrams from the login server's address and port are looked at:
     // nobody else may sign the user in, push a message or end the session.
     void Link_DataArrival(const platform::Datagram& datagram);

@@ -2,8 +2,8 @@
 #include "settings/ini_values.h"
 
 #include "settings/profile_file.h"
-#include "settings/utf8_util.h"
 #include "text/gbk_codec.h"
+#include "text/utf8.h"
 
 #include <string_view>
 
@@ -15,7 +15,7 @@ constexpr std::size_t kReadLimitBytes = 127;  // a 128-byte buffer less its clos
 
 // Ill-formed bytes count as one character each; such a value is refused later anyway.
 std::size_t characterLength(std::string_view s, std::size_t i) {
-    const std::size_t length = utf8SequenceLength(s, i);
+    const std::size_t length = text::utf8SequenceLength(s, i);
     return length == 0 ? 1 : length;
 }
 

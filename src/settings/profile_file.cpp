@@ -1,8 +1,8 @@
 // Parsing, editing and atomic saving of profile files.
 #include "settings/profile_file.h"
 
-#include "settings/utf8_util.h"
 #include "text/gbk_codec.h"
+#include "text/utf8.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -97,7 +97,7 @@ std::string replaceInvalidUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        const std::size_t length = utf8SequenceLength(s, i);
+        const std::size_t length = text::utf8SequenceLength(s, i);
         if (length == 0) {
             out += "\xEF\xBF\xBD";
             ++i;
@@ -319,7 +319,7 @@ std::optional<ProfileFile> ProfileFile::load(const fs::path& file) {
 std::optional<std::string> ProfileFile::encode(std::string_view utf8) const {
     if (encoding_ == Encoding::Gbk)
         return text::utf8ToGbk(utf8);
-    if (encoding_ == Encoding::Utf8 && isValidUtf8(utf8))
+    if (encoding_ == Encoding::Utf8 && text::isValidUtf8(utf8))
         return std::string(utf8);
     return std::nullopt;
 }

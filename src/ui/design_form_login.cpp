@@ -225,7 +225,6 @@ void addWebViewsAndServices(Form& f) {
     f.add(E(K::WebBrowser, "WebQuestion", 9840, 480, 1935, 1335));
     f.add(E(K::WebBrowser, "WebBrowser1", 9840, 7680, 3015, 855));
     f.add(E(K::Socket, "Link"));
-    f.add(E(K::DataControl, "Adodc1", 2280, 8520, 1200, 330).text("Adodc1").hidden());
     f.add(E(K::Timer, "Timer1").timer(10, false));
     f.add(E(K::Timer, "Timer2").timer(10, false));
     f.add(E(K::Timer, "Timer3").timer(10, true));

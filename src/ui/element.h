@@ -26,7 +26,6 @@ enum class Kind : std::uint8_t {
     WebBrowser,
     RichTextBox,
     Socket,
-    DataControl,
     Menu,
     MenuItem,
 };

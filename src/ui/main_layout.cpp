@@ -1,7 +1,7 @@
 #include "ui/main_layout.h"
 
 #include "ui/designs.h"
-#include "window/window_shape.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::ui {
 

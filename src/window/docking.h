@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 #include "platform/screen.h"
 
 namespace tallyro::window {

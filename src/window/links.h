@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 
 namespace tallyro::window {
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "app/context.h"
-#include "app/handlers.h"
+#include "context/context.h"
+#include "ui/handlers.h"
 #include "window/docking.h"
 #include "window/links.h"
 

@@ -62,7 +62,7 @@ TEST_F(ResultListTest, DoubleClickRequestsTheRowsStock) {
     w.dblClick("GpBg", 2);
     w.dblClick("GpID", 3);
     w.dblClick("GpName", 4);
-    EXPECT_EQ(w.requested, (std::vector<std::string>{"sh600012", "sh600013", "sh600014"}));
+    EXPECT_EQ(w.requested(), (std::vector<std::string>{"sh600012", "sh600013", "sh600014"}));
     ASSERT_EQ(w.browser.navigations.size(), 3u);
     EXPECT_EQ(w.browser.navigations[1].rfind("http://web.test/RequestGpInfo.asp?GpID=sh600013&", 0),
               0u);
@@ -71,7 +71,7 @@ TEST_F(ResultListTest, DoubleClickRequestsTheRowsStock) {
 TEST_F(ResultListTest, DoubleClickOnTheTemplateDoesNothing) {
     w.dblClick("GpBg", 0);
     w.list.GpBg_DblClick(-1);
-    EXPECT_TRUE(w.requested.empty());
+    EXPECT_TRUE(w.requested().empty());
     EXPECT_TRUE(w.browser.navigations.empty());
 }
 

@@ -227,7 +227,7 @@ TEST(SearchBoxTest, EnterWithoutHighlightIsSwallowedAndDoesNothing) {
     w.type("sh600000");
     EXPECT_EQ(w.keyPress(app::kKeyEnter), 0);
     EXPECT_EQ(w.el("SearchForm_Text").text(), "sh600000");
-    EXPECT_TRUE(w.requested.empty());
+    EXPECT_TRUE(w.requested().empty());
     EXPECT_TRUE(w.browser.navigations.empty());
 }
 
@@ -242,10 +242,10 @@ TEST(SearchBoxTest, EnterCompletesToTheCodeThenRequestsIt) {
     EXPECT_EQ(w.state.SearchNum, 1);
     EXPECT_EQ(w.state.TempClickMun, 1);
     EXPECT_TRUE(paintedSelected(w, 1));
-    EXPECT_TRUE(w.requested.empty());
+    EXPECT_TRUE(w.requested().empty());
 
     EXPECT_EQ(w.keyPress(app::kKeyEnter), 0);
-    EXPECT_EQ(w.requested, std::vector<std::string>{"sh600000"});
+    EXPECT_EQ(w.requested(), std::vector<std::string>{"sh600000"});
     ASSERT_EQ(w.browser.navigations.size(), 1u);
     EXPECT_EQ(w.browser.navigations[0].rfind(
                   "http://web.test/RequestGpInfo.asp?GpID=sh600000&UserID=", 0),
@@ -263,7 +263,7 @@ TEST(SearchBoxTest, EnterOnALaterRowCompletesToThatRowsCode) {
     EXPECT_EQ(w.rowCodes(), std::vector<std::string>{"sh600002"});
     EXPECT_EQ(selectedRows(w), 1);
     w.keyPress(app::kKeyEnter);
-    EXPECT_EQ(w.requested, std::vector<std::string>{"sh600002"});
+    EXPECT_EQ(w.requested(), std::vector<std::string>{"sh600002"});
 }
 
 // Eight characters, not eight bytes: "银行ab" is eight bytes of UTF-8.
@@ -273,14 +273,14 @@ TEST(SearchBoxTest, EnterCountsCharactersNotBytes) {
     w.type("银行ab");
     w.keyDown(app::kKeyDown);
     w.keyPress(app::kKeyEnter);
-    EXPECT_TRUE(w.requested.empty());
+    EXPECT_TRUE(w.requested().empty());
     EXPECT_EQ(w.el("SearchForm_Text").text(), "sh600001");
 
     // A name of eight characters is requested straight away with the row's code.
     w.type("中国工商银行股份");
     w.keyDown(app::kKeyDown);
     w.keyPress(app::kKeyEnter);
-    EXPECT_EQ(w.requested, std::vector<std::string>{"sh600002"});
+    EXPECT_EQ(w.requested(), std::vector<std::string>{"sh600002"});
 }
 
 TEST(SearchBoxTest, SecondEnterOnAShortCodeOnlySelectsRowOneAgain) {
@@ -292,7 +292,7 @@ TEST(SearchBoxTest, SecondEnterOnAShortCodeOnlySelectsRowOneAgain) {
     ASSERT_EQ(w.el("SearchForm_Text").text(), "sz0001");
     EXPECT_EQ(w.rowCodes(), (std::vector<std::string>{"sz0001", "sz00012"}));
     w.keyPress(app::kKeyEnter);
-    EXPECT_TRUE(w.requested.empty());
+    EXPECT_TRUE(w.requested().empty());
     EXPECT_EQ(w.state.SearchNum, 1);
     EXPECT_TRUE(paintedSelected(w, 1));
 }

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/analysis_browser.h"
+#include "qt/analysis_browser.h"
 
 namespace tallyro::qt {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "app/form_login.h"
 #include "fake_platform.h"
-#include "platform/qt/element_widgets.h"
-#include "platform/qt/form_view.h"
-#include "platform/qt/qt_platform.h"
+#include "qt/element_widgets.h"
+#include "qt/form_view.h"
+#include "qt/qt_platform.h"
 #include "temp_dir.h"
 #include "test_database.h"
 

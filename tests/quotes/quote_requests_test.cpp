@@ -99,7 +99,7 @@ TEST_F(QuoteRequestsTest, ARunningMonitorKeepsItsPhase) {
     w.browser.address = "http://web.test/SendGpInfo.asp?ErrGpID";
     w.fake.clock.advance(39);
     EXPECT_TRUE(w.monitorRunning());
-    EXPECT_EQ(w.el("Login_Txt").text(), "正在获取登录信息");
+    EXPECT_EQ(w.el("Login_Txt").text(), "正在获取查询数据");
     w.fake.clock.advance(1);  // the tick at 100 ms from the window's creation
     EXPECT_FALSE(w.monitorRunning());
 }

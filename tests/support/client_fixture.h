@@ -1,5 +1,6 @@
-// A started main window on the fake platform with a real copy of the stock
-// database, and helpers that drive it as the window system would.
+// A main window on the fake platform with a real copy of the stock database,
+// and helpers that drive it as the window system would; ClientTest is the
+// fixture that holds one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,9 +19,9 @@ inline constexpr const char* kLoginHost = "127.0.0.9";
 inline constexpr std::uint16_t kLoginPort = 4116;
 inline constexpr const char* kWebBase = "http://web.test";
 
-class ClientTest : public ::testing::Test {
-protected:
-    ClientTest() : files{dir / "config.ini", copyBuiltDatabase(dir.path())} {}
+class ClientWindow {
+public:
+    ClientWindow() : files{dir / "config.ini", copyBuiltDatabase(dir.path())} {}
 
     // Builds and starts the window; call again after changing the files to start
     // afresh. `started` tells whether start-up went through.
@@ -73,5 +74,7 @@ protected:
     std::unique_ptr<app::FormLogin> form;
     bool started = false;
 };
+
+class ClientTest : public ::testing::Test, public ClientWindow {};
 
 }  // namespace tallyro::test

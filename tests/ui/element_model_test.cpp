@@ -173,7 +173,7 @@ TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
     }
     for (const char* name :
          {"LoadingLogo", "Login_Txt", "LoginClose_Bot", "Main_Logo", "Info_UserName", "ToolsTree",
-          "Frame_Search", "Frame_results", "SearchClose_Bot", "WebAD", "IconLogo", "Adodc1"}) {
+          "Frame_Search", "Frame_results", "SearchClose_Bot", "WebAD", "IconLogo"}) {
         EXPECT_FALSE(form->at(name).visible()) << name;
     }
     std::vector<std::string> running;

@@ -1,7 +1,7 @@
 // The rounded outline: which pixels a rounded rectangle covers.
 #include <gtest/gtest.h>
 
-#include "window/window_shape.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::window {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/window_shape.h"
+#include "ui/window_shape.h"
 
 #include <algorithm>
 #include <cmath>

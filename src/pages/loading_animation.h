@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/context.h"
+#include "context/context.h"
 
 namespace tallyro::window {
 

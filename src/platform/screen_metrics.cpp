@@ -1,4 +1,4 @@
-#include "window/screen_metrics.h"
+#include "platform/screen_metrics.h"
 
 #include "ui/element.h"
 

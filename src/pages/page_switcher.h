@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "app/context.h"
+#include "context/context.h"
 
 namespace tallyro::app {
 

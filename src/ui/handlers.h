@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/event.h"
+#include "ui/event.h"
 
 namespace tallyro::app {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/skin_assets.h"
+#include "qt/skin_assets.h"
 
 #include <QHash>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "window/loading_animation.h"
+#include "pages/loading_animation.h"
 
 namespace tallyro::window {
 

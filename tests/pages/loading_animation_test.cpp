@@ -1,5 +1,5 @@
 // The loading dots, frame by frame, against the sweep as it is drawn.
-#include "window/loading_animation.h"
+#include "pages/loading_animation.h"
 #include "client_fixture.h"
 
 namespace tallyro::window {

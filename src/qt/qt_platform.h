@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "platform/platform.h"
-#include "platform/qt/form_view.h"
+#include "qt/form_view.h"
 
 namespace tallyro::qt {
 

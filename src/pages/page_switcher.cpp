@@ -1,9 +1,9 @@
-#include "app/page_switcher.h"
+#include "pages/page_switcher.h"
 
 #include <algorithm>
 #include <string>
 
-#include "window/screen_metrics.h"
+#include "platform/screen_metrics.h"
 
 namespace tallyro::app {
 
@@ -11,6 +11,12 @@ namespace {
 
 constexpr float kNarrow = 3600;
 constexpr float kWide = 6750;
+
+// The elements of the login page; the neutral state hides them.
+constexpr const char* kLoginPageElements[] = {
+    "UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border",
+    "Login_Bot",      "Jion_Label",      "RePass_Label",   "Web_Label",
+    "Logo",           "Chk_AutoLogin",   "LebAutoLogin"};
 
 }  // namespace
 
@@ -23,11 +29,8 @@ void PageSwitcher::registerHandlers(Handlers& handlers) {
 }
 
 void PageSwitcher::neutral() {
-    for (const char* name :
-         {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
-          "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
+    for (const char* name : kLoginPageElements)
         c_.el(name).setVisible(false);
-    }
     for (std::int16_t i = 1; i <= 8; ++i)
         c_.el("Pic_Load", i).setVisible(false);
     c_.el("Login_Txt").setVisible(false);
@@ -57,11 +60,8 @@ void PageSwitcher::ShowPage(std::string_view page) {
     } else if (page == kLoadingSearchPage) {
         showLoading("SearchClose_Bot", kTextGettingQuery);
     } else if (page == kLoginPage) {
-        for (const char* name :
-             {"UserName_Label", "UserName_border", "PassWord_Label", "PassWord_border", "Login_Bot",
-              "Jion_Label", "RePass_Label", "Web_Label", "Logo", "Chk_AutoLogin", "LebAutoLogin"}) {
+        for (const char* name : kLoginPageElements)
             c_.el(name).setVisible(true);
-        }
     } else if (page == kSearchMainPage) {
         for (const char* name :
              {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD"}) {

@@ -26,7 +26,7 @@ enum class EventKind : std::uint8_t {
     Wheel,         // on the window; delta in eighths of a degree, 120 per notch
     UserText,      // the user edited a text box: `text` is its new text
     UserValue,     // the user moved a scroll bar or ticked a check box: `value`
-    DataArrival,   // a datagram on the login endpoint: `text` and its sender
+    Change,        // a text box's text or a scroll bar's value changed, whoever set it
     Navigated,     // the hidden analysis browser finished a navigation on `text`
     CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
     Moved,         // a window was moved from outside the program: x and y, twips
@@ -50,11 +50,9 @@ struct Event {
     // KeyDown: the key code. KeyPress: the character code, which a handler may
     // set to 0 to swallow the character.
     std::int16_t key = 0;
-    int delta = 0;           // Wheel
-    int value = 0;           // UserValue
-    std::string text;        // UserText; DataArrival: the datagram's bytes
-    std::string senderHost;  // DataArrival
-    std::uint16_t senderPort = 0;
+    int delta = 0;     // Wheel
+    int value = 0;     // UserValue
+    std::string text;  // UserText; Navigated: the address reached
 };
 
 }  // namespace tallyro::app

@@ -6,12 +6,15 @@
 #include <functional>
 #include <string_view>
 
-#include "app/deployment.h"
-#include "app/handlers.h"
-#include "app/window_state.h"
-#include "data/local_database.h"
+#include "context/deployment.h"
+#include "context/window_state.h"
 #include "platform/platform.h"
 #include "ui/form.h"
+#include "ui/handlers.h"
+
+namespace tallyro::data {
+class LocalDatabase;
+}
 
 namespace tallyro::app {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/form_view.h"
+#include "qt/form_view.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -6,9 +6,9 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "platform/qt/element_widgets.h"
-#include "platform/qt/skin_assets.h"
-#include "window/window_shape.h"
+#include "qt/element_widgets.h"
+#include "qt/skin_assets.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::qt {
 

@@ -1,24 +1,12 @@
-#include "platform/qt/analysis_browser.h"
+#include "qt/analysis_browser.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkRequest>
-#include <QStringDecoder>
 
 #include "text/gbk_codec.h"
+#include "text/utf8.h"
 
 namespace tallyro::qt {
-
-namespace {
-
-bool validUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    // decode() is lazy: only the conversion to QString runs the decoder and
-    // sets its error state.
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
-}
-
-}  // namespace
 
 QtAnalysisBrowser::QtAnalysisBrowser() {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
@@ -79,9 +67,10 @@ void QtAnalysisBrowser::finished(QNetworkReply* reply) {
 
 std::string QtAnalysisBrowser::displayAddress(const QUrl& url) {
     const QByteArray raw = QByteArray::fromPercentEncoding(url.toEncoded());
-    if (validUtf8(raw))
-        return raw.toStdString();
-    return text::gbkToUtf8(std::string_view(raw.constData(), static_cast<std::size_t>(raw.size())));
+    const std::string_view bytes(raw.constData(), static_cast<std::size_t>(raw.size()));
+    if (text::isValidUtf8(bytes))
+        return std::string(bytes);
+    return text::gbkToUtf8(bytes);
 }
 
 }  // namespace tallyro::qt

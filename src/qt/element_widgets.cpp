@@ -1,4 +1,4 @@
-#include "platform/qt/element_widgets.h"
+#include "qt/element_widgets.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "platform/qt/skin_assets.h"
+#include "qt/skin_assets.h"
 
 namespace tallyro::qt {
 
@@ -86,10 +86,6 @@ void ContainerWidget::forgetGraphic(const ui::Element* e) {
     std::erase(graphics_, e);
     if (pressed_ == e)
         pressed_ = nullptr;
-}
-
-bool ContainerWidget::hasGraphic(const ui::Element* e) const {
-    return std::find(graphics_.begin(), graphics_.end(), e) != graphics_.end();
 }
 
 void ContainerWidget::paintEvent(QPaintEvent*) {

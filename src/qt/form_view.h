@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/event.h"
 #include "platform/window_system.h"
+#include "ui/event.h"
 #include "ui/form.h"
 
 namespace tallyro::qt {

@@ -9,8 +9,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/event.h"
 #include "ui/element.h"
+#include "ui/event.h"
 
 namespace tallyro::qt {
 
@@ -30,7 +30,6 @@ public:
     // The windowless elements painted here, kept in paint order by the view.
     std::vector<ui::Element*>& graphics() { return graphics_; }
     void forgetGraphic(const ui::Element* e);
-    bool hasGraphic(const ui::Element* e) const;
     void setFirstPaint(std::function<void()> onFirstPaint) {
         onFirstPaint_ = std::move(onFirstPaint);
     }

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_platform.h"
+#include "qt/qt_platform.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <cstdio>
 
-#include "platform/qt/skin_assets.h"
+#include "qt/skin_assets.h"
 #include "ui/form.h"
 
 namespace tallyro::qt {

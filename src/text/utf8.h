@@ -1,11 +1,11 @@
-// Small UTF-8 helpers for the settings file: stepping through characters and
-// checking that text is well-formed before it is written.
+// Small UTF-8 helpers: stepping through characters and checking that text is
+// well-formed (settings written and read, addresses the browser reached).
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-namespace tallyro::settings {
+namespace tallyro::text {
 
 // Length of the well-formed UTF-8 sequence that starts at s[i], or 0 when the bytes
 // there are not one (stray continuation byte, overlong form, surrogate, cut short).
@@ -54,4 +54,4 @@ inline bool isValidUtf8(std::string_view s) {
     return true;
 }
 
-}  // namespace tallyro::settings
+}  // namespace tallyro::text

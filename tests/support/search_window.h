@@ -1,0 +1,141 @@
+// The search and result pages of a started main window (FormLogin on the fake
+// platform, as ClientWindow builds it), with helpers that drive the search box,
+// the result list and the quote requests as the view does, and a record of every
+// page shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "client_fixture.h"
+#include "lookup/result_rows.h"
+
+namespace tallyro::test {
+
+class SearchWindow {
+public:
+    // Without a generator the requests use the clock-seeded one.
+    explicit SearchWindow(quotes::QuoteRequests::RandomFn random = {}) {
+        if (random)
+            mainWindow.requests().setRandom(std::move(random));
+        app::Context& c = mainWindow.context();
+        c.ShowPage = [this, show = c.ShowPage](std::string_view page) {
+            pages.emplace_back(page);
+            show(page);
+        };
+    }
+
+    // Replaces the stock table with these (code, name) rows, in this order.
+    void setStocks(const std::vector<std::pair<std::string, std::string>>& rows) {
+        const auto quoted = [](const std::string& text) {
+            std::string out = "'";
+            for (const char c : text) {
+                out += c;
+                if (c == '\'')
+                    out += '\'';
+            }
+            return out + "'";
+        };
+        std::string sql = "delete from [QzSj];";
+        for (const auto& [code, name] : rows) {
+            sql += "insert into [QzSj] (GpID, GpName) values (" + quoted(code) + ", " +
+                   quoted(name) + ");";
+        }
+        execSql(client.files.database, sql);
+    }
+
+    // Input as the view delivers it.
+    void dispatch(app::Event& event) { mainWindow.dispatch(event); }
+    void type(const std::string& text) {  // the user edits the search box
+        app::Event e{&el("SearchForm_Text"), app::EventKind::UserText};
+        e.text = text;
+        dispatch(e);
+    }
+    void focus() { send(el("SearchForm_Text"), app::EventKind::GotFocus); }
+    void blur() { send(el("SearchForm_Text"), app::EventKind::LostFocus); }
+    void keyDown(std::int16_t keyCode) { client.keyDown("SearchForm_Text", keyCode); }
+    // Returns the character code the box receives (0 when swallowed).
+    std::int16_t keyPress(std::int16_t character) {
+        app::Event e{&el("SearchForm_Text"), app::EventKind::KeyPress};
+        e.key = character;
+        dispatch(e);
+        return e.key;
+    }
+    void click(const char* name, std::int16_t row) {
+        send(el(name, row), app::EventKind::Click, app::kButtonLeft);
+    }
+    void dblClick(const char* name, std::int16_t row) {
+        send(el(name, row), app::EventKind::DblClick, app::kButtonLeft);
+    }
+    void hover(std::int16_t row) {
+        app::Event e{&el("GpBg", row), app::EventKind::MouseMove};
+        e.x = 300;
+        e.y = 200;
+        dispatch(e);
+    }
+    void wheel(int delta) {
+        app::Event e{&form->window(), app::EventKind::Wheel};
+        e.delta = delta;
+        dispatch(e);
+    }
+    void scrollBar(int value) {  // the user drags the scroll bar
+        app::Event e{&el("Frame_TableBar"), app::EventKind::UserValue};
+        e.value = value;
+        dispatch(e);
+    }
+
+    ui::Element& el(std::string_view name, std::int16_t index = -1) {
+        return form->at(name, index);
+    }
+    std::vector<std::string> rowCodes() const {
+        std::vector<std::string> codes;
+        const std::int16_t rows = lookup::rowCount(*form);
+        for (std::int16_t n = 1; n <= rows; ++n)
+            codes.push_back(form->at("GpID", n).text());
+        return codes;
+    }
+    bool monitorRunning() { return fake.clock.running(&el("SearchGpInfoMonitor")); }
+    // The codes of the stock requests sent, from the addresses the browser went to.
+    std::vector<std::string> requested() const {
+        const std::string field = "/RequestGpInfo.asp?GpID=";
+        std::vector<std::string> codes;
+        for (const std::string& address : browser.navigations) {
+            const std::size_t at = address.find(field);
+            if (at != std::string::npos) {
+                const std::size_t from = at + field.size();
+                codes.push_back(address.substr(from, address.find('&', from) - from));
+            }
+        }
+        return codes;
+    }
+
+    ClientWindow client;
+    app::FormLogin& mainWindow = started(client);
+    FakePlatform& fake = client.fake;
+    FakeAnalysisBrowser& browser = client.fake.browser;
+    ui::Form* form = &mainWindow.form();
+    app::WindowState& state = mainWindow.state();
+    app::Context& context = mainWindow.context();
+    lookup::ResultList& list = mainWindow.resultList();
+    lookup::SearchBox& box = mainWindow.searchBox();
+    quotes::QuoteRequests& requests = mainWindow.requests();
+    quotes::AnswerMonitor& monitor = mainWindow.answers();
+    std::vector<std::string> pages;  // every ShowPage call
+
+private:
+    static app::FormLogin& started(ClientWindow& window) {
+        app::FormLogin& form = window.start();
+        EXPECT_TRUE(window.started);
+        return form;
+    }
+    void send(ui::Element& target, app::EventKind kind, std::int16_t button = 0) {
+        app::Event e{&target, kind};
+        e.button = button;
+        dispatch(e);
+    }
+};
+
+}  // namespace tallyro::test
