@@ -10,6 +10,9 @@
 #include <QScreen>
 #include <QUrl>
 #include <cstdio>
+#include <cstdlib>
+
+#include <xcb/xcb.h>
 
 #include "qt/skin_assets.h"
 #include "ui/form.h"
@@ -65,7 +68,47 @@ platform::PixelRect QtScreen::workArea() {
     return s ? toRect(s->availableGeometry()) : platform::PixelRect{};
 }
 
+struct QtScreen::X11Pointer {
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = 0;
+    ~X11Pointer() {
+        if (connection)
+            xcb_disconnect(connection);
+    }
+};
+
+QtScreen::QtScreen() = default;
+QtScreen::~QtScreen() = default;
+
 platform::PixelPoint QtScreen::pointer() {
+    if (!x11Tried_) {
+        x11Tried_ = true;
+        // Only where device pixels are Qt's pixels: with scaling, Qt converts.
+        if (QGuiApplication::platformName() == QStringLiteral("xcb") &&
+            qGuiApp->devicePixelRatio() == 1.0) {
+            auto x11 = std::make_unique<X11Pointer>();
+            int screenNumber = 0;
+            x11->connection = xcb_connect(nullptr, &screenNumber);
+            if (xcb_connection_has_error(x11->connection) == 0) {
+                xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(x11->connection));
+                for (int i = 0; i < screenNumber && it.rem > 0; ++i)
+                    xcb_screen_next(&it);
+                if (it.rem > 0) {
+                    x11->root = it.data->root;
+                    x11_ = std::move(x11);
+                }
+            }
+        }
+    }
+    if (x11_) {
+        xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(
+            x11_->connection, xcb_query_pointer(x11_->connection, x11_->root), nullptr);
+        if (reply) {
+            const platform::PixelPoint p{reply->root_x, reply->root_y};
+            std::free(reply);
+            return p;
+        }
+    }
     const QPoint p = QCursor::pos();
     return {p.x(), p.y()};
 }

@@ -26,10 +26,22 @@ private:
 
 class QtScreen : public platform::Screen {
 public:
+    QtScreen();
+    ~QtScreen() override;
+    QtScreen(const QtScreen&) = delete;
+    QtScreen& operator=(const QtScreen&) = delete;
     platform::PixelRect geometry() override;
     std::vector<platform::PixelRect> allScreens() override;
     platform::PixelRect workArea() override;
     platform::PixelPoint pointer() override;
+
+private:
+    // On X11 the pointer, asked for a hundred times a second, is asked on a
+    // connection of our own: an answer on Qt's connection passes through its
+    // event thread, and those hand-overs cost more than the question itself.
+    struct X11Pointer;
+    std::unique_ptr<X11Pointer> x11_;
+    bool x11Tried_ = false;
 };
 
 class QtUdp : public platform::UdpEndpoint {

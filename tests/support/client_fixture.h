@@ -66,6 +66,12 @@ public:
         for (char ch : text)
             type(box, static_cast<char32_t>(ch));
     }
+    // A key without a character (arrows): KeyDown only, as the view raises it.
+    void keyDown(std::string_view box, std::int16_t code) {
+        app::Event down{&el(box), app::EventKind::KeyDown};
+        down.key = code;
+        form->dispatch(down);
+    }
     void advance(int ms) { fake.clock.advance(ms); }
 
     TempDir dir;
