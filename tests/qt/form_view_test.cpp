@@ -12,47 +12,27 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/form_login.h"
-#include "fake_platform.h"
 #include "qt/element_widgets.h"
-#include "qt/form_view.h"
-#include "qt/qt_platform.h"
-#include "temp_dir.h"
-#include "test_database.h"
+#include "qt_client.h"
 
 namespace tallyro::qt {
 namespace {
 
 constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";  // RFC 1321 "abc"
 
-class FormViewTest : public ::testing::Test {
+class FormViewTest : public QtClientTest {
 protected:
-    FormViewTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {
-        windows.setDispatch([this](app::Event& e) {
+    FormViewTest() {
+        onInput = [this](app::Event& e) {
             events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
             if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
                 keys.push_back(e.key);
-            form->dispatch(e);
-        });
+        };
         restart();
     }
 
-    void restart() {
-        form.reset();
-        form = std::make_unique<app::FormLogin>(
-            platform, app::Deployment{"127.0.0.1", 4116, "http://127.0.0.1:9"}, files);
-        windows.setWheelTarget(&form->form().window());
-        EXPECT_TRUE(form->start());
-        QApplication::processEvents();
-    }
+    void restart() { start(); }
 
-    QWidget* widget(const char* name, std::int16_t i = -1) {
-        return windows.widgetOf(form->el(name, i));
-    }
-    QWidget* window() { return windows.windowOf(form->form()); }
-    QRect rect(const char* name, std::int16_t i = -1) {
-        return windows.rectInWindow(form->el(name, i));
-    }
     int count(const std::string& name, app::EventKind kind) {
         return static_cast<int>(std::count(events.begin(), events.end(),
                                            name + ":" + std::to_string(static_cast<int>(kind))));
@@ -74,20 +54,6 @@ protected:
 
     std::vector<std::string> events;
     std::vector<std::int16_t> keys;  // codes of KeyDown and KeyPress, in order
-    test::TempDir dir;
-    app::FileLocations files;
-    QtWindowSystem windows;
-    test::VirtualClock clock;
-    test::FakeScreen screen;
-    test::FakeUdp udp;
-    test::FakeShell shell;
-    test::FakeTray tray;
-    QtTextMeasure measure;
-    test::FakeProcess process;
-    test::FakeAnalysisBrowser browser;
-    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
-                                measure, windows, process, browser};
-    std::unique_ptr<app::FormLogin> form;
 };
 
 TEST_F(FormViewTest, WindowIsAFramelessTopmostToolWindowAtItsPlace) {

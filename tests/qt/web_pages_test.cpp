@@ -7,13 +7,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include "app/form_login.h"
-#include "fake_platform.h"
 #include "qt/element_widgets.h"
-#include "qt/form_view.h"
-#include "qt/qt_platform.h"
-#include "temp_dir.h"
-#include "test_database.h"
+#include "qt_client.h"
 
 namespace tallyro::qt {
 namespace {
@@ -28,14 +23,11 @@ bool waitFor(const std::function<bool()>& done) {
     return done();
 }
 
-class WebPagesTest : public ::testing::Test {
+class WebPagesTest : public QtClientTest {
 protected:
-    WebPagesTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {
+    WebPagesTest() {
         WebHost::setEngineLibrary(QStringLiteral(TALLYRO_FAKE_WEB_VIEW));
-        form = std::make_unique<app::FormLogin>(platform, app::Deployment{"127.0.0.1", 4116, kBase},
-                                                files);
-        windows.setDispatch([this](app::Event& e) { form->dispatch(e); });
-        EXPECT_TRUE(form->start());
+        start(kBase);
     }
 
     QStringList loads(const char* name) {
@@ -55,21 +47,6 @@ protected:
         QWidget* target = under ? under : window;
         QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(window, at));
     }
-
-    test::TempDir dir;
-    app::FileLocations files;
-    QtWindowSystem windows;
-    test::VirtualClock clock;
-    test::FakeScreen screen;
-    test::FakeUdp udp;
-    test::FakeShell shell;
-    test::FakeTray tray;
-    QtTextMeasure measure;
-    test::FakeProcess process;
-    test::FakeAnalysisBrowser browser;
-    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
-                                measure, windows, process, browser};
-    std::unique_ptr<app::FormLogin> form;
 };
 
 TEST_F(WebPagesTest, APageLoadsWhenShownAndOnlyThen) {
