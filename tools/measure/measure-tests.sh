@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# How strong the tests are, per folder of src/ and for service/: test and code
+# lines, mutation score (the team's mutants.py, given as $MUTANTS: a fixed sample
+# of mutants per folder, each rebuilt and run against the folder's own tests) and
+# line coverage (gcovr over a --coverage build). Prints a Markdown table.
+#
+#   tools/measure/measure-tests.sh [MUTANTS_PER_FOLDER] [FOLDER...]
+#
+# MUTANTS_PER_FOLDER defaults to 30 (spread over the folder's files); folders default to every folder of src/
+# (but qt/) and service. Mutation uses build/ (must be configured); coverage
+# builds build-cov/. Both take long: about a minute per mutant on two cores.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+per=${1:-30}
+shift || true
+folders=("$@")
+[ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window app service)
+mutants=${MUTANTS:-}
+[ -f "$mutants" ] || { echo "set MUTANTS to the path of mutants.py" >&2; exit 2; }
+command -v gcovr >/dev/null || { echo "gcovr is not installed (apt-get install gcovr)" >&2; exit 2; }
+
+lines() { git ls-files -- "$@" | grep -E '\.(cpp|h)$' | xargs -r cat | grep -c -v -E '^\s*$' || true; }
+src_of() { [ "$1" = service ] && echo service || echo "src/$1"; }
+# The tests that stand for a folder: its own binary; the service has two.
+tests_of() {
+  case $1 in
+    service) echo "build/tests/service/tallyro_service_core_tests && build/tests/service/tallyro_service_socket_tests" ;;
+    platform|context) echo "build/tests/app/tallyro_app_tests && build/tests/window/tallyro_window_tests" ;;
+    *) echo "build/tests/$1/tallyro_$1_tests" ;;
+  esac
+}
+
+cmake -S . -B build-cov -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
+cmake --build build-cov >/dev/null
+find build-cov -name '*.gcda' -delete
+(cd build-cov && ctest -E '^e2e_|_whole$' -j "$(nproc)" >/dev/null) || true
+
+echo "| folder | test lines | code lines | mutation score | line coverage |"
+echo "|---|---|---|---|---|"
+for f in "${folders[@]}"; do
+  src=$(src_of "$f")
+  files=$(git ls-files -- "$src" | grep -E '\.cpp$' | grep -v -E '/main\.cpp$' || true)
+  score="-"
+  if [ -n "$files" ]; then
+    n=$(echo "$files" | wc -l)
+    out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 120 \
+      --test "QT_QPA_PLATFORM=offscreen $(tests_of "$f")" $files 2>&1 | tail -n 1)
+    score=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
+  fi
+  cov=$(gcovr -r . --object-directory build-cov --filter "$src/" 2>/dev/null | awk '/^TOTAL/ {print $4}')
+  echo "| $f | $(lines "tests/$f") | $(lines "$src") | ${score:-?} | ${cov:-?} |"
+done
