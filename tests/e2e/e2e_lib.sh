@@ -15,7 +15,7 @@ cleanup() {
   wait 2>/dev/null || true
   if [ $code -ne 0 ]; then
     echo "---- service log"; cat "$WORK/service.log" 2>/dev/null || true
-    for log in "$WORK"/*/client.log; do
+    for log in "$WORK"/*/client.log "$WORK"/trayer.log; do
       [ -f "$log" ] && { echo "---- $log"; tail -n 40 "$log"; }
     done
   fi
@@ -26,14 +26,17 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# A private X display: Xvfb picks a free number itself and writes it when ready,
+# so two runs, or anything else using Xvfb, never share a display.
 start_display() {
-  local n
-  for n in $(seq 120 199); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-    PIDS+=($!)
-    export DISPLAY=":$n"
-    for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
+  PIDS+=($!)
+  for _ in $(seq 300); do
+    if [ -s "$WORK/display" ]; then
+      export DISPLAY=":$(tr -d '[:space:]' <"$WORK/display")"
+      xdpyinfo >/dev/null 2>&1 && return 0
+    fi
+    sleep 0.1
   done
   fail "no X display could be started"
 }

@@ -7,7 +7,7 @@
 source "$(dirname "$0")/e2e_lib.sh"
 
 start_display
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$WORK/trayer.log" 2>&1 &
 PIDS+=($!)
 for _ in $(seq 300); do
   xdotool search --classname trayer >/dev/null 2>&1 && break
