@@ -5,6 +5,8 @@
 #include <QLocalSocket>
 #include <QVariant>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "operator_console.h"
@@ -38,6 +40,14 @@ bool ControlServer::listen(const QString& path, QString* error) {
     if (probe.waitForConnected(kWaitMs)) {
         if (error != nullptr)
             *error = QStringLiteral("control socket %1: another service answers there").arg(path);
+        return false;
+    }
+    // Only a socket is replaced: a mistyped path must not remove someone's file.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISSOCK(st.st_mode)) {
+        if (error != nullptr)
+            *error =
+                QStringLiteral("control socket %1: the path exists and is no socket").arg(path);
         return false;
     }
     QLocalServer::removeServer(path);

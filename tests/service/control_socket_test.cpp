@@ -3,7 +3,13 @@
 #include <QFile>
 #include <QProcess>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <map>
 #include <string>
@@ -125,13 +131,33 @@ TEST_F(ControlSocketTest, QuitStopsTheServiceAndRemovesTheSocket) {
     ASSERT_TRUE(service_.waitForFinished(30000));
     EXPECT_EQ(service_.exitCode(), 0);
     EXPECT_FALSE(QFile::exists(socket_));
-    // A leftover socket file of a crashed run does not keep the next one out.
-    QFile stale(socket_);
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
+    // A socket left by a crashed run (bound, never removed) does not keep the next one out.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket_.toUtf8().constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
     ASSERT_TRUE(start(service_)) << output(service_).toStdString();
     EXPECT_EQ(ctl({QStringLiteral("--control"), socket_, QStringLiteral("sessions")}).out,
               QStringLiteral("no session\n"));
+}
+
+TEST_F(ControlSocketTest, AFileThatIsNoSocketIsLeftAlone) {
+    service_.terminate();
+    ASSERT_TRUE(service_.waitForFinished(30000));
+    QFile file(socket_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("someone's file");
+    file.close();
+    QProcess refused;
+    EXPECT_FALSE(start(refused));
+    refused.waitForFinished(30000);
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_TRUE(output(refused).contains("the path exists and is no socket"))
+        << output(refused).toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("someone's file"));
 }
 
 struct CtlFailure {
