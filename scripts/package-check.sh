@@ -44,8 +44,8 @@ step "apt-get install"
 installed=1
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${debs[@]}" 2>&1 | grep -E '^(Setting up|Unpacking) tallyro' || true
 for pkg in tallyro tallyro-service; do dpkg -L "$pkg" | sort >"$WORK/$pkg.files"; done
-grep -E 'bin/|\.so$|\.desktop$|metainfo|\.service$|QsDate|share/tallyro-service$|scalable' \
-  "$WORK/tallyro.files" "$WORK/tallyro-service.files" | sed 's/^.*files://'
+grep -hE 'bin/|\.so$|\.desktop$|metainfo/|\.service$|QsDate|share/tallyro-service$|\.svg$' \
+  "$WORK/tallyro.files" "$WORK/tallyro-service.files"
 echo "icons: $(grep -c 'hicolor/.*/apps/tallyro' "$WORK/tallyro.files")"
 echo "user: $(getent passwd tallyro-service)"
 echo "state: $(stat -c '%U:%G %a %n' /var/lib/tallyro-service)"
@@ -125,7 +125,7 @@ wait_for_log "GET /RequestGpInfo.asp?GpID=sh600000&UserID=demo.* -> 302 answer" 
 wait_pixel "$W" 4 183 "$tab1_selected" "result page"
 grep -E "LoginOk|RequestGpInfo" "$WORK/service.log" | cut -c14- | head -n 3
 tallyro-service ctl sessions
-echo "client's web engine: $(grep -c 'libtallyro_web' "/proc/$CLIENT_PID/maps" >/dev/null && grep -m1 -o '/[^ ]*libtallyro_web.so' "/proc/$CLIENT_PID/maps")"
+echo "client's web engine: $(grep -m1 -o '/[^ ]*libtallyro_web.so' "/proc/$CLIENT_PID/maps")"
 
 step "stopping both, purging both packages"
 kill "$CLIENT_PID"
