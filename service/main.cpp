@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "account_store.h"
+#include "control_socket.h"
 #include "credentials.h"
 #include "login_server.h"
 #include "market_data.h"
@@ -61,6 +62,17 @@ QString defaultDatabasePath() {
     }
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
            QStringLiteral("/tallyro-service.db");
+}
+
+// The data folder the program came with: service-data beside it in the build
+// tree, the installed data folder (../share/tallyro-service from bin/) otherwise.
+QString defaultDataDir() {
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString beside = appDir + QStringLiteral("/service-data");
+    if (QFileInfo(beside).isDir()) {
+        return beside;
+    }
+    return QDir::cleanPath(appDir + QStringLiteral("/" TALLYRO_BIN_TO_SERVICE_DATA));
 }
 
 // Checks a NAME:PASSWORD argument and returns the name and digest, or prints why not.
@@ -143,13 +155,18 @@ int runAccountCommands(const QCommandLineParser& parser, AccountStore& store) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "ctl") == 0) {
+        return runControlCommand(QCoreApplication::arguments().mid(2));
+    }
     QCoreApplication::setApplicationName(QStringLiteral("tallyro-service"));
     QCoreApplication::setApplicationVersion(QStringLiteral("10.09"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Stand-in for the Tallyro service: the UDP login server and the web server.\n"
-        "With an account option it changes the account database and exits."));
+        "With an account option it changes the account database and exits.\n"
+        "'tallyro-service ctl [--control PATH] COMMAND' sends an operator command to a\n"
+        "running service and prints its answer."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -169,6 +186,11 @@ int main(int argc, char** argv) {
         {QStringLiteral("package"),
          QStringLiteral("Client package served at /Qelvix.exe (default <data>/Qelvix.exe)."),
          QStringLiteral("path")},
+        {QStringLiteral("control"),
+         QStringLiteral("Local socket for operator commands (default %1 when its folder "
+                        "exists; 'none' for no socket).")
+             .arg(QString::fromUtf8(kDefaultControlSocket)),
+         QStringLiteral("path")},
         {QStringLiteral("probe-seconds"),
          QStringLiteral("Seconds between liveness probes, 0 for none (30)."),
          QStringLiteral("seconds"), QStringLiteral("30")},
@@ -187,10 +209,9 @@ int main(int argc, char** argv) {
     });
     parser.process(app);
 
-    const QString dataDir =
-        parser.isSet(QStringLiteral("data"))
-            ? parser.value(QStringLiteral("data"))
-            : QCoreApplication::applicationDirPath() + QStringLiteral("/service-data");
+    const QString dataDir = parser.isSet(QStringLiteral("data"))
+                                ? parser.value(QStringLiteral("data"))
+                                : defaultDataDir();
     const QString dbPath = parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db"))
                                                               : defaultDatabasePath();
 
@@ -293,6 +314,22 @@ int main(int argc, char** argv) {
     QObject::connect(&console, &OperatorConsole::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
+    ControlServer control(console, log);
+    const QString controlPath = parser.isSet(QStringLiteral("control"))
+                                    ? parser.value(QStringLiteral("control"))
+                                    : QString::fromUtf8(kDefaultControlSocket);
+    if (controlPath != QLatin1String("none")) {
+        QString controlError;
+        if (control.listen(controlPath, &controlError)) {
+            log(QStringLiteral("operator commands on %1 (tallyro-service ctl)").arg(controlPath));
+        } else if (parser.isSet(QStringLiteral("control"))) {
+            printError(controlError);
+            return 1;
+        } else if (QFileInfo(controlPath).dir().exists()) {
+            // The default place exists but is not ours to use; the console still is.
+            log(controlError);
+        }
+    }
     log(QStringLiteral("tallyro-service ready: login udp %1:%2, web http://%1:%3/ "
                        "(data %4, database %5, %6 stocks, probes every %7 s)")
             .arg(address.toString(), QString::number(login.port()), QString::number(actualWebPort),

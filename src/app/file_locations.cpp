@@ -51,9 +51,22 @@ bool copyDatabase(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
+fs::path installedDatabase(const fs::path& programDir) {
+    std::error_code ec;
+    for (const fs::path& dir : {programDir, programDir / kInstalledDataDir}) {
+        if (fs::is_regular_file(dir / kDatabaseFileName, ec))
+            return (dir / kDatabaseFileName).lexically_normal();
+    }
+    return {};
+}
+
 FileLocations locateFiles(const fs::path& programDir, const fs::path& userConfigDir,
                           const fs::path& userDataDir) {
-    if (folderIsWritable(programDir)) {
+    std::error_code ec;
+    const bool installed =
+        !fs::exists(programDir / kDatabaseFileName, ec) &&
+        fs::is_regular_file(programDir / kInstalledDataDir / kDatabaseFileName, ec);
+    if (!installed && folderIsWritable(programDir)) {
         return {programDir / kSettingsFileName, programDir / kDatabaseFileName};
     }
     return userFileLocations(programDir, userConfigDir, userDataDir);
@@ -61,12 +74,12 @@ FileLocations locateFiles(const fs::path& programDir, const fs::path& userConfig
 
 FileLocations userFileLocations(const fs::path& programDir, const fs::path& userConfigDir,
                                 const fs::path& userDataDir) {
-    const fs::path installedDb = programDir / kDatabaseFileName;
+    const fs::path installedDb = installedDatabase(programDir);
     std::error_code ec;
     fs::create_directories(userConfigDir, ec);
     fs::create_directories(userDataDir, ec);
     FileLocations out{userConfigDir / kSettingsFileName, userDataDir / kDatabaseFileName};
-    if (!fs::exists(out.database, ec) && fs::exists(installedDb, ec)) {
+    if (!fs::exists(out.database, ec) && !installedDb.empty()) {
         // Without a copy the installed database is still readable; only the
         // remembered account cannot be saved then.
         if (!copyDatabase(installedDb, out.database))

@@ -18,8 +18,19 @@ struct FileLocations {
     std::filesystem::path database;
 };
 
+// The folder of the installed data relative to the program's folder
+// (../share/tallyro for a program in bin/).
+inline constexpr const char* kInstalledDataDir = TALLYRO_BIN_TO_DATA;
+
+// The database the program came with: the one in the program's folder (a build
+// tree or a copied folder), else the one in the installed data folder. Empty
+// when there is neither.
+std::filesystem::path installedDatabase(const std::filesystem::path& programDir);
+
 // userConfigDir and userDataDir are the per-user folders for the program (for
 // example ~/.config/Tallyro and ~/.local/share/Tallyro); they are created when needed.
+// An installed program (its database in the installed data folder, none beside
+// it) always uses them, even when its folder is writable, as /usr/bin is for root.
 FileLocations locateFiles(const std::filesystem::path& programDir,
                           const std::filesystem::path& userConfigDir,
                           const std::filesystem::path& userDataDir);

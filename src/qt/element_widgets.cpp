@@ -1,10 +1,12 @@
 #include "qt/element_widgets.h"
 
+#include <dlfcn.h>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLibrary>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPainter>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -347,14 +350,25 @@ CreateWebView webViewFactory() {
     if (engine.loaded)
         return engine.create;
     engine.loaded = true;
-    const QString path = engine.path.isEmpty() ? QCoreApplication::applicationDirPath() +
-                                                     QStringLiteral("/libtallyro_web.so")
-                                               : engine.path;
-    QLibrary library(path);
-    engine.create = reinterpret_cast<CreateWebView>(library.resolve("tallyro_create_web_view"));
+    // Beside the program in the build tree and in a copied folder; installed, in
+    // the private library folder that the program's run path names. dlopen is
+    // called from here, in the executable, so that it is the executable's run
+    // path that counts (QLibrary would call it from the Qt library).
+    QString path = engine.path;
+    if (path.isEmpty()) {
+        const QString beside =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyro_web.so");
+        path = QFileInfo::exists(beside) ? beside : QStringLiteral("libtallyro_web.so");
+    }
+    void* library = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (library != nullptr) {
+        engine.create =
+            reinterpret_cast<CreateWebView>(::dlsym(library, "tallyro_create_web_view"));
+    }
     if (!engine.create) {
+        const char* why = ::dlerror();
         std::fprintf(stderr, "tallyro: web pages cannot be shown, %s did not load: %s\n",
-                     qUtf8Printable(path), qUtf8Printable(library.errorString()));
+                     qUtf8Printable(path), why != nullptr ? why : "unknown error");
     }
     return engine.create;
 }

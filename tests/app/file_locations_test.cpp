@@ -46,6 +46,28 @@ TEST(FileLocationsTest, UserFoldersGetACopyOfTheInstalledDatabaseOnce) {
     EXPECT_EQ(test::readFileBytes(again.database), "user's own");
 }
 
+// An installed tree: the program in bin/, its database under share/. The program's
+// folder is writable here, as /usr/bin is for root, and still takes no file.
+TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabase) {
+    test::TempDir dir;
+    const fs::path bin = dir / "usr" / "bin";
+    const fs::path shared = (bin / kInstalledDataDir).lexically_normal();
+    fs::create_directories(bin);
+    fs::create_directories(shared);
+    test::writeFileBytes(shared / "QsDate.mdb", "installed");
+    EXPECT_EQ(installedDatabase(bin), shared / "QsDate.mdb");
+    const auto where = locateFiles(bin, dir / "cfg", dir / "data");
+    EXPECT_EQ(where.settings, dir / "cfg" / "config.ini");
+    EXPECT_EQ(where.database, dir / "data" / "QsDate.mdb");
+    EXPECT_EQ(test::readFileBytes(where.database), "installed");
+    EXPECT_TRUE(fs::is_empty(bin));
+    // A database beside the program makes it a copied folder again, which keeps
+    // its files itself.
+    test::writeFileBytes(bin / "QsDate.mdb", "copied");
+    EXPECT_EQ(installedDatabase(bin), bin / "QsDate.mdb");
+    EXPECT_EQ(locateFiles(bin, dir / "cfg", dir / "data").database, bin / "QsDate.mdb");
+}
+
 TEST(FileLocationsTest, WithoutAUsableDataFolderTheInstalledDatabaseIsUsed) {
     test::TempDir dir;
     fs::create_directory(dir / "program");

@@ -4,6 +4,8 @@
 //
 //   make_bitmaps <outdir>
 //   make_bitmaps --sheet <file.png> [--scale <n>]   enlarged contact sheet for looking at
+//   make_bitmaps --icons <dir>   the desktop icon as <dir>/hicolor/<n>x<n>/apps/tallyro.png
+//                                and <dir>/hicolor/scalable/apps/tallyro.svg
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -204,6 +206,26 @@ int writeSheet(const QString& path, int scale) {
     return 0;
 }
 
+// The sizes desktops look for in the hicolor theme.
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+int writeIcons(const QString& outDir) {
+    for (const int size : kIconSizes) {
+        const QString dir =
+            QStringLiteral("%1/hicolor/%2x%2/apps").arg(outDir, QString::number(size));
+        const QString path = dir + QStringLiteral("/tallyro.png");
+        const QImage img = drawAppIcon(size);
+        if (!QDir().mkpath(dir) || img.size() != QSize(size, size) || !img.save(path, "PNG")) {
+            fail(QStringLiteral("cannot write %1").arg(path));
+            return 1;
+        }
+    }
+    const QString scalable = outDir + QStringLiteral("/hicolor/scalable/apps");
+    if (!QDir().mkpath(scalable))
+        return 1;
+    return writeFile(scalable + QStringLiteral("/tallyro.svg"), appIconSvg()) ? 0 : 1;
+}
+
 QtMessageHandler defaultHandler = nullptr;
 
 // The offscreen platform complains about a missing XDG_RUNTIME_DIR, which drawing never
@@ -219,7 +241,8 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 }
 
 int usage() {
-    fail(QStringLiteral("usage: make_bitmaps <outdir> | --sheet <file.png> [--scale <n>]"));
+    fail(QStringLiteral(
+        "usage: make_bitmaps <outdir> | --sheet <file.png> [--scale <n>] | --icons <dir>"));
     return 2;
 }
 
@@ -234,6 +257,8 @@ int run(const QStringList& args) {
     }
     if (args.size() == 2 && !args[1].startsWith(QLatin1String("--")))
         return writeAll(args[1]);
+    if (args.size() == 3 && args[1] == QLatin1String("--icons"))
+        return writeIcons(args[2]);
     if ((args.size() == 3 || args.size() == 5) && args[1] == QLatin1String("--sheet")) {
         int scale = 4;
         if (args.size() == 5) {

@@ -215,6 +215,17 @@ QLinearGradient emblemGradient(QRectF r) {
     return g;
 }
 
+struct Candle {
+    int left, wickTop, bodyTop, bodyBottom, wickBottom;  // rows inclusive
+};
+// The emblem's candlesticks in its 32 x 32 units.
+constexpr std::array<Candle, 4> kEmblemCandles{{
+    {5, 16, 19, 24, 26},
+    {11, 12, 15, 21, 24},
+    {17, 9, 12, 18, 20},
+    {23, 5, 7, 14, 17},
+}};
+
 // The emblem at 32 x 32 units: a rounded square with four rising candlesticks. Scale 1 and 2
 // keep every edge on the pixel grid.
 void drawEmblem(QPainter& p, QPointF origin, double scale) {
@@ -226,17 +237,8 @@ void drawEmblem(QPainter& p, QPointF origin, double scale) {
     p.setBrush(emblemGradient(square));
     p.drawRoundedRect(square, 7, 7);
 
-    struct Candle {
-        int left, wickTop, bodyTop, bodyBottom, wickBottom;  // rows inclusive
-    };
-    constexpr std::array<Candle, 4> candles{{
-        {5, 16, 19, 24, 26},
-        {11, 12, 15, 21, 24},
-        {17, 9, 12, 18, 20},
-        {23, 5, 7, 14, 17},
-    }};
     p.setBrush(QColor(kWhite));
-    for (const Candle& c : candles) {
+    for (const Candle& c : kEmblemCandles) {
         p.drawRect(QRectF(c.left + 1, c.wickTop, 2, c.wickBottom - c.wickTop + 1));
         p.drawRect(QRectF(c.left, c.bodyTop, 4, c.bodyBottom - c.bodyTop + 1));
     }
@@ -648,6 +650,48 @@ QImage finish(QImage img, bool alpha) {
 }
 
 }  // namespace
+
+QImage drawAppIcon(int size) {
+    QImage img = transparentImage(size, size);
+    QPainter p(&img);
+    prepare(p);
+    if (size >= 32) {
+        drawEmblem(p, QPointF(0, 0), size / 32.0);
+    } else {
+        drawSmallEmblem(p, QPoint((size - 16) / 2, (size - 16) / 2));
+    }
+    p.end();
+    return finish(img, true);
+}
+
+QByteArray appIconSvg() {
+    QByteArray svg =
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" "
+        "viewBox=\"0 0 32 32\">\n"
+        "  <defs>\n"
+        "    <linearGradient id=\"face\" x1=\"0\" y1=\"0\" x2=\"32\" y2=\"32\" "
+        "gradientUnits=\"userSpaceOnUse\">\n"
+        "      <stop offset=\"0\" stop-color=\"#ffb347\"/>\n"
+        "      <stop offset=\"1\" stop-color=\"#e0531d\"/>\n"
+        "    </linearGradient>\n"
+        "  </defs>\n"
+        "  <rect width=\"32\" height=\"32\" rx=\"7\" fill=\"url(#face)\"/>\n"
+        "  <g fill=\"#ffffff\">\n";
+    for (const Candle& c : kEmblemCandles) {
+        svg += QStringLiteral("    <rect x=\"%1\" y=\"%2\" width=\"2\" height=\"%3\"/>\n")
+                   .arg(c.left + 1)
+                   .arg(c.wickTop)
+                   .arg(c.wickBottom - c.wickTop + 1)
+                   .toUtf8();
+        svg += QStringLiteral("    <rect x=\"%1\" y=\"%2\" width=\"4\" height=\"%3\"/>\n")
+                   .arg(c.left)
+                   .arg(c.bodyTop)
+                   .arg(c.bodyBottom - c.bodyTop + 1)
+                   .toUtf8();
+    }
+    svg += "  </g>\n</svg>\n";
+    return svg;
+}
 
 QString captionFamily() {
     static const QString family = findCaptionFamily();

@@ -1,6 +1,7 @@
 // The drawings of the dark skin: every numbered bitmap of the table, drawn with QPainter.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -16,5 +17,10 @@ QString captionFamily();
 // it against the table). Opaque bitmaps come back without an alpha channel, pointer and icon
 // images with one. A number without a drawing gives a null image.
 QImage drawBitmap(const ui::BitmapInfo& info);
+
+// The program's icon for the desktop at size x size pixels: the emblem, redrawn with bars for
+// sizes below 32. And the same emblem as SVG, for the scalable icon.
+QImage drawAppIcon(int size);
+QByteArray appIconSvg();
 
 }  // namespace tallyro::bitmaps
