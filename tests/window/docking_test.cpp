@@ -181,6 +181,38 @@ TEST_F(WindowTest, TwoScreensSideBySideShareNoEdge) {
     place(28800, 3000);  // exactly at the inner edge, pointer on it: no docking
     pointAt(1930, 300);
     EXPECT_EQ(s().TempWindowPosition, "中");
+    // Below the screens the pointer counts on the nearest one: the first, whose
+    // left edge is an edge.
+    place(1500, 15000);
+    drag(-1510, 2000);
+    EXPECT_FLOAT_EQ(win().left(), 0);
+    EXPECT_EQ(s().TempWindowPosition, "左");
+}
+
+TEST_F(WindowTest, AScreenAboveOpensTheTopEdgeOneOnlyTouchingACornerDoesNot) {
+    fake.screen.others = {{-1920, -1080, 0, 0}};  // meets the top edge at a corner only
+    place(3000, 3000);
+    drag(0, -4000);
+    EXPECT_FLOAT_EQ(win().top(), 0);
+    EXPECT_EQ(s().TempWindowPosition, "上");
+    fake.screen.others = {{0, -1080, 1920, 0}};  // right above
+    place(3000, 3000);
+    drag(0, -4000);
+    EXPECT_FLOAT_EQ(win().top(), -1000);
+    EXPECT_EQ(s().TempWindowPosition, "中");
+}
+
+TEST_F(WindowTest, TrayRestoresToTheEdgeOfTheMonitorTheWindowHidesOn) {
+    fake.screen.others = {{1920, 0, 3840, 1080}};
+    place(50000, 3000);
+    drag(10000, 0);
+    ASSERT_EQ(s().TempWindowPosition, "右");
+    pointAt(2500, 900);
+    for (int i = 0; i < 11; ++i)
+        advance(10);
+    ASSERT_FLOAT_EQ(win().left(), 57600 - 75);
+    trayClick(app::kButtonLeft);
+    EXPECT_FLOAT_EQ(win().left(), 57600 - 3600);
 }
 
 TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {

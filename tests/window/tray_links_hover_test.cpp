@@ -110,6 +110,9 @@ TEST_F(WindowTest, HoverLooksAndTheSharedCancelRectangle) {
     EXPECT_EQ(el("LoginClose_Bot").picture(), 126);
     EXPECT_EQ(el("SearchClose_Bot").picture(), 138);
     EXPECT_EQ(link.foreColor(), 0xFFFF00u);
+    pointAt(1000, 1000);  // away from the window: every look normal
+    EXPECT_EQ(el("LoginClose_Bot").picture(), 125);
+    EXPECT_EQ(el("SearchClose_Bot").picture(), 137);
 }
 
 TEST_F(WindowTest, AnIdlePointerRepaintsNothingAndLooksHoldDuringASlide) {
