@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer
   fonts-noto-cjk fonts-liberation2 imagemagick
+  clang libclang-rt-14-dev
 )
 
 missing=()
