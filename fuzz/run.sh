@@ -2,7 +2,8 @@
 # Builds the fuzz targets with clang in a build directory of their own and runs each
 # for SECONDS (default 20) on a copy of its seed corpus (fuzz/corpus/<target>), one
 # process each. Exits non-zero when a target fails to build or finds a fault; the
-# input that broke it is kept in the run's folder, named in the output.
+# input that broke it is kept in the run's folder, named in the output (a target
+# that writes files also leaves its scratch folder, /dev/shm/tallyro-fuzz-*).
 #
 #   fuzz/run.sh [SECONDS]
 #   TALLYRO_FUZZ_BUILD_DIR  build directory (default: build-fuzz at the repository root)
