@@ -15,6 +15,7 @@ packages=(
   xvfb xauth x11-utils xdotool trayer
   fonts-noto-cjk fonts-liberation2 imagemagick
   dpkg-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -56,6 +56,15 @@ std::string_view unquote(std::string_view v) {
     return v;
 }
 
+// A value whose blanks or quotes reading would take off is stored in double quotes,
+// which reading takes off again, so that every value reads back as written.
+std::string quotedIfNeeded(std::string value) {
+    const std::string_view v = value;
+    if (trimBlanks(v) == v && unquote(v) == v)
+        return value;
+    return '"' + value + '"';
+}
+
 enum class LineKind { Other, Section, Key };
 
 struct ParsedLine {
@@ -395,9 +404,10 @@ bool ProfileFile::setValue(std::string_view section, std::string_view key, std::
     }
     const auto fileSection = encode(section);
     const auto fileKey = encode(key);
-    const auto fileValue = encode(value);
-    if (!fileSection || !fileKey || !fileValue)
+    const auto encodedValue = encode(value);
+    if (!fileSection || !fileKey || !encodedValue)
         return false;
+    const std::string fileValue = quotedIfNeeded(*encodedValue);
 
     const Location found = locate(section, key);
     if (found.key) {
@@ -407,10 +417,10 @@ bool ProfileFile::setValue(std::string_view section, std::string_view key, std::
         std::size_t at = text.find('=') + 1;
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
             ++at;
-        text.replace(at, text.npos, *fileValue);
+        text.replace(at, text.npos, fileValue);
         return true;
     }
-    const std::string keyLine = *fileKey + "=" + *fileValue;
+    const std::string keyLine = *fileKey + "=" + fileValue;
     if (found.header) {
         ensureLineEnding(found.lastContent);
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(found.lastContent) + 1,

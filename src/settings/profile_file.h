@@ -10,7 +10,8 @@
 //   (space, tab, a stray carriage return) around them ignored, in the file and in the
 //   arguments alike.
 // - A value read has its surrounding blanks removed, then one pair of matching double
-//   or single quotes around it.
+//   or single quotes around it. A value written reads back as written: one that has
+//   blanks or such a pair of quotes around it is stored inside double quotes.
 // - The first of duplicate sections, and the first of duplicate keys in it, wins for
 //   reading and writing; later duplicates are kept but never seen.
 // - Lines before the first section, lines starting with ';' or '#', and lines without

@@ -197,6 +197,20 @@ TEST(ProfileFileEdit, ReplacedKeyKeepsTheFilesSpelling) {
               "[windowmove]\r\nmaintop=2\r\n");
 }
 
+// Values whose blanks or quotes reading would take off go inside double quotes;
+// found by the settings fuzz target, which writes what it reads.
+TEST(ProfileFileEdit, EveryValueReadsBackAsWritten) {
+    for (const std::string value : {" 450", "450\t", "\"450\"", "'a'", "\"", "a\"b\"", "''"}) {
+        ProfileFile profile("[s]\r\nk = old\r\n");
+        ASSERT_TRUE(profile.setValue("s", "k", value)) << value;
+        EXPECT_EQ(profile.value("s", "k"), value);
+        ASSERT_TRUE(profile.setValue("s", "new", value));
+        EXPECT_EQ(ProfileFile(profile.bytes()).value("s", "new"), value);
+    }
+    EXPECT_EQ(afterSet("", "s", "k", " 450"), "[s]\r\nk=\" 450\"\r\n");
+    EXPECT_EQ(afterSet("", "s", "k", "a\"b\""), "[s]\r\nk=a\"b\"\r\n");
+}
+
 TEST(ProfileFileEdit, RefusedWritesChangeNothing) {
     const std::string file = "[WindowMove]\r\nMainTop=1\r\n";
     for (auto [section, key, value] : {std::tuple{"WindowMove", "MainTop", "1\r\nMainLeft=2"},
