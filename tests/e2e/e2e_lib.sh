@@ -26,17 +26,25 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A private X display: Xvfb picks a free number itself and writes it when ready,
-# so two runs, or anything else using Xvfb, never share a display.
+# A private X display on a number of its own: an Xvfb that cannot have the
+# number (another run or program holds it) ends at once, and the next is tried;
+# the display counts only while our own Xvfb answers on it.
 start_display() {
-  Xvfb -displayfd 5 -screen 0 1920x1080x24 -nolisten tcp 5>"$WORK/display" >/dev/null 2>&1 &
-  PIDS+=($!)
-  for _ in $(seq 300); do
-    if [ -s "$WORK/display" ]; then
-      export DISPLAY=":$(tr -d '[:space:]' <"$WORK/display")"
-      xdpyinfo >/dev/null 2>&1 && return 0
-    fi
-    sleep 0.1
+  local n pid
+  for n in $(shuf -i 200-899 -n 40); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 300); do
+      kill -0 "$pid" 2>/dev/null || break
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        PIDS+=($pid)
+        export DISPLAY=":$n"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
   done
   fail "no X display could be started"
 }
