@@ -492,6 +492,7 @@ Inflict lockedByAnotherProcess(const char* begin) {
 // unprivileged user (uid 65534) for as long as the fault lasts.
 std::shared_ptr<void> writeProtected(const std::filesystem::path& file) {
     ::chmod(file.c_str(), 0444);
+    ::chmod(file.parent_path().c_str(), 0755);  // reachable whatever the umask
     if (::geteuid() != 0) {
         return nullptr;
     }
