@@ -75,12 +75,14 @@ std::unique_ptr<AccountStore> AccountStore::open(const std::filesystem::path& fi
     if (file.has_parent_path()) {
         std::filesystem::create_directories(file.parent_path(), ec);
     }
+    // Every refusal below closes with sqlite3_close_v2: a statement still in scope there
+    // would make a plain sqlite3_close refuse, leaving the connection and its file open.
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(file.string().c_str(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         const std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-        sqlite3_close(db);
+        sqlite3_close_v2(db);
         return fail(why);
     }
     // The operator's command line may write while the server runs; wait for its lock.
@@ -93,20 +95,20 @@ std::unique_ptr<AccountStore> AccountStore::open(const std::filesystem::path& fi
         Statement s(db, "PRAGMA user_version");
         if (!s.ok() || s.step() != SQLITE_ROW) {
             const std::string why = sqlite3_errmsg(db);
-            sqlite3_close(db);
+            sqlite3_close_v2(db);
             return fail(why);
         }
         version = static_cast<int>(s.integer(0));
     }
     if (version > kSchemaVersion) {
-        sqlite3_close(db);
+        sqlite3_close_v2(db);
         return fail("it was written by a newer version of the service");
     }
     char* message = nullptr;
     if (sqlite3_exec(db, kSchema, nullptr, nullptr, &message) != SQLITE_OK) {
         const std::string why = message ? message : "schema could not be created";
         sqlite3_free(message);
-        sqlite3_close(db);
+        sqlite3_close_v2(db);
         return fail(why);
     }
     // A foreign database may hold tables of these names with other columns.
@@ -115,7 +117,7 @@ std::unique_ptr<AccountStore> AccountStore::open(const std::filesystem::path& fi
         Statement s(db, probe);
         if (!s.ok()) {
             const std::string why = sqlite3_errmsg(db);
-            sqlite3_close(db);
+            sqlite3_close_v2(db);
             return fail("unexpected table layout (" + why + ")");
         }
     }

@@ -49,6 +49,9 @@ int main(int argc, char* argv[]) {
         app::locateFiles(QCoreApplication::applicationDirPath().toStdString(),
                          userDir(QStandardPaths::GenericConfigLocation),
                          userDir(QStandardPaths::GenericDataLocation));
+    // Nothing to stop for: the program runs with its defaults and says what it cannot keep.
+    if (!files.notice.empty())
+        qWarning("%s", files.notice.c_str());
 
     qt::QtWindowSystem windows;
     qt::QtTimers timers;

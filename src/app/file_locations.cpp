@@ -79,11 +79,18 @@ FileLocations userFileLocations(const fs::path& programDir, const fs::path& user
     fs::create_directories(userConfigDir, ec);
     fs::create_directories(userDataDir, ec);
     FileLocations out{userConfigDir / kSettingsFileName, userDataDir / kDatabaseFileName};
-    if (!fs::exists(out.database, ec) && !installedDb.empty()) {
+    if (!folderIsWritable(userConfigDir)) {
+        out.notice += "窗口位置无法保存：文件夹 " + programDir.string() + " 和 " +
+                      userConfigDir.string() + " 都不可写，下次启动使用默认位置。\n";
+    }
+    if (!fs::exists(out.database, ec) && !installedDb.empty() && fs::exists(installedDb, ec)) {
         // Without a copy the installed database is still readable; only the
         // remembered account cannot be saved then.
-        if (!copyDatabase(installedDb, out.database))
+        if (!copyDatabase(installedDb, out.database)) {
             out.database = installedDb;
+            out.notice += "账号可能无法记住：文件夹 " + userDataDir.string() +
+                          " 不可写，使用安装的数据库 " + installedDb.string() + "。\n";
+        }
     }
     return out;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "settings/window_settings.h"
 
@@ -16,6 +17,9 @@ inline constexpr const char* kDatabaseFileName = "QsDate.mdb";
 struct FileLocations {
     std::filesystem::path settings;
     std::filesystem::path database;
+    // Empty when both files can be kept; otherwise, for the user, what cannot be saved
+    // in this run and which folders refused it. The program runs on either way.
+    std::string notice;
 };
 
 // The folder of the installed data relative to the program's folder
@@ -37,6 +41,9 @@ FileLocations locateFiles(const std::filesystem::path& programDir,
 
 // The per-user places, used when the program's folder is not writable: the
 // folders are created and the installed database is copied over on first use.
+// Where a user folder cannot take files either, the settings are not saved (the
+// next start uses the defaults) or the installed database is used as it is, and
+// the notice says so, naming the folders.
 FileLocations userFileLocations(const std::filesystem::path& programDir,
                                 const std::filesystem::path& userConfigDir,
                                 const std::filesystem::path& userDataDir);

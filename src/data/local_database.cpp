@@ -96,6 +96,8 @@ std::string openFailure(sqlite3* db, int rc) {
             return "database file is damaged";
         case SQLITE_CANTOPEN:
             return "file cannot be opened";
+        case SQLITE_BUSY:
+            return "locked by another program";
         default:
             return db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     }

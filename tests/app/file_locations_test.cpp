@@ -68,13 +68,22 @@ TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabas
     EXPECT_EQ(locateFiles(bin, dir / "cfg", dir / "data").database, bin / "QsDate.mdb");
 }
 
-TEST(FileLocationsTest, WithoutAUsableDataFolderTheInstalledDatabaseIsUsed) {
+TEST(FileLocationsTest, WithoutAnyWritableFolderTheInstalledDatabaseIsUsedAndTheUserIsTold) {
     test::TempDir dir;
     fs::create_directory(dir / "program");
     test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
-    test::writeFileBytes(dir / "data", "a file where the folder should be");
-    const auto where = userFileLocations(dir / "program", dir / "cfg", dir / "data");
+    // Below a regular file no folder can be made, whoever runs the test.
+    test::writeFileBytes(dir / "home", "a file where the folders should be");
+    const auto where =
+        userFileLocations(dir / "program", dir / "home" / "cfg", dir / "home" / "data");
     EXPECT_EQ(where.database, dir / "program" / "QsDate.mdb");
+    EXPECT_EQ(where.settings, dir / "home" / "cfg" / "config.ini");
+    for (const auto& folder : {dir / "program", dir / "home" / "cfg", dir / "home" / "data"})
+        EXPECT_NE(where.notice.find(folder.string()), std::string::npos) << where.notice;
+    EXPECT_EQ(test::readFileBytes(dir / "home"), "a file where the folders should be");
+
+    // With the user's folders usable there is nothing to tell.
+    EXPECT_EQ(userFileLocations(dir / "program", dir / "cfg", dir / "data").notice, "");
 }
 
 }  // namespace

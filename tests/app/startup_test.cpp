@@ -166,6 +166,21 @@ TEST_F(StartupTest, DamagedDatabaseEndsStartUp) {
     EXPECT_EQ(fake.process.fatals.size(), 1u);
 }
 
+// No folder takes the settings file: the window starts at its default place and the
+// close button ends the program as always, creating nothing anywhere.
+TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesNormally) {
+    test::writeFileBytes(dir / "home", "");
+    files.settings = dir / "home" / "cfg" / "config.ini";
+    start();
+    ASSERT_TRUE(started);
+    EXPECT_FLOAT_EQ(form->form().window().top(), 450);
+    form->form().window().move(1234, 567);
+    click("Bot_Close");
+    EXPECT_EQ(fake.process.exits, 1);
+    EXPECT_TRUE(fake.process.fatals.empty());
+    EXPECT_EQ(test::readFileBytes(dir / "home"), "");
+}
+
 TEST_F(StartupTest, CloseButtonSavesThePlaceAndEnds) {
     start();
     form->form().window().move(1234, 567);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 #include <sqlite3.h>
 
 #include "temp_dir.h"
@@ -80,10 +83,17 @@ TEST(AccountStore, FileThatIsNoDatabaseIsRefusedAndLeftAlone) {
     TempDir dir;
     const std::string garbage(4096, '\x5A');
     writeFileBytes(dir / "accounts.db", garbage);
+    const auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator{});
+    };
+    const auto filesBefore = openFiles();
     std::string error;
     EXPECT_FALSE(AccountStore::open(dir / "accounts.db", &error));
     EXPECT_NE(error.find("accounts.db"), std::string::npos) << error;
     EXPECT_EQ(readFileBytes(dir / "accounts.db"), garbage);
+    // The refused file is not held open by a connection left behind.
+    EXPECT_EQ(openFiles(), filesBefore);
 }
 
 TEST(AccountStore, ForeignDatabaseWithAnotherAccountsTableIsRefused) {

@@ -3,13 +3,16 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <random>
 
 #include "operator_console.h"
+#include "resident_memory.h"
 #include "service_fixture.h"
 
 namespace tallyro::service::test {
@@ -360,6 +363,71 @@ TEST_F(WebServerTest, AnswerPageShowsTheDecodedPayload) {
     EXPECT_TRUE(text.contains(QStringLiteral("浦发银行")));
     EXPECT_TRUE(text.contains(QStringLiteral("12.00")));
     EXPECT_FALSE(text.contains(QStringLiteral("演示数据")));
+}
+
+// Bytes that are not a request the server understands, each over a connection of its own:
+// the server answers or drops each one, stays up, and does not grow.
+TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
+    std::mt19937 random(20261206);
+    QByteArray noise(512, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random() & 0xff);
+    const QList<QByteArray> malformed{
+        "\r\n\r\n",
+        "GARBAGE\r\n\r\n",
+        "GET\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost\r\n\r\n",
+        "GET /%zz%%%00%u4e2d HTTP/1.1\r\nHost: x\r\n\r\n",
+        "GET /RequestGpInfo.asp?%ff%fe=%c0%af&&&== HTTP/1.1\r\nHost: x\r\n\r\n",
+        "GET / HTTP/9.9\r\n\r\n",
+        QByteArray("GET /\0/ HTTP/1.1\r\nHost: \0\r\n\r\n", 29),
+        "POST /Reg.asp HTTP/1.1\r\nHost: x\r\nContent-Length: -5\r\n\r\n",
+        "POST /Reg.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 99999999999999999999\r\n\r\n",
+        "POST /Reg.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\nshort",
+        "POST /Reg.asp HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: "
+        "chunked\r\n\r\nZZ\r\nxx\r\n0\r\n\r\n",
+        "GET / HTTP/1.1\r\nX: " + QByteArray(16 * 1024, 'a') + "\r\n\r\n",
+        "GET /" + QByteArray(10 * 1024, '/') + " HTTP/1.1\r\n\r\n",
+        "GET / HTT",
+        noise,
+    };
+    // Sends the bytes, waits until the server has answered, dropped the connection or
+    // taken everything it was sent, then goes away.
+    const auto send = [&](const QByteArray& bytes) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, webPort_);
+        socket.write(bytes);
+        waitUntil([&] {
+            return socket.bytesAvailable() > 0 ||
+                   socket.state() == QAbstractSocket::UnconnectedState ||
+                   (socket.state() == QAbstractSocket::ConnectedState &&
+                    socket.bytesToWrite() == 0);
+        });
+        socket.abort();
+        // The fixture keeps every log line in memory, where the service writes them out.
+        log_.clear();
+    };
+    for (int i = 0; i < 100; ++i)  // the server's buffers and caches reach their size
+        send(malformed[i % malformed.size()]);
+    waitUntil([] { return false; }, 100);
+    const auto before = tallyro::test::residentBytes();
+    for (int i = 0; i < 1000; ++i) {
+        send(malformed[i % malformed.size()]);
+        if (i % 250 == 249) {
+            ASSERT_EQ(httpGet(webPort_, "/ad.asp").status, 200) << "after " << i + 1;
+        }
+    }
+    waitUntil([] { return false; }, 100);
+    const auto grown = tallyro::test::residentBytes() - before;
+    if (tallyro::test::kMemoryIsMeasurable) {
+        EXPECT_LT(grown, 2 * tallyro::test::kMiB) << grown << " bytes";
+    }
+    EXPECT_EQ(httpGet(webPort_, "/").status, 200);
+    EXPECT_EQ(
+        answerFields(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1"),
+                     "SendGpInfo.asp")
+            .size(),
+        9);
 }
 
 }  // namespace

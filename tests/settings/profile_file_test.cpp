@@ -269,7 +269,8 @@ TEST(ProfileFileBom, Utf8MarkMakesAUtf8FileThatKeepsItsMark) {
 }
 
 TEST(ProfileFileBom, Utf16FileIsNeitherReadNorWritten) {
-    const std::string file("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 20);
+    constexpr char kUtf16[] = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0";
+    const std::string file(kUtf16, sizeof kUtf16 - 1);  // the literal's own NUL is not part of it
     EXPECT_EQ(valueIn(file, "s", "k"), std::nullopt);
     ProfileFile profile(file);
     EXPECT_FALSE(profile.setValue("s", "k", "w"));

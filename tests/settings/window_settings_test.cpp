@@ -1,6 +1,7 @@
 // The number form of the settings file and the saved window position.
 #include "settings/window_settings.h"
 
+#include "child_process.h"
 #include "settings/ini_values.h"
 #include "temp_dir.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <vector>
 
 namespace tallyro::settings {
@@ -232,6 +234,47 @@ TEST(SaveWindowPosition, UnwritablePlaceIsReportedAndHarmless) {
     writeFileBytes(dir / "plain", "x");
     EXPECT_FALSE(saveWindowPosition(dir / "plain" / kSettingsFileName, 450.0f, 9000.0f, "中"));
     EXPECT_EQ(readFileBytes(dir / "plain"), "x");
+}
+
+// A close killed at any moment while it saves: the file is the one from before or the one
+// the save wrote, never a torn one, and the temporary files of killed saves do not pile up.
+TEST(SaveWindowPosition, KilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
+    TempDir dir;
+    TempDir scratch;
+    const auto file = dir / kSettingsFileName;
+    std::string comments;
+    for (int i = 0; i < 300; ++i)  // a file of several pages, so a torn write would show
+        comments += "; line " + std::to_string(i) + " kept byte for byte\r\n";
+    writeFileBytes(file, "[Other]\r\n" + comments + "[WindowMove]\r\nMainTop=0\r\n");
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> delayUs(0, 2000);
+    int kept = 0;
+    int replaced = 0;
+    for (int run = 1; run <= 200; ++run) {
+        const auto old = readFileBytes(file);
+        const float top = 15.0f * static_cast<float>(run);
+        // What the save writes when it is not interrupted.
+        writeFileBytes(scratch / kSettingsFileName, old);
+        ASSERT_TRUE(saveWindowPosition(scratch / kSettingsFileName, top, -top, "中"));
+        const auto next = readFileBytes(scratch / kSettingsFileName);
+
+        const pid_t child = test::forkChild([&] {
+            if (!saveWindowPosition(file, top, -top, "中"))
+                ::_exit(1);
+        });
+        test::killAfter(child, std::chrono::microseconds(delayUs(random)));
+        const auto now = readFileBytes(file);
+        ASSERT_TRUE(now == old || now == next) << "run " << run << ", " << now.size() << " bytes";
+        ++(now == next ? replaced : kept);
+    }
+    RecordProperty("kept", kept);
+    RecordProperty("replaced", replaced);
+    // The next save clears what killed saves left behind.
+    ASSERT_TRUE(saveWindowPosition(file, 450.0f, 9000.0f, "中"));
+    std::vector<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::filesystem::path>{kSettingsFileName});
 }
 
 }  // namespace

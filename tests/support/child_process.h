@@ -1,0 +1,77 @@
+// Child processes for fault tests: a forked child that runs a piece of the program
+// and is killed at a moment the test chooses, or that holds something (a lock) until
+// the test lets it go.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
+namespace tallyro::test {
+
+// Runs `body` in a forked child that ends with _exit (no test framework, no
+// destructors of the parent's objects); returns its process number.
+inline pid_t forkChild(const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+// Kills the child with SIGKILL after `delay` (it may have finished by then) and reaps
+// it. True when the child had already ended on its own with status 0.
+inline bool killAfter(pid_t pid, std::chrono::microseconds delay) {
+    std::this_thread::sleep_for(delay);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A child that runs `hold` (taking a lock, say), tells the parent, and keeps what it
+// holds until the object goes away; then it ends normally.
+class HoldingChild {
+public:
+    explicit HoldingChild(const std::function<void()>& hold) {
+        if (::pipe(ready_) != 0 || ::pipe(release_) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = forkChild([&] {
+            ::close(ready_[0]);
+            ::close(release_[1]);
+            hold();
+            char c = 'r';
+            (void)!::write(ready_[1], &c, 1);
+            (void)!::read(release_[0], &c, 1);  // returns when the parent closes its end
+        });
+        ::close(ready_[1]);
+        ::close(release_[0]);
+        char c = 0;
+        if (::read(ready_[0], &c, 1) != 1)
+            throw std::runtime_error("the holding child ended before holding");
+    }
+    ~HoldingChild() {
+        ::close(release_[1]);
+        ::close(ready_[0]);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    HoldingChild(const HoldingChild&) = delete;
+    HoldingChild& operator=(const HoldingChild&) = delete;
+
+private:
+    int ready_[2]{};
+    int release_[2]{};
+    pid_t pid_ = 0;
+};
+
+}  // namespace tallyro::test
