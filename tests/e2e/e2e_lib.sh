@@ -28,12 +28,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # A private X display on a number of its own: an Xvfb that cannot have the
 # number (another run or program holds it) ends at once, and the next is tried;
-# the display counts only while our own Xvfb answers on it.
+# the display counts only while our own Xvfb answers on it. It never resets:
+# an X server resets when its last client leaves (the probe here), and refuses
+# connections while it does.
 start_display() {
   local n pid
   for n in $(shuf -i 200-899 -n 40); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     pid=$!
     for _ in $(seq 300); do
       kill -0 "$pid" 2>/dev/null || break
