@@ -230,6 +230,11 @@ void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
     }
 }
 
+void ContainerWidget::press(ui::Element& target) {
+    app::Event click{&target, app::EventKind::Click};
+    post_(click);
+}
+
 void ContainerWidget::placedAt(QPoint place) {
     placed_[placedNext_] = place;
     placedNext_ = (placedNext_ + 1) % placed_.size();

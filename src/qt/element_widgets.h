@@ -36,6 +36,9 @@ public:
     // A window: the view has just placed it here (pixels); the window system's
     // report of this move is the program's own, not a move from outside.
     void placedAt(QPoint place);
+    // A click on the element (this one or one painted here) that comes from
+    // elsewhere than the mouse: a screen reader's press action.
+    void press(ui::Element& target);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -71,6 +74,7 @@ private:
 class TextBoxWidget : public QLineEdit {
 public:
     TextBoxWidget(ui::Element& element, Post post, QWidget* parent);
+    ui::Element& element() const { return element_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
