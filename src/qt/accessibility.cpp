@@ -273,11 +273,11 @@ QAccessibleInterface* ContainerAccessible::child(int index) const {
 }
 
 int ContainerAccessible::indexOfChild(const QAccessibleInterface* child) const {
-    if (const auto* g = dynamic_cast<const GraphicAccessible*>(child)) {
+    if (child && !child->object()) {
         const auto graphics = spoken();
         for (std::size_t i = 0; i < graphics.size(); ++i) {
             const auto it = ids_.find(graphics[i]);
-            if (it != ids_.end() && QAccessible::accessibleInterface(it->second) == g)
+            if (it != ids_.end() && QAccessible::accessibleInterface(it->second) == child)
                 return QAccessibleWidget::childCount() + static_cast<int>(i);
         }
         return -1;
@@ -311,9 +311,9 @@ public:
 };
 
 QAccessibleInterface* factory(const QString&, QObject* object) {
-    if (auto* c = dynamic_cast<ContainerWidget*>(object))
+    if (auto* c = ContainerWidget::of(object))
         return new ContainerAccessible(c);
-    if (auto* box = dynamic_cast<TextBoxWidget*>(object)) {
+    if (auto* box = TextBoxWidget::of(object)) {
         const Description* d = describe(box->element());
         if (d && d->role == QAccessible::NoRole)
             return new HiddenAccessible(box);

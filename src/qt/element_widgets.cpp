@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <unordered_set>
 
 #include "qt/skin_assets.h"
 
@@ -64,6 +65,14 @@ private:
     QChar ch_;
 };
 
+// The live widgets of each class, for telling them among all objects without
+// touching an object that may be half made or half destroyed.
+template <typename W>
+std::unordered_set<const QObject*>& liveWidgets() {
+    static std::unordered_set<const QObject*> live;
+    return live;
+}
+
 bool windowActivation(const QFocusEvent& event) {
     return event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason;
 }
@@ -80,6 +89,17 @@ ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* paren
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, element.hasBackColor());
     placed_.fill(QPoint(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()));
+    liveWidgets<ContainerWidget>().insert(this);
+}
+
+ContainerWidget::~ContainerWidget() {
+    liveWidgets<ContainerWidget>().erase(this);
+}
+
+ContainerWidget* ContainerWidget::of(const QObject* object) {
+    return liveWidgets<ContainerWidget>().contains(object)
+               ? static_cast<ContainerWidget*>(const_cast<QObject*>(object))
+               : nullptr;
 }
 
 void ContainerWidget::forgetGraphic(const ui::Element* e) {
@@ -267,6 +287,7 @@ void ContainerWidget::closeEvent(QCloseEvent* event) {
 
 TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
     : QLineEdit(parent), element_(element), post_(std::move(post)) {
+    liveWidgets<TextBoxWidget>().insert(this);
     setFrame(false);
     setFocusPolicy(element.tabIndex() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
     if (element.passwordChar() != 0) {
@@ -281,6 +302,16 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
         ev.text = text.toStdString();
         post_(ev);
     });
+}
+
+TextBoxWidget::~TextBoxWidget() {
+    liveWidgets<TextBoxWidget>().erase(this);
+}
+
+TextBoxWidget* TextBoxWidget::of(const QObject* object) {
+    return liveWidgets<TextBoxWidget>().contains(object)
+               ? static_cast<TextBoxWidget*>(const_cast<QObject*>(object))
+               : nullptr;
 }
 
 void TextBoxWidget::keyPressEvent(QKeyEvent* event) {

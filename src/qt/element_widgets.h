@@ -25,6 +25,10 @@ bool isWindowless(ui::Kind kind);
 class ContainerWidget : public QWidget {
 public:
     ContainerWidget(ui::Element& element, Post post, QWidget* parent);
+    ~ContainerWidget() override;
+    // The object as a container, or null: safe on any object, even one being
+    // made or destroyed (the accessibility code asks about every object).
+    static ContainerWidget* of(const QObject* object);
 
     ui::Element& element() const { return element_; }
     // The windowless elements painted here, kept in paint order by the view.
@@ -74,6 +78,8 @@ private:
 class TextBoxWidget : public QLineEdit {
 public:
     TextBoxWidget(ui::Element& element, Post post, QWidget* parent);
+    ~TextBoxWidget() override;
+    static TextBoxWidget* of(const QObject* object);
     ui::Element& element() const { return element_; }
 
 protected:
