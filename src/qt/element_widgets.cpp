@@ -110,6 +110,10 @@ void ContainerWidget::forgetGraphic(const ui::Element* e) {
 
 void ContainerWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // The skin's bitmaps are drawn one pixel for one at a scale of 1; scaled up
+    // (QT_SCALE_FACTOR, a high-density screen) they are smoothed, not blocky.
+    if (devicePixelRatioF() != 1.0)
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
     if (element_.hasBackColor())
         p.fillRect(rect(), rgbColor(element_.backColor()));
     if (element_.kind() == ui::Kind::PictureBox && element_.picture() != 0) {
