@@ -60,15 +60,17 @@ run_until_engine() {
 # The settings file's [Server] section under the command line: a refused
 # command-line value falls back to the file's, a refused file value to the
 # built-in one. No server listens on port 9: nothing is reached.
-printf '[Server]\r\nLoginPort=9\r\nWebBase=http://127.0.0.1:9/ad\r\n' >"$work/config.ini"
+printf '[Server]\r\nLoginHost=login.example.com\r\nLoginPort=9\r\nWebBase=http://127.0.0.1:9/\r\n' \
+  >"$work/config.ini"
 unset QT_LOGGING_RULES
 run_until_engine --login-port 0 --login-host 10.0.0
 grep -qx 'tallyro: --login-port: "0" is not a port number from 1 to 65535; using 9' "$work/err" ||
   fail "no refusal of --login-port: $(cat "$work/err")"
 grep -qx 'tallyro: --login-host: "10.0.0" is not an IPv4 address like 127.0.0.1; using 127.0.0.1' \
   "$work/err" || fail "no refusal of --login-host: $(cat "$work/err")"
-grep -qx 'tallyro: config.ini \[Server\] WebBase: "http://127.0.0.1:9/ad" has a path, query or fragment after the host; using http://127.0.0.1:8340' \
-  "$work/err" || fail "no refusal of WebBase: $(cat "$work/err")"
+grep -qx 'tallyro: config.ini \[Server\] LoginHost: "login.example.com" is not an IPv4 address like 127.0.0.1; using 127.0.0.1' \
+  "$work/err" || fail "no refusal of LoginHost: $(cat "$work/err")"
+[ "$(grep -c '^tallyro: ' "$work/err")" -eq 3 ] || fail "more said than refused: $(cat "$work/err")"
 grep -q "qt.webenginecontext" "$work/err" && fail "a normal start shows the engine's report"
 grep -q "Sandboxing disabled" "$work/err" && fail "a normal start shows the sandbox notice"
 
