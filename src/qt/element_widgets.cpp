@@ -66,7 +66,7 @@ private:
 };
 
 // The live widgets of each class, for telling them among all objects without
-// touching an object that may be half made or half destroyed.
+// touching the objects (see ContainerWidget::of).
 template <typename W>
 std::unordered_set<const QObject*>& liveWidgets() {
     static std::unordered_set<const QObject*> live;

@@ -26,8 +26,9 @@ class ContainerWidget : public QWidget {
 public:
     ContainerWidget(ui::Element& element, Post post, QWidget* parent);
     ~ContainerWidget() override;
-    // The object as a container, or null: safe on any object, even one being
-    // made or destroyed (the accessibility code asks about every object).
+    // The object as a container, or null. Safe on any object: the accessibility
+    // code asks about every object, the browser engine's too, whose classes are
+    // built without run-time type information and cannot be dynamic_cast.
     static ContainerWidget* of(const QObject* object);
 
     ui::Element& element() const { return element_; }

@@ -22,6 +22,10 @@
 #include "test_database.h"
 #include "text/gbk_codec.h"
 
+namespace tallyro::test {
+QObject* makeNoRttiObject();  // no_rtti_object.cpp
+}
+
 namespace tallyro::qt {
 namespace {
 
@@ -429,6 +433,14 @@ TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageByNameAndRole) {
     ASSERT_NE(link->actionInterface(), nullptr);
     link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(count("Web_Label", app::EventKind::Click), 1);
+}
+
+// Screen readers ask about every object with the focus, the browser engine's too,
+// whose classes have no run-time type information to cast with.
+TEST_F(FormViewTest, ScreenReadersMayAskAboutObjectsWithoutTypeInformation) {
+    std::unique_ptr<QObject> foreign(test::makeNoRttiObject());
+    QAccessibleInterface* about = QAccessible::queryAccessibleInterface(foreign.get());
+    EXPECT_TRUE(about == nullptr || about->role() != QAccessible::Window);
 }
 
 TEST_F(FormViewTest, ScreenReadersFindTheTabsTheResultRowsAndThePopup) {
