@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <unordered_set>
 
 #include "qt/skin_assets.h"
 
@@ -67,6 +68,14 @@ private:
     QChar ch_;
 };
 
+// The live widgets of each class, for telling them among all objects without
+// touching the objects (see ContainerWidget::of).
+template <typename W>
+std::unordered_set<const QObject*>& liveWidgets() {
+    static std::unordered_set<const QObject*> live;
+    return live;
+}
+
 bool windowActivation(const QFocusEvent& event) {
     return event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason;
 }
@@ -83,6 +92,17 @@ ContainerWidget::ContainerWidget(ui::Element& element, Post post, QWidget* paren
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent, element.hasBackColor());
     placed_.fill(QPoint(std::numeric_limits<int>::min(), std::numeric_limits<int>::min()));
+    liveWidgets<ContainerWidget>().insert(this);
+}
+
+ContainerWidget::~ContainerWidget() {
+    liveWidgets<ContainerWidget>().erase(this);
+}
+
+ContainerWidget* ContainerWidget::of(const QObject* object) {
+    return liveWidgets<ContainerWidget>().contains(object)
+               ? static_cast<ContainerWidget*>(const_cast<QObject*>(object))
+               : nullptr;
 }
 
 void ContainerWidget::forgetGraphic(const ui::Element* e) {
@@ -93,6 +113,10 @@ void ContainerWidget::forgetGraphic(const ui::Element* e) {
 
 void ContainerWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // The skin's bitmaps are drawn one pixel for one at a scale of 1; scaled up
+    // (QT_SCALE_FACTOR, a high-density screen) they are smoothed, not blocky.
+    if (devicePixelRatioF() != 1.0)
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
     if (element_.hasBackColor())
         p.fillRect(rect(), rgbColor(element_.backColor()));
     if (element_.kind() == ui::Kind::PictureBox && element_.picture() != 0) {
@@ -233,6 +257,11 @@ void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
     }
 }
 
+void ContainerWidget::press(ui::Element& target) {
+    app::Event click{&target, app::EventKind::Click};
+    post_(click);
+}
+
 void ContainerWidget::placedAt(QPoint place) {
     placed_[placedNext_] = place;
     placedNext_ = (placedNext_ + 1) % placed_.size();
@@ -265,6 +294,7 @@ void ContainerWidget::closeEvent(QCloseEvent* event) {
 
 TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
     : QLineEdit(parent), element_(element), post_(std::move(post)) {
+    liveWidgets<TextBoxWidget>().insert(this);
     setFrame(false);
     setFocusPolicy(element.tabIndex() >= 0 ? Qt::StrongFocus : Qt::ClickFocus);
     if (element.passwordChar() != 0) {
@@ -279,6 +309,16 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
         ev.text = text.toStdString();
         post_(ev);
     });
+}
+
+TextBoxWidget::~TextBoxWidget() {
+    liveWidgets<TextBoxWidget>().erase(this);
+}
+
+TextBoxWidget* TextBoxWidget::of(const QObject* object) {
+    return liveWidgets<TextBoxWidget>().contains(object)
+               ? static_cast<TextBoxWidget*>(const_cast<QObject*>(object))
+               : nullptr;
 }
 
 void TextBoxWidget::keyPressEvent(QKeyEvent* event) {

@@ -25,6 +25,11 @@ bool isWindowless(ui::Kind kind);
 class ContainerWidget : public QWidget {
 public:
     ContainerWidget(ui::Element& element, Post post, QWidget* parent);
+    ~ContainerWidget() override;
+    // The object as a container, or null. Safe on any object: the accessibility
+    // code asks about every object, the browser engine's too, whose classes are
+    // built without run-time type information and cannot be dynamic_cast.
+    static ContainerWidget* of(const QObject* object);
 
     ui::Element& element() const { return element_; }
     // The windowless elements painted here, kept in paint order by the view.
@@ -36,6 +41,9 @@ public:
     // A window: the view has just placed it here (pixels); the window system's
     // report of this move is the program's own, not a move from outside.
     void placedAt(QPoint place);
+    // A click on the element (this one or one painted here) that comes from
+    // elsewhere than the mouse: a screen reader's press action.
+    void press(ui::Element& target);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -71,6 +79,9 @@ private:
 class TextBoxWidget : public QLineEdit {
 public:
     TextBoxWidget(ui::Element& element, Post post, QWidget* parent);
+    ~TextBoxWidget() override;
+    static TextBoxWidget* of(const QObject* object);
+    ui::Element& element() const { return element_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

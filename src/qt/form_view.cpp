@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "qt/accessibility.h"
 #include "qt/element_widgets.h"
 #include "qt/skin_assets.h"
 #include "ui/window_shape.h"
@@ -210,6 +211,7 @@ private:
                 return;
         }
         w->setObjectName(QString::fromStdString(e.name()));
+        w->setAccessibleName(accessibleName(e));
         widgets_[e.id()] = w;
         if (e.pointer() != ui::Pointer::Arrow)
             w->setCursor(pointerCursor(e.pointer()));
@@ -342,6 +344,7 @@ private:
 
 QtWindowSystem::QtWindowSystem() {
     qApp->installEventFilter(this);
+    installAccessibility();
 }
 
 QtWindowSystem::~QtWindowSystem() {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -15,6 +17,11 @@
 
 #include "qt/element_widgets.h"
 #include "qt_client.h"
+#include "text/gbk_codec.h"
+
+namespace tallyro::test {
+QObject* makeNoRttiObject();  // no_rtti_object.cpp
+}
 
 namespace tallyro::qt {
 namespace {
@@ -320,6 +327,130 @@ TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
     EXPECT_EQ(note->text(), QString::fromUtf8(kWebEngineMissing));
     EXPECT_TRUE(note->isVisibleTo(host));
     EXPECT_EQ(note->geometry(), host->rect());
+}
+
+// What a screen reader finds: the shown part of a window's accessibility tree.
+struct Accessible {
+    QAccessible::Role role;
+    QString name;
+    QAccessibleInterface* node;
+};
+
+void collect(QAccessibleInterface* node, std::vector<Accessible>& out) {
+    if (!node || node->state().invisible)
+        return;
+    out.push_back({node->role(), node->text(QAccessible::Name), node});
+    for (int i = 0; i < node->childCount(); ++i)
+        collect(node->child(i), out);
+}
+
+std::vector<Accessible> shownTree(QWidget* window) {
+    std::vector<Accessible> out;
+    collect(QAccessible::queryAccessibleInterface(window), out);
+    return out;
+}
+
+QAccessibleInterface* find(const std::vector<Accessible>& tree, QAccessible::Role role,
+                           const char* name) {
+    for (const Accessible& a : tree) {
+        if (a.role == role && a.name == QString::fromUtf8(name))
+            return a.node;
+    }
+    return nullptr;
+}
+
+// Every control a user can act on has a name.
+void expectEveryControlNamed(const std::vector<Accessible>& tree) {
+    for (const Accessible& a : tree) {
+        switch (a.role) {
+            case QAccessible::Button:
+            case QAccessible::Link:
+            case QAccessible::PageTab:
+            case QAccessible::ListItem:
+            case QAccessible::CheckBox:
+            case QAccessible::EditableText:
+            case QAccessible::Window:
+            case QAccessible::Dialog:
+                EXPECT_FALSE(a.name.isEmpty()) << "unnamed control of role " << a.role;
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageByNameAndRole) {
+    const auto tree = shownTree(window());
+    struct Expected {
+        QAccessible::Role role;
+        const char* name;
+    };
+    for (const auto& [role, name] :
+         {Expected{QAccessible::Window, "Tallyro"}, Expected{QAccessible::EditableText, "帐号"},
+          Expected{QAccessible::EditableText, "密码"}, Expected{QAccessible::CheckBox, "保存密码"},
+          Expected{QAccessible::Button, "登录"}, Expected{QAccessible::Button, "最小化"},
+          Expected{QAccessible::Button, "关闭"}, Expected{QAccessible::StaticText, "帐号:"},
+          Expected{QAccessible::Link, "注册新帐号"}, Expected{QAccessible::Link, "找回密码"},
+          Expected{QAccessible::Link, "官方网站"}}) {
+        EXPECT_NE(find(tree, role, name), nullptr) << name;
+    }
+    expectEveryControlNamed(tree);
+    // A painted link sits where it is drawn and is pressed like a click.
+    QAccessibleInterface* link = find(tree, QAccessible::Link, "官方网站");
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(link->rect(),
+              QRect(window()->mapToGlobal(rect("Web_Label").topLeft()), rect("Web_Label").size()));
+    EXPECT_EQ(link->parent()->childAt(link->rect().center().x(), link->rect().center().y()), link);
+    ASSERT_NE(link->actionInterface(), nullptr);
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(count("Web_Label", app::EventKind::Click), 1);
+}
+
+// Screen readers ask about every object with the focus, the browser engine's too,
+// whose classes have no run-time type information to cast with.
+TEST_F(FormViewTest, ScreenReadersMayAskAboutObjectsWithoutTypeInformation) {
+    std::unique_ptr<QObject> foreign(test::makeNoRttiObject());
+    QAccessibleInterface* about = QAccessible::queryAccessibleInterface(foreign.get());
+    EXPECT_TRUE(about == nullptr || about->role() != QAccessible::Window);
+}
+
+TEST_F(FormViewTest, ScreenReadersFindTheTabsTheResultRowsAndThePopup) {
+    signIn();
+    auto* box = qobject_cast<QLineEdit*>(widget("SearchForm_Text"));
+    box->setFocus();
+    activate(window());
+    QTest::keyClicks(box, "600");
+    ASSERT_EQ(form->form().count("GpID") - 1, 20);
+    windows.refresh();
+    const auto tree = shownTree(window());
+    expectEveryControlNamed(tree);
+    for (const char* tab : {"股票查询", "查询结果", "操盘手册", "程序选股"})
+        EXPECT_NE(find(tree, QAccessible::PageTab, tab), nullptr) << tab;
+    EXPECT_NE(find(tree, QAccessible::EditableText, "搜索股票代码或名称"), nullptr);
+    // Each row is one item named by its code and name, in the list's order.
+    QAccessibleInterface* list = find(tree, QAccessible::List, "股票列表");
+    ASSERT_NE(list, nullptr);
+    std::vector<QString> rows;
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* c = list->child(i);
+        if (c->role() == QAccessible::ListItem && !c->state().invisible)
+            rows.push_back(c->text(QAccessible::Name));
+    }
+    ASSERT_EQ(rows.size(), 20u);
+    EXPECT_EQ(rows[1].toStdString(),
+              form->el("GpID", 2).text() + " " + form->el("GpName", 2).text());
+    EXPECT_FALSE(form->el("GpID", 2).text().empty());
+    // A pushed message: the popup is named by its title.
+    udp.arrive(*text::utf8ToGbk("Msg|系统通知|42"));
+    windows.refresh();
+    ASSERT_NE(form->formMessage(), nullptr);
+    const auto popup = shownTree(windows.windowOf(*form->formMessage()));
+    EXPECT_NE(find(popup, QAccessible::Dialog, "系统通知"), nullptr);
+    QAccessibleInterface* close = find(popup, QAccessible::Button, "关闭");
+    ASSERT_NE(close, nullptr);
+    close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    windows.refresh();
+    EXPECT_EQ(form->formMessage(), nullptr);
 }
 
 }  // namespace
