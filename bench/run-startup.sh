@@ -12,5 +12,5 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 # A first, untimed start warms the file cache as a user's second start would find it.
-TALLYRO_CLIENT=$build/bin/tallyro "$build/bench/startup/bench_startup" --benchmark_min_time=0 >/dev/null 2>&1 || true
-TALLYRO_CLIENT=$build/bin/tallyro "$build/bench/startup/bench_startup" "$@"
+TALLYRO_BARE_WINDOW=$build/bench/startup/bench_bare_window TALLYRO_CLIENT=$build/bin/tallyro "$build/bench/startup/bench_startup" --benchmark_min_time=0 >/dev/null 2>&1 || true
+TALLYRO_BARE_WINDOW=$build/bench/startup/bench_bare_window TALLYRO_CLIENT=$build/bin/tallyro "$build/bench/startup/bench_startup" "$@"

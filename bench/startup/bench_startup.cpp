@@ -38,45 +38,60 @@ bool waitForMap(Display* display, std::chrono::steady_clock::time_point deadline
     }
 }
 
+// One start of `program`: seconds from fork to its first mapped window, or a
+// negative number when it showed none within 20 s. The program is then ended.
+double startOnce(Display* display, const char* program) {
+    XSync(display, True);  // drop earlier events
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl(program, program, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    const bool mapped = waitForMap(display, start + std::chrono::seconds(20));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    // Let the ended program's windows go before the next start.
+    usleep(100000);
+    return mapped ? std::chrono::duration<double>(elapsed).count() : -1;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The client against a bare Qt window, started in turns so that both meet the
+// same load; the figure that counts is the ratio of their medians.
 void BM_StartupToFirstWindow(benchmark::State& state) {
     const char* client = std::getenv("TALLYRO_CLIENT");
+    const char* bare = std::getenv("TALLYRO_BARE_WINDOW");
     Display* display = XOpenDisplay(nullptr);
-    if (!client || !display) {
-        state.SkipWithError("needs TALLYRO_CLIENT and a display");
+    if (!client || !bare || !display) {
+        state.SkipWithError("needs TALLYRO_CLIENT, TALLYRO_BARE_WINDOW and a display");
         return;
     }
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, True);
-    std::vector<double> samples;
+    std::vector<double> clientTimes, bareTimes;
     for (auto _ : state) {
-        XSync(display, True);  // drop earlier events
-        const auto start = std::chrono::steady_clock::now();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            execl(client, client, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        const bool mapped = waitForMap(display, start + std::chrono::seconds(20));
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        if (!mapped) {
-            state.SkipWithError("the client showed no window within 20 s");
+        const double b = startOnce(display, bare);
+        const double c = startOnce(display, client);
+        if (b < 0 || c < 0) {
+            state.SkipWithError("a program showed no window within 20 s");
             break;
         }
-        const double seconds = std::chrono::duration<double>(elapsed).count();
-        samples.push_back(seconds);
-        state.SetIterationTime(seconds);
-        // Let the killed client's windows go before the next start.
-        usleep(100000);
+        bareTimes.push_back(b);
+        clientTimes.push_back(c);
+        state.SetIterationTime(c);
     }
     XCloseDisplay(display);
-    if (samples.empty())
+    if (clientTimes.empty())
         return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2] * 1000;
-    state.counters["min_ms"] = samples.front() * 1000;
-    state.counters["max_ms"] = samples.back() * 1000;
+    state.counters["client_median_ms"] = median(clientTimes) * 1000;
+    state.counters["bare_median_ms"] = median(bareTimes) * 1000;
+    state.counters["ratio"] = median(clientTimes) / median(bareTimes);
 }
 
 BENCHMARK(BM_StartupToFirstWindow)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
