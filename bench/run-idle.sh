@@ -24,7 +24,7 @@ median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
 
 start_display
 start_service
-login=() docked=()
+login=() docked=() rss=()
 for round in 1 2 3; do
   start_client "r$round" 300
   eval "pid=\$PID_r$round win=\$WIN_r$round"
@@ -39,7 +39,8 @@ for round in 1 2 3; do
   xdotool mouseup 1
   xdotool mousemove 100 600
   docked+=("$(busy "$pid")")
+  rss+=("$(awk '/^VmRSS/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status")")
   kill "$pid"
-  echo "round $round: login page ${login[-1]} %, docked search page ${docked[-1]} % of one core"
+  echo "round $round: login page ${login[-1]} %, docked search page ${docked[-1]} % of one core, ${rss[-1]} MiB resident"
 done
-echo "median over ${seconds} s: login page $(median "${login[@]}") %, docked search page $(median "${docked[@]}") % of one core"
+echo "median over ${seconds} s: login page $(median "${login[@]}") %, docked search page $(median "${docked[@]}") % of one core, $(median "${rss[@]}") MiB resident"

@@ -29,19 +29,7 @@ namespace {
 using tallyro::fuzz::require;
 
 const fs::path& dataFile() {
-    static const fs::path file = [] {
-        // In memory where there is a tmpfs: a save flushes to the disk.
-        const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-        std::string pattern = (base / "tallyro-fuzz-XXXXXX").string();
-        const char* dir = ::mkdtemp(pattern.data());
-        require(dir != nullptr);
-        static const fs::path folder = dir;
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(folder, ec);
-        });
-        return folder / "sh600000.csv";
-    }();
+    static const fs::path file = tallyro::fuzz::scratchFile("sh600000.csv");
     return file;
 }
 

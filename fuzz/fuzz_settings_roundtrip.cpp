@@ -48,19 +48,7 @@ bool sameKey(const Choice& a, const Choice& b) {
 }
 
 const fs::path& settingsFile() {
-    static const fs::path file = [] {
-        // In memory where there is a tmpfs: a save flushes to the disk.
-        const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-        std::string pattern = (base / "tallyro-fuzz-XXXXXX").string();
-        const char* dir = ::mkdtemp(pattern.data());
-        require(dir != nullptr);
-        static const fs::path folder = dir;
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(folder, ec);
-        });
-        return folder / "config.ini";
-    }();
+    static const fs::path file = tallyro::fuzz::scratchFile("config.ini");
     return file;
 }
 

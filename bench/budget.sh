@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The client's resource budget, measured on this machine: runs the benchmarks
+# and prints the Markdown table the README shows. Needs a built tree.
+#   bench/budget.sh [BUILD_DIR]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+TALLYRO_BUILD_DIR=$build "$root/bench/run-startup.sh" >"$tmp/startup" 2>&1
+"$build/bench/lookup/bench_keystroke" --benchmark_filter='type_600|complete_sh600000' >"$tmp/keys" 2>&1
+"$build/bench/quotes/bench_request" >"$tmp/request" 2>&1
+"$root/bench/run-idle.sh" "$build" 20 >"$tmp/idle" 2>&1
+
+counter() { grep -o "$1=[0-9.]*" "$2" | head -n 1 | cut -d= -f2; }
+# The time column of a benchmark's median line.
+median_of() { awk -v n="$1" '$1 == n "_median" {print $2 " " $3}' "$2"; }
+idle=$(grep '^median' "$tmp/idle")
+
+echo "| What | Measured | How |"
+echo "|---|---|---|"
+printf '| Start-up to the first window | %.2f x a bare Qt window (%.0f ms against %.0f ms) | `bench/run-startup.sh` |\n' \
+  "$(counter ratio "$tmp/startup")" "$(counter client_median_ms "$tmp/startup")" "$(counter bare_median_ms "$tmp/startup")"
+echo "| Keystroke to rebuilt list (\"60\" to \"600\") | $(median_of type_600 "$tmp/keys") | \`build/bench/lookup/bench_keystroke\` |"
+echo "| Enter to result page, local service | $(awk '/_median/ {print $2 " " $3; exit}' "$tmp/request") | \`build/bench/quotes/bench_request\` |"
+echo "| Idle CPU, login page | $(echo "$idle" | grep -o 'login page [0-9.]* %' | cut -d' ' -f3) % of one core | \`bench/run-idle.sh\` |"
+echo "| Idle CPU, docked search page | $(echo "$idle" | grep -o 'search page [0-9.]* %' | cut -d' ' -f3) % of one core | \`bench/run-idle.sh\` |"
+echo "| Memory, resident | $(echo "$idle" | grep -o '[0-9]* MiB' | head -n 1) | \`bench/run-idle.sh\` |"
