@@ -148,6 +148,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyro"));
     QApplication::setOrganizationName(QStringLiteral("Tallyro"));
+    // Docks and task switchers match the window to its menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyro.Tallyro"));
     // The tray icon keeps the program alive while its window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
 
