@@ -30,10 +30,7 @@ for round in 1 2 3; do
   eval "pid=\$PID_r$round win=\$WIN_r$round"
   xdotool mousemove 1000 800
   login+=("$(busy "$pid")")
-  type_into "$win" 100 234 "demo"
-  type_into "$win" 100 294 "demo123"
-  xdotool key Return
-  wait_pixel "$win" 200 450 FFFFFF "search page"
+  sign_in "$win" demo demo123
   xdotool mousemove --window "$win" 120 10 mousedown 1
   xdotool mousemove 20 200
   xdotool mouseup 1

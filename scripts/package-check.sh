@@ -106,21 +106,10 @@ wait_pixel "$W" 200 450 404040 "login page drawn"
 echo "window $W shown by pid $CLIENT_PID ($(readlink "/proc/$CLIENT_PID/exe"))"
 
 step "signing in and searching"
-type_into "$W" 100 234 demo
-type_into "$W" 100 294 demo123
-xdotool key Return
+sign_in "$W" demo demo123
 wait_for_log "LoginOk" "$WORK/service.log"
-wait_pixel "$W" 200 450 FFFFFF "search page"
 tab1_selected=$(pixel "$W" 4 146)
-list=$(region "$W" 10 175 220 90)
-type_into "$W" 100 146 600
-wait_region_change "$W" 10 175 220 90 "$list" "matches listed"
-xdotool key Down
-wait_pixel "$W" 190 183 3C3C3C "first row selected by Down"
-box=$(region "$W" 60 138 130 16)
-xdotool key Return
-wait_region_change "$W" 60 138 130 16 "$box" "box completed to the code"
-xdotool key Return
+request_first_match "$W" 600
 wait_for_log "GET /RequestGpInfo.asp?GpID=sh600000&UserID=demo.* -> 302 answer" "$WORK/service.log"
 wait_pixel "$W" 4 183 "$tab1_selected" "result page"
 grep -E "LoginOk|RequestGpInfo" "$WORK/service.log" | cut -c14- | head -n 3

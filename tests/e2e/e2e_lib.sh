@@ -146,3 +146,28 @@ wait_for_log() {
 }
 
 shot() { import -window "$1" "$SHOTS/$2.png" 2>/dev/null || true; }
+
+# sign_in WIN NAME PASSWORD: types both boxes of the login page, presses Enter
+# and waits for the search page (its list area is white, the login page dark).
+sign_in() {
+  type_into "$1" 100 234 "$2"
+  type_into "$1" 100 294 "$3"
+  xdotool key Return
+  wait_pixel "$1" 200 450 FFFFFF "search page"
+}
+
+# request_first_match WIN TEXT: types TEXT into the search box; Down selects
+# the first row, Enter completes the box to its code, a second Enter asks for it.
+request_first_match() {
+  local list box
+  list=$(region "$1" 10 175 220 90)
+  type_into "$1" 100 146 "$2"
+  wait_region_change "$1" 10 175 220 90 "$list" "matches listed"
+  xdotool key Down
+  # The first row is selected: dark grey behind its code.
+  wait_pixel "$1" 190 183 3C3C3C "first row selected by Down"
+  box=$(region "$1" 60 138 130 16)
+  xdotool key Return
+  wait_region_change "$1" 60 138 130 16 "$box" "box completed to the code"
+  xdotool key Return
+}
