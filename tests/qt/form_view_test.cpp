@@ -21,7 +21,8 @@
 
 namespace tallyro::test {
 QObject* makeNoRttiObject();  // no_rtti_object.cpp
-}
+void destroyNoRttiObject(QObject* object);
+}  // namespace tallyro::test
 
 namespace tallyro::qt {
 namespace {
@@ -409,7 +410,8 @@ TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageByNameAndRole) {
 // Screen readers ask about every object with the focus, the browser engine's too,
 // whose classes have no run-time type information to cast with.
 TEST_F(FormViewTest, ScreenReadersMayAskAboutObjectsWithoutTypeInformation) {
-    std::unique_ptr<QObject> foreign(test::makeNoRttiObject());
+    const std::unique_ptr<QObject, void (*)(QObject*)> foreign(test::makeNoRttiObject(),
+                                                               test::destroyNoRttiObject);
     QAccessibleInterface* about = QAccessible::queryAccessibleInterface(foreign.get());
     EXPECT_TRUE(about == nullptr || about->role() != QAccessible::Window);
 }
