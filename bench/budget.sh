@@ -14,8 +14,8 @@ TALLYRO_BUILD_DIR=$build "$root/bench/run-startup.sh" >"$tmp/startup" 2>&1
 "$root/bench/run-idle.sh" "$build" 20 >"$tmp/idle" 2>&1
 
 counter() { grep -o "$1=[0-9.]*" "$2" | head -n 1 | cut -d= -f2; }
-# The time column of a benchmark's median line.
-median_of() { awk -v n="$1" '$1 == n "_median" {print $2 " " $3}' "$2"; }
+# The time column of the median line of the benchmark whose name holds $1.
+median_of() { awk -v n="$1" 'index($1, n) && $1 ~ /_median$/ {print $2 " " $3; exit}' "$2"; }
 idle=$(grep '^median' "$tmp/idle")
 
 echo "| What | Measured | How |"
