@@ -63,6 +63,8 @@ TEST_F(QuoteRequestsTest, LowerCaseCodeIsSentAsTypedAndShownUpperCased) {
     EXPECT_EQ(lastAddress(),
               "http://web.test/RequestGpInfo.asp?GpID=Sh60000x&UserID=trader&PgRun=1");
     EXPECT_EQ(w.el("SearchGp_ID").text(), "SH60000X");
+    w.requests.SearchGpInfo("az`{@0001");  // the ends of the lower-case letters, and beside them
+    EXPECT_EQ(w.el("SearchGp_ID").text(), "AZ`{@0001");
 }
 
 TEST_F(QuoteRequestsTest, IndexButtons) {

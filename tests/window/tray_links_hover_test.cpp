@@ -104,6 +104,10 @@ TEST_F(WindowTest, HoverLooksAndTheSharedCancelRectangle) {
     pointAt(static_cast<int>((link.left() + 45) / 15) + 1, static_cast<int>(link.top() / 15) + 1);
     EXPECT_EQ(link.foreColor(), 0xFF7D00u);
     EXPECT_EQ(el("UserName_border").backColor(), 0x262626u);  // normal from the first tick
+    EXPECT_EQ(el("Login_Bot").picture(), 121);
+    const ui::Element& login = el("Login_Bot");
+    pointAt(static_cast<int>((login.left() + 45) / 15) + 2, static_cast<int>(login.top() / 15) + 2);
+    EXPECT_EQ(el("Login_Bot").picture(), 122);
     const ui::Element& cancel = el("LoginClose_Bot");
     pointAt(static_cast<int>((cancel.left() + 45) / 15) + 1,
             static_cast<int>(cancel.top() / 15) + 1);
