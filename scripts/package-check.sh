@@ -95,13 +95,7 @@ printf '[WindowMove]\r\nMainTop=450\r\nMainLeft=4500\r\nMainVisible=中\r\n' \
   >"$WORK/client.log" 2>&1 &
 PIDS+=($!)
 CLIENT_PID=$!
-W=""
-for _ in $(seq 300); do
-  W=$(xdotool search --all --onlyvisible --pid "$CLIENT_PID" --name '^Form1$' 2>/dev/null | head -n 1 || true)
-  [ -n "$W" ] && break
-  sleep 0.1
-done
-[ -n "$W" ] || fail "the client showed no window"
+W=$(main_window "$CLIENT_PID") || fail "the client showed no window"
 wait_pixel "$W" 200 450 404040 "login page drawn"
 echo "window $W shown by pid $CLIENT_PID ($(readlink "/proc/$CLIENT_PID/exe"))"
 

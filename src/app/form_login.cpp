@@ -55,11 +55,8 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
     platform_.link.setArrival(
         [this](const platform::Datagram& d) { handle([&] { login_.Link_DataArrival(d); }); });
     // A finished navigation is looked at once, not only at the next poll.
-    platform_.browser.setNavigated([this](const std::string& address) {
-        Event e{&el("WebBrowser1"), EventKind::Navigated};
-        e.text = address;
-        dispatch(e);
-    });
+    platform_.browser.setNavigated(
+        [this](const std::string& address) { handle([&] { answers_.navigated(address); }); });
     platform_.windows.attach(*form_);
     // Timers enabled at design time run from the window's creation.
     for (ui::Element* e : form_->elements()) {
@@ -88,8 +85,6 @@ void FormLogin::registerHandlers() {
     searchBox_.registerHandlers(handlers_);
     requests_.registerHandlers(handlers_);
     answers_.registerHandlers(handlers_);
-    handlers_.on("WebBrowser1", EventKind::Navigated,
-                 [this](Event& e) { answers_.navigated(e.text); });
     login_.registerHandlers(handlers_);
     animation_.registerHandlers(handlers_);
     docking_.registerHandlers(handlers_);

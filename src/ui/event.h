@@ -27,7 +27,6 @@ enum class EventKind : std::uint8_t {
     UserText,      // the user edited a text box: `text` is its new text
     UserValue,     // the user moved a scroll bar or ticked a check box: `value`
     Change,        // a text box's text or a scroll bar's value changed, whoever set it
-    Navigated,     // the hidden analysis browser finished a navigation on `text`
     CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
     Moved,         // a window was moved from outside the program: x and y, twips
 };
@@ -52,7 +51,7 @@ struct Event {
     std::int16_t key = 0;
     int delta = 0;     // Wheel
     int value = 0;     // UserValue
-    std::string text;  // UserText; Navigated: the address reached
+    std::string text;  // UserText
 };
 
 }  // namespace tallyro::app

@@ -65,6 +65,18 @@ start_service() {
 
 operator() { echo "$*" >&7; }
 
+# main_window PID: waits for the client's main window to be mapped and prints
+# its id; fails after 30 s.
+main_window() {
+  local win=""
+  for _ in $(seq 300); do
+    win=$(xdotool search --all --onlyvisible --pid "$1" --name '^Form1$' 2>/dev/null | head -n 1 || true)
+    [ -n "$win" ] && { echo "$win"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
 # start_client NAME LEFT: copies the client into its own folder and starts it
 # there, its window placed LEFT pixels from the screen's left edge through its
 # config.ini, so that no two clients' windows overlap and no click depends on
@@ -80,13 +92,8 @@ start_client() {
   local pid=$!
   PIDS+=($pid)
   eval "PID_$1=$pid"
-  local win=""
-  for _ in $(seq 300); do
-    win=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
-  [ -n "$win" ] || fail "client $1 showed no window"
+  local win
+  win=$(main_window "$pid") || fail "client $1 showed no window"
   eval "WIN_$1=$win"
   # Drawn: the login page's dark skin below the boxes.
   wait_pixel "$win" 200 450 404040 "client $1 drawn"

@@ -62,12 +62,7 @@ printf '[WindowMove]\r\nMainTop=1500\r\nMainLeft=3000\r\n' >"$ini"
 "$WORK/first/tallyro" >"$WORK/first/again.log" 2>&1 &
 again_pid=$!
 PIDS+=($!)
-for _ in $(seq 300); do
-  again=$(xdotool search --all --onlyvisible --pid "$again_pid" --name '^Form1$' 2>/dev/null | head -n 1 || true)
-  [ -n "$again" ] && break
-  sleep 0.1
-done
-[ -n "$again" ] || fail "the restarted client showed no window: $(cat "$WORK/first/again.log")"
+again=$(main_window "$again_pid") || fail "the restarted client showed no window: $(cat "$WORK/first/again.log")"
 eval "$(xdotool getwindowgeometry --shell "$again")"
 [ "$X" = 200 ] && [ "$Y" = 100 ] || fail "restarted at $X,$Y instead of 200,100"
 echo "login e2e: 1 passed, 0 failed"
