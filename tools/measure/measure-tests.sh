@@ -6,29 +6,39 @@
 #
 #   tools/measure/measure-tests.sh [MUTANTS_PER_FOLDER] [FOLDER...]
 #
-# MUTANTS_PER_FOLDER defaults to 30 (spread over the folder's files); folders default to every folder of src/
-# (but qt/) and service. Mutation uses build/ (must be configured); coverage
-# builds build-cov/. Both take long: about a minute per mutant on two cores.
+# MUTANTS_PER_FOLDER defaults to 30 (spread over the folder's files); folders default to every
+# folder of src/ and service. Mutation uses build/ (must be configured) and rebuilds only the
+# folder's test binaries, a few seconds a mutant; each survivor is kept in build/mutants-FOLDER.log.
+# Coverage builds build-cov/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 per=${1:-30}
 shift || true
 folders=("$@")
-[ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window app service)
+[ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window app qt service)
 mutants=${MUTANTS:-}
 [ -f "$mutants" ] || { echo "set MUTANTS to the path of mutants.py" >&2; exit 2; }
 command -v gcovr >/dev/null || { echo "gcovr is not installed (apt-get install gcovr)" >&2; exit 2; }
 
 lines() { git ls-files -- "$@" | grep -E '\.(cpp|h)$' | xargs -r cat | grep -c -v -E '^\s*$' || true; }
 src_of() { [ "$1" = service ] && echo service || echo "src/$1"; }
-# The tests that stand for a folder: its own binary; the service has two.
+# The test binaries that stand for a folder: its own, or the ones that drive it.
 tests_of() {
   case $1 in
-    service) echo "build/tests/service/tallyro_service_core_tests && build/tests/service/tallyro_service_socket_tests" ;;
-    platform|context) echo "build/tests/app/tallyro_app_tests && build/tests/window/tallyro_window_tests" ;;
-    *) echo "build/tests/$1/tallyro_$1_tests" ;;
+    service) echo tallyro_service_core_tests tallyro_service_socket_tests tallyro_service_control_tests ;;
+    platform | context) echo tallyro_app_tests tallyro_window_tests ;;
+    qt) echo qt_form_view_test qt_analysis_browser_test qt_web_pages_test ;;
+    *) echo "tallyro_$1_tests" ;;
   esac
+}
+# One command that runs them all, failing when any fails.
+command_of() {
+  local cmd="" t
+  for t in $(tests_of "$1"); do
+    cmd+="${cmd:+ && }QT_QPA_PLATFORM=offscreen $(find build/tests -name $t -type f) >/dev/null 2>&1"
+  done
+  echo "$cmd"
 }
 
 cmake -S . -B build-cov -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
@@ -44,8 +54,9 @@ for f in "${folders[@]}"; do
   score="-"
   if [ -n "$files" ]; then
     n=$(echo "$files" | wc -l)
-    out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 120 \
-      --test "QT_QPA_PLATFORM=offscreen $(tests_of "$f")" $files 2>&1 | tail -n 1)
+    targets=$(tests_of "$f")
+    out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 20 \
+      --targets "$targets" --test "$(command_of "$f")" $files 2>&1 | tee "build/mutants-$f.log" | tail -n 1)
     score=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
   fi
   cov=$(gcovr -r . --object-directory build-cov --filter "$src/" 2>/dev/null | awk '/^TOTAL/ {print $4}')
