@@ -94,9 +94,18 @@ std::variant<Options, int> readCommandLine(int argc, char* argv[]) {
 
 QtMessageHandler previousMessageHandler = nullptr;
 
-void withoutSandboxNotice(QtMsgType type, const QMessageLogContext& context,
-                          const QString& message) {
-    if (message == QLatin1String("Sandboxing disabled by user."))
+// What the browser engine says on every start about choices the program made
+// on purpose: no sandbox when run as root, and pages drawn without OpenGL.
+bool isNoticeOfOwnChoice(const QString& message) {
+    const QString line = message.trimmed();
+    return line == QLatin1String("Sandboxing disabled by user.") ||
+           line == QLatin1String("No suitable graphics backend found") ||
+           line.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin."));
+}
+
+void withoutOwnChoiceNotices(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message) {
+    if (isNoticeOfOwnChoice(message))
         return;
     if (previousMessageHandler)
         previousMessageHandler(type, context, message);
@@ -118,6 +127,7 @@ int main(int argc, char* argv[]) {
     if (quiet) {
         QLoggingCategory::setFilterRules(
             QStringLiteral("qt.webenginecontext.debug=false\nqt.webenginecontext.info=false"));
+        previousMessageHandler = qInstallMessageHandler(withoutOwnChoiceNotices);
     }
     // The window places itself in absolute screen coordinates, which native
     // Wayland does not allow: use X11 (XWayland) unless the user chose otherwise.
@@ -125,26 +135,17 @@ int main(int argc, char* argv[]) {
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    // The web views' engine is loaded later, from a library; it needs shared
-    // OpenGL contexts, which can only be asked for before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // A window that gains a web view switches to composing through OpenGL, and
-    // Qt recreates its native window for that: the user would see the window
-    // blink shortly after start. Composing that way from the start avoids it.
-    // Platforms without a screen (offscreen, minimal) have no OpenGL to compose with.
-    const QByteArray platformName = qgetenv("QT_QPA_PLATFORM");
-    const bool headless =
-        platformName.startsWith("offscreen") || platformName.startsWith("minimal");
-    if (!qEnvironmentVariableIsSet("QT_WIDGETS_RHI") && !headless)
-        qputenv("QT_WIDGETS_RHI", "1");
+    // The web views draw through Qt Quick's software renderer: a window that gains
+    // an OpenGL-drawn view has its native window recreated by Qt, which the user
+    // would see as a blink shortly after start, and asking for OpenGL up front
+    // costs more start-up time than the whole rest of the window. The pages are
+    // small and static, so nothing is lost by not drawing them on the GPU.
+    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
     // The browser engine's sandbox cannot work for root and ends the whole
     // process instead; run as root, the pages go without it.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        // The engine then says so on every start; it is the program's own choice.
-        if (quiet)
-            previousMessageHandler = qInstallMessageHandler(withoutSandboxNotice);
-    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyro"));
     QApplication::setOrganizationName(QStringLiteral("Tallyro"));
