@@ -41,6 +41,18 @@ command_of() {
   echo "$cmd"
 }
 
+declare -A score
+for f in "${folders[@]}"; do
+  files=$(git ls-files -- "$(src_of "$f")" | grep -E '\.cpp$' | grep -v -E '/main\.cpp$' || true)
+  score[$f]="-"
+  [ -n "$files" ] || continue
+  n=$(echo "$files" | wc -l)
+  out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 20 \
+    --targets "$(tests_of "$f")" --test "$(command_of "$f")" $files 2>&1 |
+    tee "build/mutants-$f.log" | tail -n 1)
+  score[$f]=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
+done
+
 cmake -S . -B build-cov -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
 cmake --build build-cov >/dev/null
 find build-cov -name '*.gcda' -delete
@@ -50,15 +62,6 @@ echo "| folder | test lines | code lines | mutation score | line coverage |"
 echo "|---|---|---|---|---|"
 for f in "${folders[@]}"; do
   src=$(src_of "$f")
-  files=$(git ls-files -- "$src" | grep -E '\.cpp$' | grep -v -E '/main\.cpp$' || true)
-  score="-"
-  if [ -n "$files" ]; then
-    n=$(echo "$files" | wc -l)
-    targets=$(tests_of "$f")
-    out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 20 \
-      --targets "$targets" --test "$(command_of "$f")" $files 2>&1 | tee "build/mutants-$f.log" | tail -n 1)
-    score=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
-  fi
   cov=$(gcovr -r . --object-directory build-cov --filter "$src/" 2>/dev/null | awk '/^TOTAL/ {print $4}')
-  echo "| $f | $(lines "tests/$f") | $(lines "$src") | ${score:-?} | ${cov:-?} |"
+  echo "| $f | $(lines "tests/$f") | $(lines "$src") | ${score[$f]:-?} | ${cov:-?} |"
 done
