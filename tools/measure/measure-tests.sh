@@ -9,7 +9,7 @@
 # MUTANTS_PER_FOLDER defaults to 30 (spread over the folder's files); folders default to every
 # folder of src/ and service. Mutation uses build/ (must be configured) and rebuilds only the
 # folder's test binaries, a few seconds a mutant; each survivor is kept in build/mutants-FOLDER.log.
-# Coverage builds build-cov/.
+# Coverage builds build-cov/; COVERAGE=0 leaves it out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -19,7 +19,7 @@ folders=("$@")
 [ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window app qt service)
 mutants=${MUTANTS:-}
 [ -f "$mutants" ] || { echo "set MUTANTS to the path of mutants.py" >&2; exit 2; }
-command -v gcovr >/dev/null || { echo "gcovr is not installed (apt-get install gcovr)" >&2; exit 2; }
+[ "${COVERAGE:-1}" = 0 ] || command -v gcovr >/dev/null || { echo "gcovr is not installed (apt-get install gcovr)" >&2; exit 2; }
 
 lines() { git ls-files -- "$@" | grep -E '\.(cpp|h)$' | xargs -r cat | grep -c -v -E '^\s*$' || true; }
 src_of() { [ "$1" = service ] && echo service || echo "src/$1"; }
@@ -53,15 +53,19 @@ for f in "${folders[@]}"; do
   score[$f]=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
 done
 
-cmake -S . -B build-cov -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
-cmake --build build-cov >/dev/null
-find build-cov -name '*.gcda' -delete
-(cd build-cov && ctest -E '^e2e_|_whole$' -j "$(nproc)" >/dev/null) || true
+if [ "${COVERAGE:-1}" = 1 ]; then
+  cmake -S . -B build-cov -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage >/dev/null
+  cmake --build build-cov >/dev/null
+  find build-cov -name '*.gcda' -delete
+  (cd build-cov && ctest -E '^e2e_|_whole$' -j "$(nproc)" >/dev/null) || true
+fi
 
 echo "| folder | test lines | code lines | mutation score | line coverage |"
 echo "|---|---|---|---|---|"
 for f in "${folders[@]}"; do
   src=$(src_of "$f")
-  cov=$(gcovr -r . --object-directory build-cov --filter "$src/" 2>/dev/null | awk '/^TOTAL/ {print $4}')
+  cov="-"
+  [ "${COVERAGE:-1}" = 1 ] &&
+    cov=$(gcovr -r . --object-directory build-cov --filter "$src/" 2>/dev/null | awk '/^TOTAL/ {print $4}')
   echo "| $f | $(lines "tests/$f") | $(lines "$src") | ${score[$f]:-?} | ${cov:-?} |"
 done
