@@ -8,8 +8,7 @@
 namespace tallyro::session {
 namespace {
 
-constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";    // RFC 1321 "abc"
-constexpr const char* kEmptyDigest = "D41D8CD98F00B204E9800998ECF8427E";  // ""
+constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";  // RFC 1321 "abc"
 constexpr const char* kWaiting = "正在获取登录信息";
 
 std::string loginOf(const std::string& name, const std::string& digest) {
@@ -53,12 +52,11 @@ TEST_F(LoginExchangeTest, EnterSendsNameDigestAndVersionAndEvenALateLoginOkSigns
 }
 
 TEST_F(LoginExchangeTest, NameAndPasswordGoAsTypedOrAreRefusedOnTheSpot) {
-    // Name, password, whether sending fails, and what is sent or the status of a refusal:
-    // nothing is checked before sending but that the texts have a GBK form.
+    // Name, password, whether sending fails, and what is sent or the status of the refusal.
     const std::tuple<const char*, const char*, bool, std::string> cases[] = {
-        {"", "", false, loginOf("", kEmptyDigest)},
-        {" a|b ", "", false, loginOf(" a|b ", kEmptyDigest)},
-        {"中", "", false, loginOf("\xD6\xD0", kEmptyDigest)},
+        {"", "", false, loginOf("", Md5HexDigest(""))},
+        {" a|b ", "", false, loginOf(" a|b ", Md5HexDigest(""))},
+        {"中", "", false, loginOf("\xD6\xD0", Md5HexDigest(""))},
         {"trader", "pass😀", false, kTextPasswordNotSendable},
         {"trader😀", "abc", false, kTextNameNotSendable},
         {"trader", "abc", true, kTextNotSent}};
@@ -146,6 +144,8 @@ TEST_F(LoginExchangeTest, ProbesAreEchoedAndMalformedOrForeignDatagramsIgnored) 
                                  "TestLogin|a", "TestLogin|\xFF\x80z\x81", "TestLogin|\x81\x7Cz"}));
     EXPECT_EQ(waiting(), 2);
     EXPECT_EQ(form->formMessage(), nullptr);
+    fake.udp.arrive("Msg|\xD6\xD0|7");  // a message: its title in GBK, then its number
+    EXPECT_EQ(form->formMessage()->at("NewsBt").text(), "中");
 }
 
 }  // namespace
