@@ -174,9 +174,11 @@ TEST(IndexAdviceTest, MidpointAboveTwelvePercentInPlainDecimals) {
                                                       kFixedParagraphs);
     }
     std::string decimals;
-    for (double v : {2.0 / 3, -0.0, -25.0, 0.00000015, 1e20, 9999.9999999999999, 3105.450000000001})
+    for (double v :
+         {2.0 / 3, -0.0, -2.5, 25.0, 0.00000015, 1e20, 9999.9999999999999, 3105.450000000001})
         decimals += plainDecimal(v) + " ";
-    EXPECT_EQ(decimals, "0.666666666666667 0 -25 0.00000015 100000000000000000000 10000 3105.45 ");
+    EXPECT_EQ(decimals,
+              "0.666666666666667 0 -2.5 25 0.00000015 100000000000000000000 10000 3105.45 ");
 }
 
 // A level is a decimal with a point, optionally signed and surrounded by spaces.
