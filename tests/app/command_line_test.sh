@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The client's command line through the real executable: --help and --version
-# answer without a display, bad options and addresses are said on standard error,
-# and a normal start leaves the browser engine's set-up report out unless --verbose
-# or QT_LOGGING_RULES asks for it.
-#
-#   command_line_test.sh <bin dir>
+# command_line_test.sh <bin dir>: the real client's --help and --version answer without
+# a display, bad options and addresses are said on standard error, and a normal start
+# leaves the browser engine's report out unless --verbose or QT_LOGGING_RULES asks.
 set -u
 work=$(mktemp -d)
 client=""
@@ -25,9 +22,8 @@ out=$(bare --version) && [ "$out" = "tallyro 10.09" ] || fail "--version fails o
 [ $? -eq 2 ] || fail "an unknown option does not exit with 2"
 grep -q "login-hots" "$work/err" || fail "the unknown option is not named: $(cat "$work/err")"
 
-# Starts the client with the arguments given, waits until its browser engine runs
-# (its helper processes appear once the engine has set itself up) and stops it.
-# Its standard error is left in $work/err.
+# Runs the client until its browser engine has set itself up (its helper processes
+# appear), leaving its standard error in $work/err.
 export QT_QPA_PLATFORM=offscreen QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 [ "$(id -u)" -ne 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1  # root: the client arranges it
 run_until_engine() {

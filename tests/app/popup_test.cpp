@@ -1,5 +1,5 @@
-// Pushed messages in the popup: placement above the taskbar, reuse while open, a new
-// window after closing, the close button's hover with capture.
+// Pushed messages in the popup: placement above the taskbar, reuse while open, the
+// close button's hover with capture, a new window after closing.
 #include "client_fixture.h"
 
 namespace tallyro::app {
@@ -19,7 +19,7 @@ protected:
     }
 };
 
-TEST_F(PopupTest, MessageOpensAtTheBottomRightAboveTheTaskbarAndIsReusedWhileOpen) {
+TEST_F(PopupTest, MessageOpensAboveTheTaskbarIsReusedWhileOpenAndItsCloseButtonCapturesThePointer) {
     fake.udp.arrive("Msg|first|42");  // its title and close button are checked through Qt
     ASSERT_NE(popup(), nullptr);
     const ui::Element& w = popup()->window();
@@ -33,15 +33,6 @@ TEST_F(PopupTest, MessageOpensAtTheBottomRightAboveTheTaskbarAndIsReusedWhileOpe
     EXPECT_EQ(pel("NewsBt").text() + " " + pel("WebSet").location(),
               "second http://web.test/WebSet.asp?MsgID=");
     EXPECT_EQ(fake.windows.attached.size(), 2u);
-    send("Bot_Close", EventKind::Click);  // gone, and the next message makes a new one
-    EXPECT_EQ(fake.windows.attached.size(), 1u);
-    fake.udp.arrive("Msg|again|2");
-    ASSERT_NE(popup(), nullptr);
-    EXPECT_EQ(pel("NewsBt").text(), "again");
-}
-
-TEST_F(PopupTest, CloseButtonHoverCapturesThePointerUntilItLeaves) {
-    fake.udp.arrive("Msg|t|1");
     send("Bot_Close", EventKind::MouseMove, 100, 100);
     EXPECT_EQ(pel("Bot_Close").picture(), 111);
     EXPECT_EQ(fake.windows.captured, &pel("Bot_Close"));
@@ -50,6 +41,14 @@ TEST_F(PopupTest, CloseButtonHoverCapturesThePointerUntilItLeaves) {
     EXPECT_EQ(fake.windows.captured, nullptr);
     send("Bot_Close", EventKind::MouseMove, pel("Bot_Close").width(), 0);  // bounds are inside
     EXPECT_EQ(pel("Bot_Close").picture(), 111);
+    send("Bot_Close", EventKind::MouseMove, -1, 100);
+    send("Bot_Close", EventKind::MouseMove, 0, pel("Bot_Close").height());
+    EXPECT_EQ(pel("Bot_Close").picture(), 111);
+    send("Bot_Close", EventKind::Click);  // gone, and the next message makes a new one
+    EXPECT_EQ(fake.windows.attached.size(), 1u);
+    fake.udp.arrive("Msg|again|2");
+    ASSERT_NE(popup(), nullptr);
+    EXPECT_EQ(pel("NewsBt").text(), "again");
 }
 
 // The taskbar is the screen below the work area, also on a screen not at the origin
