@@ -1,4 +1,5 @@
-// Where the settings file and the database live.
+// Where the settings file and the database live: beside a copied program, or in the
+// user's folders for an installed one or a program folder that takes no file.
 #include <gtest/gtest.h>
 
 #include "app/file_locations.h"
@@ -9,45 +10,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FileLocationsTest, WritableProgramFolderKeepsBothFiles) {
+TEST(FileLocationsTest, AWritableProgramFolderKeepsBothFilesAndOneThatIsNotSendsThemAway) {
     test::TempDir dir;
-    const auto where = locateFiles(dir.path(), dir / "cfg", dir / "data");
+    auto where = locateFiles(dir.path(), dir / "cfg", dir / "data");
     EXPECT_EQ(where.settings, dir / "config.ini");
     EXPECT_EQ(where.database, dir / "QsDate.mdb");
-    EXPECT_FALSE(fs::exists(dir / "cfg"));
     EXPECT_TRUE(fs::is_empty(dir.path()));  // the probe leaves nothing behind
-}
-
-TEST(FileLocationsTest, AFolderThatCannotTakeFilesIsNotWritable) {
-    test::TempDir dir;
     // Below a regular file nothing can be created, whoever runs the test.
     test::writeFileBytes(dir / "plain", "");
-    EXPECT_FALSE(folderIsWritable(dir / "plain"));
-    EXPECT_FALSE(folderIsWritable(dir / "missing"));
-    EXPECT_TRUE(folderIsWritable(dir.path()));
-    // Such a program folder sends both files to the user's folders.
-    const auto where = locateFiles(dir / "plain", dir / "cfg", dir / "data");
+    EXPECT_FALSE(folderIsWritable(dir / "plain") || folderIsWritable(dir / "missing"));
+    where = locateFiles(dir / "plain", dir / "cfg", dir / "data");
     EXPECT_EQ(where.settings, dir / "cfg" / "config.ini");
     EXPECT_EQ(where.database, dir / "data" / "QsDate.mdb");
 }
 
-TEST(FileLocationsTest, UserFoldersGetACopyOfTheInstalledDatabaseOnce) {
-    test::TempDir dir;
-    fs::create_directory(dir / "program");
-    test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
-    const auto first = userFileLocations(dir / "program", dir / "cfg", dir / "data");
-    EXPECT_EQ(first.database, dir / "data" / "QsDate.mdb");
-    EXPECT_EQ(test::readFileBytes(first.database), "installed");
-    EXPECT_TRUE(fs::is_directory(dir / "cfg"));
-    EXPECT_FALSE(fs::exists(dir / "data" / "QsDate.mdb.part"));
-    // The user's copy holds the remembered account: a later start keeps it.
-    test::writeFileBytes(first.database, "user's own");
-    const auto again = userFileLocations(dir / "program", dir / "cfg", dir / "data");
-    EXPECT_EQ(test::readFileBytes(again.database), "user's own");
-}
-
 // An installed tree: the program in bin/, its database under share/. The program's
-// folder is writable here, as /usr/bin is for root, and still takes no file.
+// folder is writable here, as /usr/bin is for root, and still takes no file; the
+// user's copy of the database, which holds the remembered account, is made once.
 TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabase) {
     test::TempDir dir;
     const fs::path bin = dir / "usr" / "bin";
@@ -60,9 +39,13 @@ TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabas
     EXPECT_EQ(where.settings, dir / "cfg" / "config.ini");
     EXPECT_EQ(where.database, dir / "data" / "QsDate.mdb");
     EXPECT_EQ(test::readFileBytes(where.database), "installed");
-    EXPECT_TRUE(fs::is_empty(bin));
-    // A database beside the program makes it a copied folder again, which keeps
-    // its files itself.
+    EXPECT_TRUE(fs::is_directory(dir / "cfg") && fs::is_empty(bin) && where.notice.empty());
+    EXPECT_FALSE(fs::exists(dir / "data" / "QsDate.mdb.part"));
+    test::writeFileBytes(where.database, "user's own");
+    EXPECT_EQ(test::readFileBytes(locateFiles(bin, dir / "cfg", dir / "data").database),
+              "user's own");
+    // A database beside the program makes it a copied folder again, which keeps its
+    // files itself.
     test::writeFileBytes(bin / "QsDate.mdb", "copied");
     EXPECT_EQ(installedDatabase(bin), bin / "QsDate.mdb");
     EXPECT_EQ(locateFiles(bin, dir / "cfg", dir / "data").database, bin / "QsDate.mdb");
@@ -81,9 +64,6 @@ TEST(FileLocationsTest, WithoutAnyWritableFolderTheInstalledDatabaseIsUsedAndThe
     for (const auto& folder : {dir / "program", dir / "home" / "cfg", dir / "home" / "data"})
         EXPECT_NE(where.notice.find(folder.string()), std::string::npos) << where.notice;
     EXPECT_EQ(test::readFileBytes(dir / "home"), "a file where the folders should be");
-
-    // With the user's folders usable there is nothing to tell.
-    EXPECT_EQ(userFileLocations(dir / "program", dir / "cfg", dir / "data").notice, "");
 }
 
 }  // namespace

@@ -1,0 +1,243 @@
+// The window on a 1920 x 1080 screen (28800 x 16200 twips) unless a case says otherwise.
+#include "client_fixture.h"
+
+namespace tallyro::window {
+namespace {
+
+using app::EventKind;
+constexpr float kScreenW = 28800;
+
+class WindowTest : public test::ClientTest {
+protected:
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
+    ui::Element& win() { return form->form().window(); }
+    app::WindowState& s() { return state(); }
+    void place(float left, float top) { win().move(left, top); }
+    // The window as "left top height side", and " hidden" when it is.
+    std::string where() {
+        std::ostringstream out;
+        out << win().left() << ' ' << win().top() << ' ' << win().height() << ' '
+            << s().TempWindowPosition << (win().visible() ? "" : " hidden");
+        return out.str();
+    }
+    void send(ui::Element& to, EventKind kind, std::int16_t button, float x = 0, float y = 150) {
+        app::Event e{&to, kind, button, 0, x, y};
+        form->dispatch(e);
+    }
+    // Presses the left button on the title strip, moves by (dx, dy) and releases.
+    void drag(float dx, float dy) {
+        send(el("FormTop_Cennet"), EventKind::MouseDown, app::kButtonLeft, 300);
+        send(el("FormTop_Cennet"), EventKind::MouseMove, app::kButtonLeft, 300 + dx, 150 + dy);
+        send(el("FormTop_Cennet"), EventKind::MouseUp, 0);
+    }
+    // The pointer at pixel (x, y), then as many Timer3 ticks.
+    void pointAt(int x, int y, int ticks = 1) {
+        fake.screen.pointerAt = {x, y};
+        advance(10 * ticks);
+    }
+    bool running(const char* timer) { return fake.clock.running(&el(timer)); }
+    void trayClick(std::int16_t button) { send(el("IconLogo"), EventKind::MouseMove, button); }
+};
+
+TEST_F(WindowTest, EachDragBranchEndsWhereItShouldAndOnlyTheLeftButtonDrags) {
+    const std::tuple<float, float, const char*> cases[] = {
+        {600, -900, "3600 2100 8550 中"},
+        {-3000, 500, "0 0 15750 左"},                         // exactly at the left edge docks
+        {kScreenW - 3600 - 3000, 0, "25200 3000 8550 中"},    // flush right stays free
+        {kScreenW - 3600 - 3000 + 1, 0, "25200 0 15750 右"},  // one twip more docks
+        {15, -3000, "3015 0 8550 上"},                        // the top keeps the free height
+        {-4000, -4000, "0 0 15750 左"}};  // a corner docks to the side, not the top
+    for (const auto& [dx, dy, end] : cases) {
+        start();
+        place(3000, 3000);
+        drag(dx, dy);
+        EXPECT_EQ(where(), end);
+    }
+    // Docked, the window comes free on the first move that no longer crosses the edge.
+    drag(-1, 4000);  // still on the edge: stays docked, pinned at the top
+    EXPECT_EQ(where(), "0 0 15750 左");
+    drag(1, 4000);
+    EXPECT_EQ(where(), "1 4000 8550 中");
+    drag(30000, 0);
+    drag(-1, 600);
+    EXPECT_EQ(where(), "25199 600 8550 中");
+    // Only the left button starts a drag, and any release ends it.
+    send(el("FormTop_Left"), EventKind::MouseDown, app::kButtonRight);
+    send(el("FormTop_Left"), EventKind::MouseMove, 0, 900);
+    send(el("FormTop_Left"), EventKind::MouseDown, app::kButtonLeft);
+    send(el("FormTop_Left"), EventKind::MouseUp, app::kButtonMiddle);
+    send(el("FormTop_Left"), EventKind::MouseMove, 0, 900);
+    EXPECT_EQ(where(), "25199 600 8550 中");
+}
+
+// Out of view in eleven ticks, leaving a strip; back in eleven, flush with the edge.
+TEST_F(WindowTest, SlidesOutAndBackOnEverySide) {
+    const struct {
+        float width, dx, dy, afterTen, afterEleven;  // left, or top for the top edge
+    } cases[] = {
+        {3600, -3000, 0, -3600, -3525},
+        {3600, 30000, 0, kScreenW, kScreenW - 75},
+        {3600, 0, -3000, -8550, -8475},
+        {6750, 30000, 0, kScreenW - 6750 + 3600, kScreenW - 3225},  // 3150 + 75 stay seen
+    };
+    for (const auto& c : cases) {
+        start();
+        win().setWidth(c.width);
+        place(3000, 3000);
+        drag(c.dx, c.dy);
+        const auto at = [&] { return c.dy != 0 ? win().top() : win().left(); };
+        const float edge = at();
+        pointAt(1919, 1079, 11);  // outside: Timer3 starts the slide out, and stops
+        EXPECT_FALSE(running("Timer3"));
+        EXPECT_FLOAT_EQ(at(), c.afterTen) << "after ten ticks";
+        advance(10);
+        EXPECT_FLOAT_EQ(at(), c.afterEleven);
+        pointAt(c.dy != 0 ? 300 : (c.afterEleven < 0 ? 2 : 1918), 2, 12);  // on the strip
+        EXPECT_FLOAT_EQ(at(), edge);
+        EXPECT_EQ(s().TempWindowCtrl, "否");
+    }
+}
+
+// Left is tried before right, right before top; a hidden window neither docks nor slides.
+TEST_F(WindowTest, AFreeWindowAtAnEdgeDocksOnlyOnceThePointerIsOnIt) {
+    const std::tuple<float, int, const char*> cases[] = {
+        {0, 1000, "中"}, {0, 10, "左"}, {kScreenW - 3600, 1900, "右"}, {3000, 300, "上"}};
+    for (const auto& [left, x, side] : cases) {
+        place(left, 0);
+        s().TempWindowPosition = "中";
+        pointAt(x, 10);
+        EXPECT_EQ(s().TempWindowPosition, side) << x;
+    }
+    place(3000, 3000);
+    drag(-3000, 0);
+    click("LoginClose_Bot");  // the back button gives a docked window the free height
+    click("Bot_Min");
+    s().TempWindowPosition = "中";
+    pointAt(10, 300);
+    EXPECT_EQ(where(), "0 0 8550 中 hidden");
+    s().TempWindowPosition = "左";
+    pointAt(1000, 300);
+    EXPECT_FALSE(running("Timer1"));
+}
+
+// The screen the window is on gives the edges; one another monitor adjoins is crossed.
+TEST_F(WindowTest, TwoScreensSideBySideShareNoEdge) {
+    fake.screen.others = {{1920, 0, 3840, 1200}};
+    place(24000, 3000);
+    drag(4000, 0);  // over the inner edge: onto the second monitor, free
+    EXPECT_EQ(where(), "28000 3000 8550 中");
+    drag(40000, 0);  // beyond the second monitor's right edge: docks there
+    EXPECT_EQ(where(), "54000 0 17550 右");
+    place(29000, 3000);
+    drag(-2000, 0);  // back across the inner edge, free all the way
+    EXPECT_EQ(where(), "27000 3000 8550 中");
+    // Below the screens the pointer counts on the nearest, the first: its left edge is one.
+    place(1500, 15000);
+    drag(-1510, 2000);
+    EXPECT_EQ(where(), "0 0 15750 左");
+    // A screen above opens the top edge; one only touching its corner does not.
+    fake.screen.others = {{-1920, -1080, 0, 0}};
+    place(3000, 3000);
+    drag(0, -4000);
+    EXPECT_EQ(where(), "3000 0 8550 上");
+    fake.screen.others = {{0, -1080, 1920, 0}};
+    place(3000, 3000);
+    drag(0, -4000);
+    EXPECT_EQ(where(), "3000 -1000 8550 中");
+}
+
+TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
+    place(0, 0);
+    drag(-10, 0);
+    send(win(), EventKind::Moved, 0, 4500, 1500);
+    EXPECT_EQ(where(), "4500 1500 15750 中");
+    // Reports that come while a slide moves the window are its own moves.
+    place(0, 0);
+    s().TempWindowPosition = "左";
+    pointAt(1000, 1000, 2);
+    send(win(), EventKind::Moved, 0, 0, 0);
+    EXPECT_FLOAT_EQ(win().left(), -360);
+}
+
+// Minimised or slid out, back at once, flush with the edge of the monitor it hides on.
+TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
+    place(3000, 3000);
+    click("Bot_Min");
+    trayClick(app::kButtonLeft);
+    EXPECT_EQ(where(), "3000 3000 8550 中");
+    drag(-3000, 0);
+    pointAt(1000, 1000, 12);
+    ASSERT_FLOAT_EQ(win().left(), -3525);
+    trayClick(app::kButtonLeft);
+    advance(500);  // the pointer away has not visited it: it stays
+    EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 中否");
+    pointAt(10, 10);
+    pointAt(1000, 1000);  // visited and left: now it slides
+    EXPECT_TRUE(running("Timer1"));
+    fake.screen.others = {{1920, 0, 3840, 1080}};
+    place(50000, 3000);
+    drag(10000, 0);
+    pointAt(2500, 900, 12);
+    ASSERT_FLOAT_EQ(win().left(), 57600 - 75);
+    trayClick(app::kButtonLeft);
+    EXPECT_FLOAT_EQ(win().left(), 57600 - 3600);
+}
+
+// Without a notification area showing the icon minimise leaves the window in reach.
+TEST_F(WindowTest, TrayMenuAndMinimiseWithoutATray) {
+    fake.tray.area = false;
+    click("Bot_Min");
+    EXPECT_EQ(where(), "24750 450 8550 中");
+    fake.tray.area = true;
+    trayClick(app::kButtonRight);
+    ASSERT_EQ(fake.tray.menusShown, std::vector<std::string>{"Menu_System"});
+    for (const char* item : {"Menu_Web", "Menu_Exit"}) {
+        send(form->formMenu().at(item), EventKind::Click, 0);
+        EXPECT_EQ(fake.shell.opened, std::vector<std::string>{"http://web.test"});
+    }
+    EXPECT_TRUE(fake.process.exits == 1 && !std::filesystem::exists(files.settings));
+}
+
+TEST_F(WindowTest, LinksOpenTheirPagesEveryTimeAndOnlyForExactKeys) {
+    for (const char* link : {"Jion_Label", "RePass_Label", "Web_Label", "Web_Label"})
+        click(link);
+    form->WindowOpenUrl("web");
+    form->WindowOpenUrl("RegUser ");
+    EXPECT_EQ(fake.shell.opened, (std::vector<std::string>{"http://web.test/Reg.asp",
+                                                           "http://web.test/BusinessRePass.asp",
+                                                           "http://web.test", "http://web.test"}));
+}
+
+// Bot_Close at (3045, 30) twips, 29 x 24 pixels, in a window at (4500, 1500) covers pixels
+// 503 to 531 across; it is tested from 506 to 535 and 102 to 126, bounds included.
+TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds) {
+    place(4500, 1500);
+    const std::tuple<int, int, int> points[] = {{505, 110, 110}, {506, 110, 111}, {535, 110, 111},
+                                                {536, 110, 110}, {520, 102, 111}, {520, 101, 110},
+                                                {520, 126, 111}, {520, 127, 110}};
+    for (const auto& [x, y, picture] : points) {
+        pointAt(x, y);
+        EXPECT_EQ(el("Bot_Close").picture(), picture) << x << "," << y;
+    }
+    const auto over = [&](const char* name) {  // one pixel inside the shifted rectangle
+        pointAt(static_cast<int>((4500 + el(name).left() + 45) / 15) + 1,
+                static_cast<int>((1500 + el(name).top()) / 15) + 1);
+    };
+    over("Web_Label");
+    EXPECT_EQ(el("Web_Label").foreColor(), 0xFF7D00u);
+    EXPECT_EQ(el("UserName_border").backColor(), 0x262626u);
+    EXPECT_EQ(el("Login_Bot").picture(), 121);
+    over("Login_Bot");
+    EXPECT_EQ(el("Login_Bot").picture(), 122);
+    over("LoginClose_Bot");
+    EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 126 + 138);
+    EXPECT_EQ(el("Web_Label").foreColor(), 0xFFFF00u);
+    pointAt(1000, 1000);  // away from the window: every look normal
+    EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 125 + 137);
+}
+
+}  // namespace
+}  // namespace tallyro::window
