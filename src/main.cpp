@@ -142,6 +142,11 @@ int main(int argc, char* argv[]) {
     // small and static, so nothing is lost by not drawing them on the GPU.
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
         qputenv("QT_QUICK_BACKEND", "software");
+    // The engine's set-up report describes the OpenGL context shared between
+    // views, and the engine crashes writing it when there is none. A start that
+    // shows the report is one for diagnosis: it gets the shared context.
+    if (QLoggingCategory("qt.webenginecontext").isInfoEnabled())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The browser engine's sandbox cannot work for root and ends the whole
     // process instead; run as root, the pages go without it.
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
