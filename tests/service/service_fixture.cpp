@@ -33,12 +33,6 @@ void UdpClient::send(const QByteArray& bytes) {
     socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
 }
 
-void UdpClient::sendText(const QString& text) {
-    const auto gbk = utf8ToGbk(text.toStdString());
-    ASSERT_TRUE(gbk);
-    send(QByteArray::fromStdString(*gbk));
-}
-
 std::optional<QByteArray> UdpClient::receive() {
     if (!waitUntil([&] { return socket_.hasPendingDatagrams(); })) {
         return std::nullopt;
@@ -59,40 +53,31 @@ HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& 
                       const QByteArray& body, const QByteArray& contentType) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    QByteArray request =
-        method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\n";
-    if (!body.isEmpty()) {
-        request += "Content-Type: " + contentType +
-                   "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
-    }
-    request += "\r\n" + body;
-    socket.write(request);
-
+    const QByteArray content =
+        body.isEmpty() ? QByteArray()
+                       : "Content-Type: " + contentType +
+                             "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + content + "\r\n" +
+                 body);
     QByteArray received;
     HttpReply reply;
     qsizetype headerEnd = -1;
-    qsizetype length = -1;
     const bool complete = waitUntil([&] {
         received += socket.readAll();
-        if (headerEnd < 0) {
-            headerEnd = received.indexOf("\r\n\r\n");
-            if (headerEnd < 0) {
-                return false;
-            }
+        if (headerEnd < 0 && (headerEnd = received.indexOf("\r\n\r\n")) >= 0) {
             const QList<QByteArray> lines = received.left(headerEnd).split('\n');
             reply.status = lines.first().split(' ').value(1).toInt();
-            for (qsizetype i = 1; i < lines.size(); ++i) {
-                const QByteArray line = lines[i].trimmed();
+            for (const QByteArray& line : lines.mid(1)) {
                 const qsizetype colon = line.indexOf(':');
                 reply.headers.insert(line.left(colon).trimmed().toLower(),
                                      line.mid(colon + 1).trimmed());
             }
-            length = reply.headers.value("content-length", "0").toLongLong();
         }
-        return received.size() - (headerEnd + 4) >= length;
+        return headerEnd >= 0 &&
+               received.size() - headerEnd - 4 >= reply.header("content-length").toLongLong();
     });
     if (complete) {
-        reply.body = received.mid(headerEnd + 4, length);
+        reply.body = received.mid(headerEnd + 4);
     }
     return reply;
 }
@@ -131,6 +116,9 @@ void ServiceFixture::SetUp() {
     std::string error;
     store_ = AccountStore::open(dir_ / "accounts.db", &error);
     ASSERT_TRUE(store_) << error;
+    ASSERT_EQ(store_->addAccount("demo", kAbcDigest), AccountStore::AddResult::Added);
+    ASSERT_EQ(store_->addAccount("locked", kAbcDigest), AccountStore::AddResult::Added);
+    ASSERT_TRUE(store_->setBlocked("locked", true));
     stocks_ = StockList::load(data / "stocks.csv", &error);
     ASSERT_TRUE(stocks_) << error;
     market_ = std::make_unique<MarketData>(data, *stocks_);
@@ -144,11 +132,6 @@ void ServiceFixture::SetUp() {
     web_->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 35, 2)); });
     webPort_ = web_->start(QHostAddress::LocalHost, 0, &listenError);
     ASSERT_NE(webPort_, 0) << listenError.toStdString();
-}
-
-QByteArray ServiceFixture::loginDatagram(const QByteArray& gbkName, const QByteArray& digest,
-                                         const QByteArray& version) const {
-    return "Login|" + gbkName + '|' + digest + '|' + version;
 }
 
 void ServiceFixture::signIn(UdpClient& client, const QByteArray& gbkName) {

@@ -38,8 +38,6 @@ public:
     explicit UdpClient(quint16 serverPort);
     quint16 port() const { return socket_.localPort(); }
     void send(const QByteArray& bytes);
-    // Text as the client sends it: GBK.
-    void sendText(const QString& text);
     std::optional<QByteArray> receive();
     // The next datagram as text, or "<nothing>" when none came.
     QString receiveText();
@@ -63,12 +61,14 @@ inline HttpReply httpGet(quint16 port, const QByteArray& target) {
     return httpRequest(port, "GET", target);
 }
 
+// With the accounts "demo" and "locked" (blocked), both with the password "abc".
 class ServiceFixture : public ::testing::Test {
 protected:
     void SetUp() override;
 
-    QByteArray loginDatagram(const QByteArray& gbkName, const QByteArray& digest = kAbcDigest,
-                             const QByteArray& version = "10.09") const;
+    static QByteArray loginDatagram(const QByteArray& gbkName) {
+        return "Login|" + gbkName + '|' + kAbcDigest + "|10.09";
+    }
     // Signs `gbkName` in from `client` and checks the answer.
     void signIn(UdpClient& client, const QByteArray& gbkName);
     bool logged(const QString& fragment) const;
