@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tallyro::service {
@@ -34,12 +35,10 @@ TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
     bars[26].low = 9.0;  // nearer below the close than 8
     auto levels = computeLevels(bars);
     ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->close, 10.0);
-    EXPECT_DOUBLE_EQ(levels->pressure, 11.0);
-    EXPECT_DOUBLE_EQ(levels->support, 9.0);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::SwingPoint);
-    EXPECT_EQ(levels->supportBasis, LevelBasis::SwingPoint);
-    EXPECT_DOUBLE_EQ(levels->ma20, 10.0);
+    EXPECT_EQ(std::tuple(levels->close, levels->pressure, levels->support, levels->ma20),
+              std::tuple(10.0, 11.0, 9.0, 10.0));
+    EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
+              std::pair(LevelBasis::SwingPoint, LevelBasis::SwingPoint));
     // The last three sessions rise to 11.8: 11 is now below the close and no pressure.
     for (size_t i = 37; i < 40; ++i) {
         bars[i] = Bar{"late", 11.0, 11.9, 10.9, 11.8, 1000};
@@ -55,9 +54,8 @@ TEST(ComputeLevels, WithoutASwingPointTheWindowExtremeCounts) {
     bars[78].high = 13.0;  // in the last three sessions: no swing
     const auto levels = computeLevels(bars);
     ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->pressure, 13.0);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::WindowExtreme);
-    EXPECT_DOUBLE_EQ(levels->support, 9.5);
+    EXPECT_EQ(std::tuple(levels->pressure, levels->pressureBasis, levels->support),
+              std::tuple(13.0, LevelBasis::WindowExtreme, 9.5));
 }
 
 TEST(ComputeLevels, CloseAtANewHighProjectsTwoAverageTrueRanges) {
@@ -68,13 +66,12 @@ TEST(ComputeLevels, CloseAtANewHighProjectsTwoAverageTrueRanges) {
     // True ranges of the last 14 sessions: 13 of 1.0 and the last max(1, 13-10, 12-10) = 3,
     // so ATR = 16/14 and the pressure is 13 + 2 * 16/14.
     EXPECT_NEAR(levels->pressure, 13.0 + 32.0 / 14.0, 1e-9);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::Volatility);
-    EXPECT_EQ(levels->supportBasis, LevelBasis::WindowExtreme);
+    EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
+              std::pair(LevelBasis::Volatility, LevelBasis::WindowExtreme));
     // Without any range the projection is still one per cent away.
     const auto still = computeLevels(std::vector<Bar>(30, Bar{"d", 10.0, 10.0, 10.0, 10.0, 0}));
     ASSERT_TRUE(still);
-    EXPECT_DOUBLE_EQ(still->pressure, 10.1);
-    EXPECT_DOUBLE_EQ(still->support, 9.9);
+    EXPECT_EQ(std::pair(still->pressure, still->support), std::pair(10.1, 9.9));
 }
 
 TEST(ComputeLevels, NeedsTwentySessionsAndASupportAboveZero) {

@@ -1,10 +1,7 @@
 // The web server over real loopback connections: analysis redirects, refusals,
 // registration, pushed-message pages and the plain pages.
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -63,26 +60,6 @@ TEST_F(WebServerTest, StockRequestRedirectsWithNineFieldsToItsPage) {
     EXPECT_TRUE(page.body.contains("12.00"));
 }
 
-TEST_F(WebServerTest, ClientFollowingTheRedirectEndsAtTheAnswerAddress) {
-    QNetworkAccessManager manager;
-    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(webPort_);
-    QNetworkReply* reply = manager.get(QNetworkRequest(
-        QUrl(base + QStringLiteral("/RequestGpInfo.asp?GpID=sz000001&UserID=demo&PgRun=-7"))));
-    ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
-    EXPECT_EQ(reply->error(), QNetworkReply::NoError);
-    const QString address = QUrl::fromPercentEncoding(reply->url().toEncoded());
-    ASSERT_TRUE(address.startsWith(base + QStringLiteral("/SendG"))) << address.toStdString();
-    const QStringList f = address.section(u'?', 1, 1).split(u'|');
-    ASSERT_EQ(f.size(), 9);
-    EXPECT_EQ(f[0], QStringLiteral("平安银行"));
-    EXPECT_TRUE(f[8].startsWith(QStringLiteral("【演示数据】")));
-    // The page at the end shows the answer and says it is demo data.
-    const QString page = QString::fromUtf8(reply->readAll());
-    EXPECT_TRUE(page.contains(QStringLiteral("平安银行")));
-    EXPECT_TRUE(page.contains(QStringLiteral("演示数据")));
-    reply->deleteLater();
-}
-
 TEST_F(WebServerTest, ErrorsSuspendedStocksAndIndices) {
     const std::pair<QByteArray, QByteArray> errors[] = {
         {"RequestGpInfo.asp?GpID=sh999999", "SendGpInfo.asp?ErrGpID"},
@@ -112,12 +89,8 @@ TEST_F(WebServerTest, ErrorsSuspendedStocksAndIndices) {
         const HttpReply reply = httpGet(
             webPort_, QByteArray("/RequestDaPan.asp?DaPan=") + dapan + "&UserID=demo&PgRun=-9");
         const QStringList g = answerFields(reply, "SendDaPan.asp");
-        ASSERT_GE(g.size(), 8) << dapan;
+        ASSERT_EQ(g.size(), 9) << dapan;
         EXPECT_EQ(g[0], QString::fromUtf8(name));
-        static const QRegularExpression points(QStringLiteral("^\\d+\\.\\d{2}$"));
-        for (int i : {3, 4, 5, 6, 7}) {
-            EXPECT_TRUE(points.match(g[i]).hasMatch()) << dapan << " field " << i;
-        }
         EXPECT_GT(g[6].toDouble(), 0.0);
     }
 }
@@ -137,8 +110,8 @@ TEST_F(WebServerTest, RequestsWithoutASessionAreSentToAnAnswerThatExplainsItself
     }
     EXPECT_TRUE(logged(QStringLiteral("-> 302 refused: ")));
     // What the client reads: an address under "/SendG" whose payload is the error code.
-    EXPECT_TRUE(QByteArray(kSignedOutAnswer).startsWith("/SendG"));
-    EXPECT_TRUE(QByteArray(kSignedOutAnswer).endsWith("?ErrGpMoney"));
+    EXPECT_TRUE(QByteArray(kSignedOutAnswer).startsWith("/SendG") &&
+                QByteArray(kSignedOutAnswer).endsWith("?ErrGpMoney"));
     const HttpReply page = httpGet(webPort_, kSignedOutAnswer);
     EXPECT_EQ(page.status, 200);
     EXPECT_TRUE(QString::fromUtf8(page.body).contains(QStringLiteral("没有在客户端登录")));
@@ -263,7 +236,7 @@ TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
 
     EXPECT_EQ(httpGet(webPort_, "/Qelvix.exe").status, 404);
     const QByteArray bytes("MZ\x90\x00\x03 fake package", 19);
-    tallyro::test::writeFileBytes(dir_ / "Qelvix.exe", bytes.toStdString());
+    writeFileBytes(dir_ / "Qelvix.exe", bytes.toStdString());
     web_->setPackagePath(QString::fromStdString((dir_ / "Qelvix.exe").string()));
     const HttpReply reply = httpGet(webPort_, "/Qelvix.exe");
     EXPECT_EQ(reply.status, 200);
