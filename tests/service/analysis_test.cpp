@@ -40,9 +40,8 @@ TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
     EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
               std::pair(LevelBasis::SwingPoint, LevelBasis::SwingPoint));
     // The last three sessions rise to 11.8: 11 is now below the close and no pressure.
-    for (size_t i = 37; i < 40; ++i) {
+    for (size_t i = 37; i < 40; ++i)
         bars[i] = Bar{"late", 11.0, 11.9, 10.9, 11.8, 1000};
-    }
     levels = computeLevels(bars);
     ASSERT_TRUE(levels);
     EXPECT_DOUBLE_EQ(levels->pressure, 12.0);

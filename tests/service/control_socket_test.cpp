@@ -97,16 +97,6 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
     EXPECT_TRUE(waitForOutput(service_, "control: push 收盘提示|今日 沪指收涨"));
 }
 
-TEST_F(ControlSocketTest, ASecondServiceLeavesTheSocketToTheFirst) {
-    QProcess second;
-    EXPECT_FALSE(start(second));
-    second.waitForFinished(30000);
-    EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_TRUE(output(second).contains("another service answers there"));
-    EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
-              QStringLiteral("no session\n"));
-}
-
 TEST_F(ControlSocketTest, QuitStopsTheServiceAndRemovesTheSocket) {
     EXPECT_EQ(ctl(QStringLiteral("--control %1 quit").arg(socket_)).out,
               QStringLiteral("stopping\n"));
@@ -125,15 +115,22 @@ TEST_F(ControlSocketTest, QuitStopsTheServiceAndRemovesTheSocket) {
               QStringLiteral("no session\n"));
 }
 
-TEST_F(ControlSocketTest, AFileThatIsNoSocketIsLeftAlone) {
+// A second service, or a file that is no socket, keeps the socket's path from a service.
+TEST_F(ControlSocketTest, WhatHoldsThePathIsLeftAlone) {
+    const auto refused = [&](const char* why) {
+        QProcess other;
+        EXPECT_FALSE(start(other));
+        other.waitForFinished(30000);
+        EXPECT_EQ(other.exitCode(), 1);
+        EXPECT_TRUE(output(other).contains(why)) << output(other).toStdString();
+    };
+    refused("another service answers there");
+    EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
+              QStringLiteral("no session\n"));
     service_.terminate();
     ASSERT_TRUE(service_.waitForFinished(30000));
     tallyro::test::writeFileBytes(dir_ / "control", "someone's file");
-    QProcess refused;
-    EXPECT_FALSE(start(refused));
-    refused.waitForFinished(30000);
-    EXPECT_EQ(refused.exitCode(), 1);
-    EXPECT_TRUE(output(refused).contains("the path exists and is no socket"));
+    refused("the path exists and is no socket");
     EXPECT_EQ(tallyro::test::readFileBytes(dir_ / "control"), "someone's file");
 }
 

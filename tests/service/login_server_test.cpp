@@ -127,9 +127,8 @@ TEST(LogThrottle, IntervalEndsAtItsLengthAndCountsSendersUpToALimit) {
     ASSERT_TRUE(next.ended);
     EXPECT_EQ(next.ended->events, 2u);
     EXPECT_FALSE(throttle.flush(t0 + 20s));  // its only event was shown: nothing to sum up
-    for (std::size_t i = 0; i <= LogThrottle::kMaxSenders; ++i) {
+    for (std::size_t i = 0; i <= LogThrottle::kMaxSenders; ++i)
         throttle.record(t0 + 100s, std::to_string(i), false);
-    }
     const auto many = throttle.flush(t0 + 110s);
     ASSERT_TRUE(many);
     EXPECT_EQ(std::pair(many->senders, many->moreSenders),
@@ -142,9 +141,8 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
     LogThrottle::TimePoint now{};
     login_->setClock([&] { return now; });
     std::vector<std::unique_ptr<UdpClient>> senders;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         senders.push_back(std::make_unique<UdpClient>(login_->port()));
-    }
     const struct {
         QByteArray bytes;
         bool malformed;
@@ -177,9 +175,8 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
     const QByteArray kinds[] = {
         "login|demo|x|10.09", "Login",       "Login|demo|" + QByteArray(kAbcDigest), "TestLogin",
         "Login|\xD5|x|10.09", "LoginOk|demo"};
-    for (const QByteArray& bytes : kinds) {
+    for (const QByteArray& bytes : kinds)
         client.send(bytes);
-    }
     signIn(client, "demo");
     EXPECT_EQ(login_->ignoredDatagrams(), quint64(kTotal + std::size(kinds)));
     EXPECT_TRUE(logged(QStringLiteral("udp ignored from 127.0.0.1:%1").arg(client.port())));

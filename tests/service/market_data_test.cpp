@@ -1,6 +1,5 @@
-// The stock list and the market data folder on real files in a temporary folder (the
-// answers built from them are checked through the web server), and a check of the data
-// shipped with the service.
+// The stock list and the market data folder on real files (the answers built from them
+// are checked through the web server), and a check of the data shipped with the service.
 #include "market_data.h"
 
 #include <gtest/gtest.h>
@@ -17,44 +16,27 @@ namespace {
 using test::TempDir;
 using test::writeFileBytes;
 
-TEST(MarketData, CodesSeriesAndListsOfTheDataFolder) {
+// What the web server's tests do not reach: codes in other forms, a watch list with a bad
+// line, an index asked for without the client's "s_" prefix.
+TEST(MarketData, CodesInOtherFormsAndTheWatchList) {
     TempDir dir;
-    std::filesystem::create_directories(dir / "bars");
-    writeFileBytes(dir / "stocks.csv",
-                   "code,name,initials\nsh600000,浦发银行,PFYX\nsz000001,平安银行,PAYX\n"
-                   "sh600004,白云机场,BYJC\n");
-    writeFileBytes(dir / "watchlist.csv", "code\nsh600000\nbogus\nsz000001\n");
-    std::string bars = "date,open,high,low,close,volume\n";
-    for (int day = 1; day <= 10; ++day) {
-        bars += "2026-12-" + std::to_string(10 + day) + ",10,10.5,9.5,10,1000\n";
-    }
-    writeFileBytes(dir / "bars" / "sh600004.csv", bars);
-    writeFileBytes(dir / "bars" / "sz000001.csv", "date,open,high,low,close,volume\nrubbish\n");
+    writeFileBytes(dir / "stocks.csv", "code,name,initials\nsh600000,浦发银行,PFYX\n");
+    writeFileBytes(dir / "watchlist.csv", "code\nsh600000\nbogus\nSZ000001\n");
     std::string error;
     const auto stocks = StockList::load(dir / "stocks.csv", &error);
     ASSERT_TRUE(stocks) << error;
     MarketData market(dir.path(), *stocks);
-
     const auto upper = market.analyseStock("SH600000", "d", "t");
     ASSERT_TRUE(upper.report);
     EXPECT_EQ(upper.report->name, "浦发银行");
-    EXPECT_TRUE(upper.report->demo);
-    for (const char* code : {"sh999999", "", "sh60000", "../bars/sh600000", "sh600000.csv"}) {
+    for (const char* code : {"sh60000", "../bars/sh600000", "sh600000.csv"})
         EXPECT_EQ(market.analyseStock(code, "d", "t").error, AnalysisError::UnknownCode) << code;
-    }
-    EXPECT_EQ(market.analyseStock("sh600004", "d", "t").error, AnalysisError::CannotCompute);
-    const auto damaged = market.analyseStock("sz000001", "d", "t");
-    EXPECT_EQ(damaged.error, AnalysisError::CannotCompute);
-    EXPECT_NE(damaged.detail.find("line 2"), std::string::npos) << damaged.detail;
-
     EXPECT_EQ(market.watchlist(), (std::vector<std::string>{"sh600000", "sz000001"}));
     ASSERT_EQ(market.loadWarnings().size(), 1u);
     EXPECT_NE(market.loadWarnings()[0].find("watchlist.csv line 3"), std::string::npos);
-
     const auto index = market.analyseIndex("sh000002", "d", "t");
     ASSERT_TRUE(index.report);
     EXPECT_EQ(index.report->name, "上证A股指数");
-    EXPECT_TRUE(index.report->index);
 }
 
 TEST(StockList, SkipsMalformedLinesAndFindsByCode) {
@@ -88,9 +70,8 @@ TEST(ShippedData, EverySampleAndWatchListStockIsAnalysed) {
     MarketData market(dir, *stocks);
     EXPECT_TRUE(market.loadWarnings().empty());
     EXPECT_FALSE(market.watchlist().empty());
-    for (const auto& code : market.watchlist()) {
+    for (const auto& code : market.watchlist())
         EXPECT_TRUE(market.analyseStock(code, "d", "t").report) << code;
-    }
     for (const auto& entry : std::filesystem::directory_iterator(dir / "bars")) {
         const std::string code = entry.path().stem().string();
         EXPECT_GE(readBarsCsv(entry.path()).bars.size(), 60u) << code;

@@ -27,13 +27,11 @@ TEST(PercentEncoding, DecodesValidEscapesOnlyAndEncodesWhatAUriCannotHold) {
         EXPECT_EQ(encodeForLocation(in), out) << in;
     }
     std::string all;
-    for (int c = 0; c < 256; ++c) {
+    for (int c = 0; c < 256; ++c)
         all += static_cast<char>(c);
-    }
     const std::string encoded = encodeForLocation(all);
-    for (const char c : encoded) {
+    for (const char c : encoded)
         EXPECT_TRUE(c > 0x20 && c < 0x7F) << int(c);
-    }
     EXPECT_EQ(percentDecode(encoded), all);
 }
 

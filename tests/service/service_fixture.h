@@ -36,9 +36,8 @@ using tallyro::test::writeFileBytes;
 inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
     QDeadlineTimer deadline(limitMs);
     while (!done()) {
-        if (deadline.hasExpired()) {
+        if (deadline.hasExpired())
             return false;
-        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     }
     return true;
@@ -57,9 +56,8 @@ public:
         socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
     }
     std::optional<QByteArray> receive() {
-        if (!waitUntil([&] { return socket_.hasPendingDatagrams(); })) {
+        if (!waitUntil([&] { return socket_.hasPendingDatagrams(); }))
             return std::nullopt;
-        }
         return socket_.receiveDatagram().data();
     }
     // The next datagram as text, or "<nothing>".
@@ -108,9 +106,8 @@ inline HttpReply httpRequest(quint16 port, const QByteArray& method, const QByte
         return headerEnd >= 0 &&
                received.size() - headerEnd - 4 >= reply.header("content-length").toLongLong();
     });
-    if (complete) {
+    if (complete)
         reply.body = received.mid(headerEnd + 4);
-    }
     return reply;
 }
 inline HttpReply httpGet(quint16 port, const QByteArray& target) {

@@ -117,9 +117,8 @@ TEST_F(WebServerTest, RequestsWithoutASessionAreSentToAnAnswerThatExplainsItself
     EXPECT_TRUE(QString::fromUtf8(page.body).contains(QStringLiteral("没有在客户端登录")));
 
     // A session dropped by the probes loses access.
-    for (int round = 0; round < 4; ++round) {
+    for (int round = 0; round < 4; ++round)
         login_->probeSessions();
-    }
     ASSERT_FALSE(sessions_.isSignedIn(QStringLiteral("demo")));
     EXPECT_EQ(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1")
                   .header("location"),
@@ -227,9 +226,8 @@ TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
     }
     // Stock picking lists the watch list with its levels; 平安银行 has no bars file.
     const QString picks = QString::fromUtf8(httpGet(webPort_, "/Computer.asp").body);
-    for (const char* text : {"浦发银行", "平安银行", ">12.00<", "演示数据"}) {
+    for (const char* text : {"浦发银行", "平安银行", ">12.00<", "演示数据"})
         EXPECT_TRUE(picks.contains(QString::fromUtf8(text))) << text;
-    }
     EXPECT_EQ(httpGet(webPort_, "/nothing.asp").status, 404);
     EXPECT_EQ(httpRequest(webPort_, "POST", "/Question.asp", "x=1", "text/plain").status, 405);
     EXPECT_EQ(httpRequest(webPort_, "DELETE", "/Reg.asp").status, 405);
@@ -292,15 +290,13 @@ TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     const auto before = tallyro::test::residentBytes();
     for (int i = 0; i < 1000; ++i) {
         send(malformed[i % malformed.size()]);
-        if (i % 250 == 249) {
+        if (i % 250 == 249)
             ASSERT_EQ(httpGet(webPort_, "/ad.asp").status, 200) << "after " << i + 1;
-        }
     }
     waitUntil([] { return false; }, 100);
     const auto grown = tallyro::test::residentBytes() - before;
-    if (tallyro::test::kMemoryIsMeasurable) {
+    if (tallyro::test::kMemoryIsMeasurable)
         EXPECT_LT(grown, 2 * tallyro::test::kMiB) << grown << " bytes";
-    }
     EXPECT_EQ(
         answerFields(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1"),
                      "SendGpInfo.asp")
