@@ -30,11 +30,8 @@ Ctl ctl(const QString& line) {
     process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
                   QStringList{QStringLiteral("ctl")} + line.split(u' ', Qt::SkipEmptyParts));
     process.closeWriteChannel();
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
+    if (!process.waitForFinished(30000))
         return {};
-    }
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }

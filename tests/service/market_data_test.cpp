@@ -16,12 +16,12 @@ namespace {
 using test::TempDir;
 using test::writeFileBytes;
 
-// What the web server's tests do not reach: codes in other forms, a watch list with a bad
-// line, an index asked for without the client's "s_" prefix.
+// What the web server's tests do not reach: codes in other forms, a watch list without
+// its header and with a bad line, an index asked for without the client's "s_" prefix.
 TEST(MarketData, CodesInOtherFormsAndTheWatchList) {
     TempDir dir;
     writeFileBytes(dir / "stocks.csv", "code,name,initials\nsh600000,浦发银行,PFYX\n");
-    writeFileBytes(dir / "watchlist.csv", "code\nsh600000\nbogus\nSZ000001\n");
+    writeFileBytes(dir / "watchlist.csv", "sh600000\nbogus\nSZ000001\n");
     std::string error;
     const auto stocks = StockList::load(dir / "stocks.csv", &error);
     ASSERT_TRUE(stocks) << error;
@@ -33,7 +33,7 @@ TEST(MarketData, CodesInOtherFormsAndTheWatchList) {
         EXPECT_EQ(market.analyseStock(code, "d", "t").error, AnalysisError::UnknownCode) << code;
     EXPECT_EQ(market.watchlist(), (std::vector<std::string>{"sh600000", "sz000001"}));
     ASSERT_EQ(market.loadWarnings().size(), 1u);
-    EXPECT_NE(market.loadWarnings()[0].find("watchlist.csv line 3"), std::string::npos);
+    EXPECT_NE(market.loadWarnings()[0].find("watchlist.csv line 2"), std::string::npos);
     const auto index = market.analyseIndex("sh000002", "d", "t");
     ASSERT_TRUE(index.report);
     EXPECT_EQ(index.report->name, "上证A股指数");
