@@ -1,125 +1,69 @@
-// Level computation on hand-made bar series, the advice position, and the payloads.
+// Bar files as read from disk, the deterministic demo series, level computation on
+// hand-made bar series, the advice position, and the payloads.
 #include "analysis.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "bars.h"
+#include "temp_dir.h"
 
 namespace tallyro::service {
 namespace {
 
+using test::TempDir;
+using test::writeFileBytes;
+
 // Every session trades 9.5 to 10.5 and closes at 10: no swing points anywhere.
 std::vector<Bar> flatSeries(size_t sessions) {
-    std::vector<Bar> bars(sessions);
-    for (size_t i = 0; i < sessions; ++i) {
-        bars[i] = Bar{"day" + std::to_string(i), 10.0, 10.5, 9.5, 10.0, 1000};
-    }
-    return bars;
+    return std::vector<Bar>(sessions, Bar{"day", 10.0, 10.5, 9.5, 10.0, 1000});
 }
 
-void setHigh(std::vector<Bar>& bars, size_t i, double high) {
-    bars[i].high = high;
-}
-void setLow(std::vector<Bar>& bars, size_t i, double low) {
-    bars[i].low = low;
-}
-
-std::vector<std::string> split(const std::string& text, char sep) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        const size_t at = text.find(sep, start);
-        parts.push_back(
-            text.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos) {
-            return parts;
-        }
-        start = at + 1;
-    }
-}
-
-TEST(SwingPoints, PeakAndTroughAreFound) {
+TEST(SwingPoints, NeedThreeSessionsOnEachSideAndCountFlatTopsOnce) {
     auto bars = flatSeries(30);
-    setHigh(bars, 10, 12.0);
-    setLow(bars, 15, 8.0);
-    EXPECT_EQ(swingHighs(bars, 3), std::vector<size_t>{10});
-    EXPECT_EQ(swingLows(bars, 3), std::vector<size_t>{15});
-}
-
-TEST(SwingPoints, FlatTopCountsOnceAtItsFirstSession) {
-    auto bars = flatSeries(30);
-    setHigh(bars, 10, 12.0);
-    setHigh(bars, 11, 12.0);
-    EXPECT_EQ(swingHighs(bars, 3), std::vector<size_t>{10});
-}
-
-TEST(SwingPoints, HigherHighWithinThreeSessionsCancelsThePeak) {
-    auto bars = flatSeries(30);
-    setHigh(bars, 10, 12.0);
-    setHigh(bars, 13, 12.5);  // three sessions later: 10 is not the highest of its seven
-    EXPECT_EQ(swingHighs(bars, 3), std::vector<size_t>{13});
-}
-
-TEST(SwingPoints, SessionsWithoutThreeNeighboursOnEachSideAreNotSwings) {
-    auto bars = flatSeries(30);
-    setHigh(bars, 2, 12.0);   // only two sessions before it
-    setHigh(bars, 27, 12.0);  // only two sessions after it
-    setLow(bars, 26, 8.0);    // three after it: counts
-    EXPECT_TRUE(swingHighs(bars, 3).empty());
-    EXPECT_EQ(swingLows(bars, 3), std::vector<size_t>{26});
+    bars[2].high = 12.0;                   // only two sessions before it
+    bars[10].high = bars[11].high = 12.0;  // a flat top counts at its first session
+    bars[18].high = 12.0;                  // cancelled by the higher high three later
+    bars[21].high = 12.5;
+    bars[27].high = 12.0;               // only two sessions after it
+    bars[15].low = bars[26].low = 8.0;  // three after 26: counts
+    EXPECT_EQ(swingHighs(bars, 3), (std::vector<size_t>{10, 21}));
+    EXPECT_EQ(swingLows(bars, 3), (std::vector<size_t>{15, 26}));
 }
 
 TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
     auto bars = flatSeries(40);
-    setHigh(bars, 8, 12.0);
-    setHigh(bars, 20, 11.0);  // nearer above the close than 12
-    setLow(bars, 14, 8.0);
-    setLow(bars, 26, 9.0);  // nearer below the close than 8
-    const auto levels = computeLevels(bars);
+    bars[8].high = 12.0;
+    bars[20].high = 11.0;  // nearer above the close than 12
+    bars[14].low = 8.0;
+    bars[26].low = 9.0;  // nearer below the close than 8
+    auto levels = computeLevels(bars);
     ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->close, 10.0);
-    EXPECT_DOUBLE_EQ(levels->pressure, 11.0);
-    EXPECT_DOUBLE_EQ(levels->support, 9.0);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::SwingPoint);
-    EXPECT_EQ(levels->supportBasis, LevelBasis::SwingPoint);
-    EXPECT_DOUBLE_EQ(levels->ma20, 10.0);
-}
-
-TEST(ComputeLevels, SwingHighBelowTheCloseIsNoPressure) {
-    auto bars = flatSeries(40);
-    setHigh(bars, 10, 12.0);
-    setHigh(bars, 20, 11.0);  // a swing high, but under the final close
-    // The last three sessions rise to 11.8; being the last three they are no swings.
-    for (size_t i = 37; i < 40; ++i) {
+    EXPECT_EQ(std::tuple(levels->close, levels->pressure, levels->support, levels->ma20),
+              std::tuple(10.0, 11.0, 9.0, 10.0));
+    EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
+              std::pair(LevelBasis::SwingPoint, LevelBasis::SwingPoint));
+    // The last three sessions rise to 11.8: 11 is now below the close and no pressure.
+    for (size_t i = 37; i < 40; ++i)
         bars[i] = Bar{"late", 11.0, 11.9, 10.9, 11.8, 1000};
-    }
-    const auto levels = computeLevels(bars);
+    levels = computeLevels(bars);
     ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->close, 11.8);
     EXPECT_DOUBLE_EQ(levels->pressure, 12.0);
 }
 
-TEST(ComputeLevels, PeakInTheLastThreeSessionsFallsBackToTheWindowHigh) {
-    auto bars = flatSeries(30);
-    setHigh(bars, 28, 13.0);
-    setLow(bars, 12, 8.0);
-    const auto levels = computeLevels(bars);
-    ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->pressure, 13.0);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::WindowExtreme);
-    EXPECT_DOUBLE_EQ(levels->support, 8.0);
-}
-
-TEST(ComputeLevels, SwingPointsOlderThanTheWindowAreIgnored) {
+TEST(ComputeLevels, WithoutASwingPointTheWindowExtremeCounts) {
     auto bars = flatSeries(80);
-    setHigh(bars, 10, 11.0);  // 70 sessions back: outside the 60-session window
+    bars[10].high = 11.0;  // 70 sessions back: outside the 60-session window
+    bars[78].high = 13.0;  // in the last three sessions: no swing
     const auto levels = computeLevels(bars);
     ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->pressure, 10.5);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::WindowExtreme);
+    EXPECT_EQ(std::tuple(levels->pressure, levels->pressureBasis, levels->support),
+              std::tuple(13.0, LevelBasis::WindowExtreme, 9.5));
 }
 
 TEST(ComputeLevels, CloseAtANewHighProjectsTwoAverageTrueRanges) {
@@ -130,155 +74,150 @@ TEST(ComputeLevels, CloseAtANewHighProjectsTwoAverageTrueRanges) {
     // True ranges of the last 14 sessions: 13 of 1.0 and the last max(1, 13-10, 12-10) = 3,
     // so ATR = 16/14 and the pressure is 13 + 2 * 16/14.
     EXPECT_NEAR(levels->pressure, 13.0 + 32.0 / 14.0, 1e-9);
-    EXPECT_EQ(levels->pressureBasis, LevelBasis::Volatility);
-    EXPECT_DOUBLE_EQ(levels->support, 9.5);
-    EXPECT_EQ(levels->supportBasis, LevelBasis::WindowExtreme);
+    EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
+              std::pair(LevelBasis::Volatility, LevelBasis::WindowExtreme));
+    // Without any range the projection is still one per cent away.
+    const auto still = computeLevels(std::vector<Bar>(30, Bar{"d", 10.0, 10.0, 10.0, 10.0, 0}));
+    ASSERT_TRUE(still);
+    EXPECT_EQ(std::pair(still->pressure, still->support), std::pair(10.1, 9.9));
 }
 
-TEST(ComputeLevels, ProjectionIsAtLeastOnePercentAway) {
-    auto bars = flatSeries(30);
-    for (auto& bar : bars) {
-        bar = Bar{bar.date, 10.0, 10.0, 10.0, 10.0, 0};  // no range at all
-    }
-    const auto levels = computeLevels(bars);
-    ASSERT_TRUE(levels);
-    EXPECT_DOUBLE_EQ(levels->pressure, 10.1);
-    EXPECT_DOUBLE_EQ(levels->support, 9.9);
-}
-
-TEST(ComputeLevels, NeedsTwentySessions) {
+TEST(ComputeLevels, NeedsTwentySessionsAndASupportAboveZero) {
     EXPECT_FALSE(computeLevels(flatSeries(19)));
     EXPECT_TRUE(computeLevels(flatSeries(20)));
     EXPECT_FALSE(computeLevels({}));
+    // A window low of 0.004 would be published as 0.00.
+    EXPECT_FALSE(computeLevels(std::vector<Bar>(30, Bar{"d", 0.01, 0.05, 0.004, 0.01, 0})));
 }
-
-TEST(ComputeLevels, SupportThatWouldPublishAsZeroIsRefused) {
-    auto bars = flatSeries(30);
-    for (auto& bar : bars) {
-        bar = Bar{bar.date, 0.01, 0.05, 0.01, 0.01, 0};
-    }
-    // The close is the window's low, so the support is projected two true ranges
-    // (2 x 0.04) below 0.01: under zero.
-    EXPECT_FALSE(computeLevels(bars));
-}
-
-struct PositionCase {
-    double close;
-    Position expected;
-};
-
-std::ostream& operator<<(std::ostream& os, const PositionCase& c) {
-    return os << "close " << c.close;
-}
-
-class PositionBetweenLevels : public ::testing::TestWithParam<PositionCase> {};
 
 // Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13.
-TEST_P(PositionBetweenLevels, QuartersNextToTheLevels) {
-    Levels levels;
-    levels.support = 10.0;
-    levels.pressure = 14.0;
-    levels.close = GetParam().close;
-    EXPECT_EQ(positionBetween(levels), GetParam().expected);
+TEST(PositionBetweenLevels, QuartersNextToTheLevels) {
+    for (const auto& [close, expected] :
+         {std::pair{11.0, Position::NearSupport}, std::pair{11.01, Position::Middle},
+          std::pair{12.99, Position::Middle}, std::pair{13.0, Position::NearPressure}}) {
+        Levels levels;
+        levels.support = 10.0;
+        levels.pressure = 14.0;
+        levels.close = close;
+        EXPECT_EQ(positionBetween(levels), expected) << close;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boundaries, PositionBetweenLevels,
-                         ::testing::Values(PositionCase{10.5, Position::NearSupport},
-                                           PositionCase{11.0, Position::NearSupport},
-                                           PositionCase{11.01, Position::Middle},
-                                           PositionCase{12.99, Position::Middle},
-                                           PositionCase{13.0, Position::NearPressure},
-                                           PositionCase{13.9, Position::NearPressure}));
-
-Levels sampleLevels() {
+TEST(Payloads, AdviceSeparatorsAndUnits) {
     Levels levels;
     levels.close = 10.0;
     levels.pressure = 12.0;
     levels.support = 9.0;
     levels.ma20 = 9.5;
-    return levels;
-}
+    const std::string stock =
+        stockPayload(buildReport("A|B?C", "2026-12-06", "14:35:02", levels, false, false, false));
+    EXPECT_EQ(stock.rfind("A｜B？C|2026-12-06|14:35:02|12.00|20.00|10.00|9.00|10.00|", 0), 0u)
+        << stock;
+    EXPECT_NE(stock.find("下距支撑10.00％"), std::string::npos);
+    EXPECT_NE(stock.find("上方"), std::string::npos);    // above the 20-day average
+    EXPECT_NE(stock.find("8.73元"), std::string::npos);  // the stop 3 % under the support
+    EXPECT_EQ(stock.find('?'), std::string::npos);
+    const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
+    EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
+    EXPECT_EQ(suspended.advice.at(1).rfind("【演示数据】", 0), 0u);
+    EXPECT_NE(stockPayload(suspended).find("|12.00||10.00|"), std::string::npos);
 
-TEST(StockPayload, NineFieldsWithPercentagesFromThePublishedPrices) {
-    const Report r =
-        buildReport("浦发银行", "2026-12-06", "14:35:02", sampleLevels(), false, false, false);
-    const auto fields = split(stockPayload(r), '|');
-    ASSERT_EQ(fields.size(), 9u);
-    EXPECT_EQ(fields[0], "浦发银行");
-    EXPECT_EQ(fields[1], "2026-12-06");
-    EXPECT_EQ(fields[2], "14:35:02");
-    EXPECT_EQ(fields[3], "12.00");
-    EXPECT_EQ(fields[4], "20.00");
-    EXPECT_EQ(fields[5], "10.00");
-    EXPECT_EQ(fields[6], "9.00");
-    EXPECT_EQ(fields[7], "10.00");
-    // Middle position, above the 20-day average, and the risk paragraph.
-    EXPECT_EQ(split(fields[8], '<').size(), 5u);  // two "<br><br>" separators
-    EXPECT_NE(fields[8].find("上方"), std::string::npos);
-    EXPECT_EQ(fields[8].find('?'), std::string::npos);
-}
-
-TEST(StockPayload, SuspendedStockHasAnEmptyFieldFourAndTheRestFilled) {
-    const Report r =
-        buildReport("*ST济堂", "2026-12-06", "14:35:02", sampleLevels(), false, true, false);
-    const auto fields = split(stockPayload(r), '|');
-    ASSERT_EQ(fields.size(), 9u);
-    EXPECT_EQ(fields[4], "");
-    EXPECT_EQ(fields[3], "12.00");
-    EXPECT_EQ(fields[7], "10.00");
-    EXPECT_EQ(fields[8].rfind("该股票目前停牌", 0), 0u);
-}
-
-TEST(StockPayload, DemoDataIsMarkedInTheAdvice) {
-    const Report r = buildReport("x", "d", "t", sampleLevels(), false, false, true);
-    EXPECT_EQ(r.advice.front().rfind("【演示数据】", 0), 0u);
-}
-
-TEST(StockPayload, SeparatorsInsideFieldsAreReplaced) {
-    const Report r = buildReport("A|B?C", "d", "t", sampleLevels(), false, false, false);
-    const auto fields = split(stockPayload(r), '|');
-    ASSERT_EQ(fields.size(), 9u);
-    EXPECT_EQ(fields[0], "A｜B？C");
-}
-
-TEST(IndexPayload, LevelsInPointsWithoutCurrency) {
-    Levels levels;
     levels.close = 3089.114;
-    levels.pressure = 3300.0;
-    levels.support = 2900.0;
-    levels.ma20 = 3000.0;
-    const Report r = buildReport("上证指数", "2026-12-06", "14:35:02", levels, true, false, false);
-    const std::string payload = indexPayload(r);
-    const auto fields = split(payload, '|');
-    ASSERT_EQ(fields.size(), 9u);
-    EXPECT_EQ(fields[3], "3300.00");
-    EXPECT_EQ(fields[5], "3089.11");
-    EXPECT_EQ(fields[6], "2900.00");
-    EXPECT_EQ(payload.find("RMB"), std::string::npos);
-    EXPECT_EQ(payload.find("元"), std::string::npos);
+    const std::string index =
+        indexPayload(buildReport("上证指数", "d", "t", levels, true, false, false));
+    EXPECT_NE(index.find("|3089.11|"), std::string::npos) << index;
+    EXPECT_EQ(index.find("元"), std::string::npos);
+    EXPECT_EQ(index.find("RMB"), std::string::npos);
 }
 
-struct FixedCase {
-    double value;
-    int decimals;
-    const char* text;
-};
-
-std::ostream& operator<<(std::ostream& os, const FixedCase& c) {
-    return os << c.text;
+TEST(FormatFixed, DecimalPointAndRounding) {
+    EXPECT_EQ(formatFixed(0.125, 1), "0.1");
+    EXPECT_EQ(formatFixed(2.675, 2), "2.67");  // 2.67499999... in binary
+    EXPECT_EQ(formatFixed(-0.001, 2), "0.00");
+    EXPECT_EQ(formatFixed(3.0, 0), "3");
 }
 
-class FormatFixed : public ::testing::TestWithParam<FixedCase> {};
+constexpr const char* kHeader = "date,open,high,low,close,volume\n";
 
-TEST_P(FormatFixed, DecimalPointAndRounding) {
-    EXPECT_EQ(formatFixed(GetParam().value, GetParam().decimals), GetParam().text);
+TEST(ReadBarsCsv, ReadsAFileWithByteOrderMarkAndCrLf) {
+    TempDir dir;
+    writeFileBytes(dir / "sh600000.csv",
+                   "\xEF\xBB\xBF"
+                   "date,open,high,low,close,volume\r\n"
+                   "2026-12-03,10.79,10.83,10.70,10.77,64593228\r\n"
+                   "\r\n"
+                   "2026-12-04,10.78,10.80,10.74,10.79,51209283\r\n");
+    const BarsFile file = readBarsCsv(dir / "sh600000.csv");
+    ASSERT_EQ(file.error, "");
+    ASSERT_EQ(file.bars.size(), 2u);
+    const Bar& b = file.bars[1];
+    EXPECT_EQ(b.date, "2026-12-04");
+    EXPECT_EQ(std::vector({b.open, b.high, b.low, b.close, b.volume}),
+              std::vector({10.78, 10.80, 10.74, 10.79, 51209283.0}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, FormatFixed,
-                         ::testing::Values(FixedCase{10.5, 2, "10.50"}, FixedCase{0.125, 1, "0.1"},
-                                           FixedCase{2.675, 2,
-                                                     "2.67"} /* 2.67499999... in binary */,
-                                           FixedCase{-0.001, 2, "0.00"}, FixedCase{3.0, 0, "3"}));
+// One bad line rejects the whole file, and the error names line 3 (header, good, bad).
+TEST(ReadBarsCsv, OneBadLineRejectsTheWholeFileAndIsNamed) {
+    TempDir dir;
+    for (const auto& [line, why] : {
+             std::pair{"2026-12-03,10,11,9,10", "6 fields"},
+             std::pair{"2026-12-03,10,11,9,10,100,7", "6 fields"},
+             std::pair{"2026/12-03,10,11,9,10,100", "YYYY-MM-DD"},
+             std::pair{"2026-13-03,10,11,9,10,100", "YYYY-MM-DD"},
+             std::pair{"2026-12-02,10,11,9,10,100", "increase"},
+             std::pair{"2026-12-03,10,11,9,10.5x,100", "not a number"},
+             std::pair{"2026-12-03,10,11,9,nan,100", "not a number"},
+             std::pair{"2026-12-03,10,11,0,10,100", "positive"},
+             std::pair{"2026-12-03,10,11,9,10,-1", "positive"},
+             std::pair{"2026-12-03,10,10.5,9,11,100", "enclose"},
+             std::pair{"2026-12-03,10,11,10.2,10.1,100", "enclose"},
+         }) {
+        writeFileBytes(dir / "x.csv", std::string(kHeader) + "2026-12-02,10,11,9,10,100\n" + line +
+                                          "\n2026-12-07,10,11,9,10,100\n");
+        const BarsFile file = readBarsCsv(dir / "x.csv");
+        EXPECT_TRUE(file.bars.empty()) << line;
+        EXPECT_TRUE(file.error.find("line 3: ") != std::string::npos &&
+                    file.error.find(why) != std::string::npos)
+            << line << ": " << file.error;
+    }
+    EXPECT_FALSE(readBarsCsv(dir / "none.csv").error.empty());
+    writeFileBytes(dir / "empty.csv", kHeader);
+    EXPECT_FALSE(readBarsCsv(dir / "empty.csv").error.empty());
+}
+
+// The same code gives the same series (seeded by the published FNV-1a 64 of the code),
+// of plausible weekday sessions that give levels, or the demo would answer errors.
+TEST(DemoBars, SeriesFollowsTheCodeAndIsPlausible) {
+    EXPECT_EQ(codeSeed(""), 0xcbf29ce484222325ULL);
+    EXPECT_EQ(codeSeed("foobar"), 0x85944171f73967e8ULL);
+    const auto close = [](const char* code) {
+        return generateDemoBars(code, SeriesKind::Stock).at(119).close;
+    };
+    EXPECT_EQ(close("sz000002"), close("sz000002"));
+    EXPECT_NE(close("sz000002"), close("sz000003"));
+    for (const char* code : {"sh600036", "sz300750", "sh000002", "sh000300"}) {
+        const bool index = std::string(code).rfind("sh000", 0) == 0;
+        const auto bars =
+            generateDemoBars(code, index ? SeriesKind::Index : SeriesKind::Stock, 250);
+        ASSERT_EQ(bars.size(), 250u);
+        EXPECT_EQ(bars.back().date, kDemoLastSession);
+        for (size_t i = 0; i < bars.size(); ++i) {
+            const Bar& b = bars[i];
+            EXPECT_TRUE(b.low > 0 && b.low <= std::min(b.open, b.close) &&
+                        b.high >= std::max(b.open, b.close) && b.volume >= 0)
+                << code << ' ' << b.date;
+            EXPECT_TRUE(i == 0 || (bars[i - 1].date < b.date &&
+                                   std::abs(b.close / bars[i - 1].close - 1.0) < 0.2));
+            using namespace std::chrono;
+            const year_month_day ymd{year{std::stoi(b.date.substr(0, 4))},
+                                     month{unsigned(std::stoi(b.date.substr(5, 2)))},
+                                     day{unsigned(std::stoi(b.date.substr(8, 2)))}};
+            EXPECT_LT(weekday{sys_days{ymd}}.iso_encoding(), 6u) << b.date;
+        }
+        EXPECT_TRUE(index ? bars.front().open > 1500 : bars.front().open < 150) << code;
+        EXPECT_TRUE(computeLevels(bars)) << code;
+    }
+}
 
 }  // namespace
 }  // namespace tallyro::service

@@ -3,18 +3,23 @@
 // clients that talk to it over real sockets the way the Tallyro client does.
 #pragma once
 
-#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMap>
+#include <QNetworkDatagram>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "account_store.h"
+#include "gbk.h"
 #include "login_server.h"
 #include "market_data.h"
 #include "session_table.h"
@@ -24,25 +29,42 @@
 
 namespace tallyro::service::test {
 
-using tallyro::test::TempDir;
+using tallyro::test::writeFileBytes;
 
 // Runs the event loop until `done` holds; false if it did not within the limit. The
 // limit only guards against a hang: tests never depend on how long anything takes.
-bool waitUntil(const std::function<bool()>& done, int limitMs = 10000);
+inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QDeadlineTimer deadline(limitMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
 
 // MD5 of "abc" from RFC 1321, upper case: the digest of the test accounts' password.
 inline constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";
 
 class UdpClient {
 public:
-    explicit UdpClient(quint16 serverPort);
+    explicit UdpClient(quint16 serverPort) : serverPort_(serverPort) {
+        socket_.bind(QHostAddress::LocalHost, 0);
+    }
     quint16 port() const { return socket_.localPort(); }
-    void send(const QByteArray& bytes);
-    // Text as the client sends it: GBK.
-    void sendText(const QString& text);
-    std::optional<QByteArray> receive();
-    // The next datagram as text, or "<nothing>" when none came.
-    QString receiveText();
+    void send(const QByteArray& bytes) {
+        socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
+    }
+    std::optional<QByteArray> receive() {
+        if (!waitUntil([&] { return socket_.hasPendingDatagrams(); }))
+            return std::nullopt;
+        return socket_.receiveDatagram().data();
+    }
+    // The next datagram as text, or "<nothing>".
+    QString receiveText() {
+        const auto text = gbkToUtf8(receive().value_or("<nothing>").toStdString());
+        return text ? QString::fromStdString(*text) : QStringLiteral("<not GBK>");
+    }
 
 private:
     QUdpSocket socket_;
@@ -57,23 +79,98 @@ struct HttpReply {
 };
 
 // One request over a fresh connection, with the target bytes exactly as given.
-HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target,
-                      const QByteArray& body = {}, const QByteArray& contentType = {});
+inline HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target,
+                             const QByteArray& body = {}, const QByteArray& contentType = {}) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    const QByteArray content =
+        body.isEmpty() ? QByteArray()
+                       : "Content-Type: " + contentType +
+                             "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + content + "\r\n" +
+                 body);
+    QByteArray received;
+    HttpReply reply;
+    qsizetype headerEnd = -1;
+    const bool complete = waitUntil([&] {
+        received += socket.readAll();
+        if (headerEnd < 0 && (headerEnd = received.indexOf("\r\n\r\n")) >= 0) {
+            const QList<QByteArray> lines = received.left(headerEnd).split('\n');
+            reply.status = lines.first().split(' ').value(1).toInt();
+            for (const QByteArray& line : lines.mid(1)) {
+                const qsizetype colon = line.indexOf(':');
+                reply.headers.insert(line.left(colon).trimmed().toLower(),
+                                     line.mid(colon + 1).trimmed());
+            }
+        }
+        return headerEnd >= 0 &&
+               received.size() - headerEnd - 4 >= reply.header("content-length").toLongLong();
+    });
+    if (complete)
+        reply.body = received.mid(headerEnd + 4);
+    return reply;
+}
 inline HttpReply httpGet(quint16 port, const QByteArray& target) {
     return httpRequest(port, "GET", target);
 }
 
+// With the accounts "demo" and "locked" (blocked), both with the password "abc".
 class ServiceFixture : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override {
+        const auto data = dir_ / "data";
+        std::filesystem::create_directories(data / "bars");
+        writeFileBytes(data / "stocks.csv",
+                       "code,name,initials\nsh600000,浦发银行,PFYX\nsh600519,贵州茅台,GZMT\n"
+                       "sh600090,*ST济堂,*STJT\nsz000001,平安银行,PAYX\n");
+        writeFileBytes(data / "suspended.csv", "code,since,reason\nsh600090,2026-12-01,核查\n");
+        writeFileBytes(data / "watchlist.csv", "code\nsh600000\nsz000001\n");
+        // 30 sessions trading 9.5 to 10.5 and closing at 10.00, with one swing high of 12.00
+        // and one swing low of 9.00: pressure 12.00 (+20.00%), support 9.00 (-10.00%).
+        std::string bars = "date,open,high,low,close,volume\n";
+        for (int i = 1; i <= 30; ++i) {
+            bars += "2026-11-" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ",10.00," +
+                    (i == 11 ? "12.00" : "10.50") + ',' + (i == 16 ? "9.00" : "9.50") +
+                    ",10.00,1000\n";
+        }
+        writeFileBytes(data / "bars" / "sh600000.csv", bars);
+        writeFileBytes(data / "bars" / "sh600519.csv",
+                       "date,open,high,low,close,volume\n2026-12-04,1,2,3,4\n");
 
-    QByteArray loginDatagram(const QByteArray& gbkName, const QByteArray& digest = kAbcDigest,
-                             const QByteArray& version = "10.09") const;
+        std::string error;
+        store_ = AccountStore::open(dir_ / "accounts.db", &error);
+        ASSERT_TRUE(store_) << error;
+        ASSERT_EQ(store_->addAccount("demo", kAbcDigest), AccountStore::AddResult::Added);
+        ASSERT_EQ(store_->addAccount("locked", kAbcDigest), AccountStore::AddResult::Added);
+        ASSERT_TRUE(store_->setBlocked("locked", true));
+        stocks_ = StockList::load(data / "stocks.csv", &error);
+        ASSERT_TRUE(stocks_) << error;
+        market_ = std::make_unique<MarketData>(data, *stocks_);
+
+        const LogSink sink = [this](const QString& line) { log_.append(line); };
+        login_ = std::make_unique<LoginServer>(*store_, sessions_, sink);
+        QString listenError;
+        ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, &listenError))
+            << listenError.toStdString();
+        web_ = std::make_unique<WebServer>(*store_, sessions_, *market_, *stocks_, sink);
+        web_->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 35, 2)); });
+        webPort_ = web_->start(QHostAddress::LocalHost, 0, &listenError);
+        ASSERT_NE(webPort_, 0) << listenError.toStdString();
+    }
+    static QByteArray loginDatagram(const QByteArray& gbkName) {
+        return "Login|" + gbkName + '|' + kAbcDigest + "|10.09";
+    }
     // Signs `gbkName` in from `client` and checks the answer.
-    void signIn(UdpClient& client, const QByteArray& gbkName);
-    bool logged(const QString& fragment) const;
+    void signIn(UdpClient& client, const QByteArray& gbkName) {
+        client.send(loginDatagram(gbkName));
+        EXPECT_EQ(client.receive(), "LoginOk|" + gbkName);
+    }
+    bool logged(const QString& fragment) const {
+        return std::any_of(log_.cbegin(), log_.cend(),
+                           [&](const QString& line) { return line.contains(fragment); });
+    }
 
-    TempDir dir_;
+    tallyro::test::TempDir dir_;
     std::unique_ptr<AccountStore> store_;
     std::optional<StockList> stocks_;
     std::unique_ptr<MarketData> market_;
