@@ -70,7 +70,6 @@ void FakeUdp::arriveFrom(const std::string& bytes, const std::string& host, std:
 }
 
 bool FakeTray::add(ui::Element& ownerElement, int bitmapNumber, const std::string& tipText) {
-    ++adds;
     owner = &ownerElement;
     if (!available)
         return false;
@@ -116,8 +115,6 @@ void FakeWindowSystem::refresh() {
         changed += changes.changed.size() + changes.removed.size();
     }
     lastChangedCount = changed;
-    if (changed > 0)
-        ++refreshesWithChanges;
 }
 
 void FakeAnalysisBrowser::navigate(const std::string& url) {

@@ -77,7 +77,6 @@ public:
     bool available = true;  // the icon can be added
     bool area = true;       // a notification area holds it
     bool shown = false;
-    int adds = 0;
     int removes = 0;
     int bitmap = 0;
     std::string tip;
@@ -101,7 +100,6 @@ class FakeWindowSystem : public platform::WindowSystem {
 public:
     std::vector<ui::Form*> attached;
     int refreshes = 0;
-    int refreshesWithChanges = 0;
     std::size_t lastChangedCount = 0;
 
     ui::Element* captured = nullptr;

@@ -120,7 +120,6 @@ public:
     app::WindowState& state = mainWindow.state();
     app::Context& context = mainWindow.context();
     lookup::ResultList& list = mainWindow.resultList();
-    lookup::SearchBox& box = mainWindow.searchBox();
     quotes::QuoteRequests& requests = mainWindow.requests();
     quotes::AnswerMonitor& monitor = mainWindow.answers();
     std::vector<std::string> pages;  // every ShowPage call
