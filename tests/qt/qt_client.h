@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/form_login.h"
 #include "fake_platform.h"
@@ -21,12 +23,16 @@ class QtClientTest : public ::testing::Test {
 protected:
     QtClientTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
-    // Builds and starts the window on the web base given; every input the view
-    // raises goes through `onInput` first, when set.
-    void start(const char* webBase = "http://127.0.0.1:9") {
+    // Builds and starts the window on the web base and login port given, talking
+    // through `link` (the fake when none); every input the view raises goes
+    // through `onInput` first, when set.
+    void start(const char* webBase = "http://127.0.0.1:9", std::uint16_t port = 4116,
+               platform::UdpEndpoint* link = nullptr) {
         form.reset();
-        form = std::make_unique<app::FormLogin>(platform,
-                                                app::Deployment{"127.0.0.1", 4116, webBase}, files);
+        platform.emplace(clock, screen, link ? *link : udp, shell, tray, measure, windows, process,
+                         browser);
+        form = std::make_unique<app::FormLogin>(*platform,
+                                                app::Deployment{"127.0.0.1", port, webBase}, files);
         windows.setDispatch([this](app::Event& e) {
             if (onInput)
                 onInput(e);
@@ -57,8 +63,7 @@ protected:
     QtTextMeasure measure;
     test::FakeProcess process;
     test::FakeAnalysisBrowser browser;
-    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
-                                measure, windows, process, browser};
+    std::optional<platform::Platform> platform;
     std::unique_ptr<app::FormLogin> form;
 };
 
