@@ -6,7 +6,7 @@
 
 #include <QApplication>
 #include <QTest>
-#include <functional>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -24,8 +24,7 @@ protected:
     QtClientTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
     // Builds and starts the window on the web base and login port given, talking
-    // through `link` (the fake when none); every input the view raises goes
-    // through `onInput` first, when set.
+    // through `link` (the fake when none), and records every input the view raises.
     void start(const char* webBase = "http://127.0.0.1:9", std::uint16_t port = 4116,
                platform::UdpEndpoint* link = nullptr) {
         form.reset();
@@ -34,8 +33,9 @@ protected:
         form = std::make_unique<app::FormLogin>(*platform,
                                                 app::Deployment{"127.0.0.1", port, webBase}, files);
         windows.setDispatch([this](app::Event& e) {
-            if (onInput)
-                onInput(e);
+            events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
+            if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
+                keys.push_back(e.key);
             form->dispatch(e);
         });
         windows.setWheelTarget(&form->form().window());
@@ -50,8 +50,16 @@ protected:
     QRect rect(const char* name, std::int16_t i = -1) {
         return windows.rectInWindow(form->el(name, i));
     }
+    int count(const std::string& name, app::EventKind kind) const {
+        return static_cast<int>(std::count(events.begin(), events.end(),
+                                           name + ":" + std::to_string(static_cast<int>(kind))));
+    }
+    static void click(QWidget* w, QPoint at = {5, 5}) {
+        QTest::mouseClick(w, Qt::LeftButton, {}, at);
+    }
 
-    std::function<void(app::Event&)> onInput;
+    std::vector<std::string> events;  // "name:kind" of each input the view raised
+    std::vector<std::int16_t> keys;   // codes of KeyDown and KeyPress, in order
     test::TempDir dir;
     app::FileLocations files;
     QtWindowSystem windows;
