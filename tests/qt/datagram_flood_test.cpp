@@ -53,7 +53,7 @@ struct DatagramFlood : QtClientTest {
 TEST_F(DatagramFlood, WindowKeepsAnsweringClicksAndMemoryStaysFlat) {
     RawUdp server("127.0.0.1"), otherPort("127.0.0.1"), otherHost("127.0.0.2");
     ASSERT_TRUE(server.port && otherPort.port && otherHost.port);
-    start("http://127.0.0.1:9", server.port, &link);
+    start(server.port, &link);
     // The first login request tells the server (and the flood) the client's port.
     form->el("UserName_Txt").setText("demo");
     form->el("PassWord_Txt").setText("abc");

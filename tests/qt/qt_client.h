@@ -23,15 +23,14 @@ class QtClientTest : public ::testing::Test {
 protected:
     QtClientTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
-    // Builds and starts the window on the web base and login port given, talking
-    // through `link` (the fake when none), and records every input the view raises.
-    void start(const char* webBase = "http://127.0.0.1:9", std::uint16_t port = 4116,
-               platform::UdpEndpoint* link = nullptr) {
+    // Builds and starts the window on the login port given, talking through `link`
+    // (the fake when none), and records every input the view raises.
+    void start(std::uint16_t port = 4116, platform::UdpEndpoint* link = nullptr) {
         form.reset();
         platform.emplace(clock, screen, link ? *link : udp, shell, tray, measure, windows, process,
                          browser);
-        form = std::make_unique<app::FormLogin>(*platform,
-                                                app::Deployment{"127.0.0.1", port, webBase}, files);
+        form = std::make_unique<app::FormLogin>(
+            *platform, app::Deployment{"127.0.0.1", port, "http://127.0.0.1:9"}, files);
         windows.setDispatch([this](app::Event& e) {
             events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
             if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
