@@ -124,6 +124,17 @@ TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
     }
 }
 
+// A proxy set for the desktop carries requests to hosts other than this one.
+TEST_F(AnalysisBrowserTest, DesktopProxyCarriesTheRequests) {
+    qputenv("http_proxy", QByteArray::fromStdString(base));
+    browser->navigate("http://tallyro.invalid/RequestGpInfo.asp?x");
+    const bool reported = waitReports(1);
+    qunsetenv("http_proxy");
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(targets, std::vector<std::string>{"http://tallyro.invalid/RequestGpInfo.asp?x"});
+    EXPECT_EQ(browser->documentAddress(), "http://tallyro.invalid/RequestGpInfo.asp?x");
+}
+
 // A new navigation abandons the load under way, whose late answer is never
 // heard; a hung server must not swallow the connections of abandoned loads (a
 // browser keeps only a few per server, and a request after them would never go

@@ -15,6 +15,7 @@
 #include "qt/element_widgets.h"
 #include "qt_client.h"
 #include "text/gbk_codec.h"
+#include "ui/window_shape.h"
 
 namespace tallyro::test {
 QObject* makeNoRttiObject();  // no_rtti_object.cpp
@@ -72,11 +73,14 @@ TEST_F(FormViewTest, WindowAndWindowedElementsLandAtTheirPlaces) {
     EXPECT_EQ(w->windowFlags() & ~Qt::WindowType_Mask,
               Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
-    // The rounded outline: corners cut, edges kept.
-    const QRegion mask = w->mask();
-    for (QPoint p : {QPoint(0, 0), QPoint(239, 0), QPoint(0, 569)})
-        EXPECT_FALSE(mask.contains(p)) << p.x() << "," << p.y();
-    EXPECT_TRUE(mask.contains(QPoint(120, 0)) && mask.contains(QPoint(0, 300)));
+    // The rounded outline, row by row as the model shapes it.
+    const ui::WindowRegion& shape = form->form().window().region();
+    for (const window::RegionSpan& row : window::roundedRectSpans(
+             shape.width, shape.height, shape.cornerWidth, shape.cornerHeight)) {
+        EXPECT_EQ(w->mask().intersected(QRect(-1, row.y, 1000, 1)),
+                  QRegion(row.left, row.y, row.right - row.left, 1))
+            << row.y;
+    }
     for (const auto& [name, r] :
          {std::pair<const char*, QRect>{"UserName_border", {35, 220, 170, 28}},
 
@@ -91,6 +95,15 @@ TEST_F(FormViewTest, WindowAndWindowedElementsLandAtTheirPlaces) {
     }
     EXPECT_FALSE(widget("Frame_Search")->isVisible());
     EXPECT_FALSE(widget("LoginClose_Bot")->isVisible());
+    EXPECT_EQ(widget("Line1"), nullptr);  // painted by their container
+    EXPECT_EQ(widget("Shape1"), nullptr);
+    // The screen as the model measures it: right and bottom edges exclusive, the
+    // primary screen first and once.
+    QtScreen real;
+    const platform::PixelRect area = real.workArea();
+    EXPECT_EQ(QRect(area.left, area.top, area.right - area.left, area.bottom - area.top),
+              QGuiApplication::primaryScreen()->availableGeometry());
+    EXPECT_EQ(real.allScreens().size(), QGuiApplication::screens().size());
 }
 
 // Labels and result rows are windowless: painted by their container, which
@@ -115,6 +128,13 @@ TEST_F(FormViewTest, ClicksReachWindowlessElements) {
     click(widget("Frame_TableBox"), QPoint(160, 45));
     EXPECT_EQ(count("GpName", EventKind::Click), 1);
     EXPECT_EQ(count("GpBg", EventKind::Click), 1);
+    // The mouse is captured for a shown element only.
+    windows.setCapture(&form->el("Frame_Search"));
+    EXPECT_EQ(QWidget::mouseGrabber(), widget("Frame_Search"));
+    form->el("Frame_Search").setVisible(false);
+    windows.refresh();
+    windows.setCapture(&form->el("Frame_Search"));
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
 }
 
 TEST_F(FormViewTest, ChangesCrossTheBindingOnceInEachDirection) {
@@ -293,6 +313,8 @@ TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageByNameAndRole) {
     EXPECT_EQ(link->rect(),
               QRect(window()->mapToGlobal(rect("Web_Label").topLeft()), rect("Web_Label").size()));
     EXPECT_EQ(link->parent()->childAt(link->rect().center().x(), link->rect().center().y()), link);
+    EXPECT_TRUE(link->state().linked);
+    EXPECT_TRUE(link->text(QAccessible::Description).isEmpty());
     ASSERT_NE(link->actionInterface(), nullptr);
     link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(count("Web_Label", EventKind::Click), 1);
