@@ -155,9 +155,13 @@ TEST_F(FormViewTest, ChangesCrossTheBindingOnceInEachDirection) {
     events.clear();
     form->el("UserName_Txt").setText("set by code");
     form->el("Frame_TableBar").setValue(4);
+    form->el("UserName_border").setBackColor(0x123456);
     windows.refresh();
     EXPECT_EQ(name->text(), "set by code");
     EXPECT_EQ(bar->value(), 4);
+    // Colours are 0xRRGGBB; the box's own fill shows around its frame.
+    EXPECT_EQ(widget("UserName_border")->grab().toImage().pixelColor(85, 0),
+              QColor(0x12, 0x34, 0x56));
     EXPECT_TRUE(events.empty());
 }
 
