@@ -4,12 +4,7 @@
 
 namespace tallyro::test {
 
-class NoRttiObject : public QObject {
-public:
-    ~NoRttiObject() override;
-};
-
-NoRttiObject::~NoRttiObject() = default;
+class NoRttiObject : public QObject {};
 
 QObject* makeNoRttiObject() {
     return new NoRttiObject;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <functional>
+#include <QTest>
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "app/form_login.h"
 #include "fake_platform.h"
@@ -21,15 +23,18 @@ class QtClientTest : public ::testing::Test {
 protected:
     QtClientTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
-    // Builds and starts the window on the web base given; every input the view
-    // raises goes through `onInput` first, when set.
-    void start(const char* webBase = "http://127.0.0.1:9") {
+    // Builds and starts the window on the login port given, talking through `link`
+    // (the fake when none), and records every input the view raises.
+    void start(std::uint16_t port = 4116, platform::UdpEndpoint* link = nullptr) {
         form.reset();
-        form = std::make_unique<app::FormLogin>(platform,
-                                                app::Deployment{"127.0.0.1", 4116, webBase}, files);
+        platform.emplace(clock, screen, link ? *link : udp, shell, tray, measure, windows, process,
+                         browser);
+        form = std::make_unique<app::FormLogin>(
+            *platform, app::Deployment{"127.0.0.1", port, "http://127.0.0.1:9"}, files);
         windows.setDispatch([this](app::Event& e) {
-            if (onInput)
-                onInput(e);
+            events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
+            if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
+                keys.push_back(e.key);
             form->dispatch(e);
         });
         windows.setWheelTarget(&form->form().window());
@@ -44,8 +49,16 @@ protected:
     QRect rect(const char* name, std::int16_t i = -1) {
         return windows.rectInWindow(form->el(name, i));
     }
+    int count(const std::string& name, app::EventKind kind) const {
+        return static_cast<int>(std::count(events.begin(), events.end(),
+                                           name + ":" + std::to_string(static_cast<int>(kind))));
+    }
+    static void click(QWidget* w, QPoint at = {5, 5}) {
+        QTest::mouseClick(w, Qt::LeftButton, {}, at);
+    }
 
-    std::function<void(app::Event&)> onInput;
+    std::vector<std::string> events;  // "name:kind" of each input the view raised
+    std::vector<std::int16_t> keys;   // codes of KeyDown and KeyPress, in order
     test::TempDir dir;
     app::FileLocations files;
     QtWindowSystem windows;
@@ -57,8 +70,7 @@ protected:
     QtTextMeasure measure;
     test::FakeProcess process;
     test::FakeAnalysisBrowser browser;
-    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
-                                measure, windows, process, browser};
+    std::optional<platform::Platform> platform;
     std::unique_ptr<app::FormLogin> form;
 };
 
