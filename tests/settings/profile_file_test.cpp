@@ -1,17 +1,19 @@
-// Profile files: lookup rules, edits that keep every other byte, odd files, and saving
-// that never leaves a broken file behind.
+// Profile files and ReadIniValue/WriteIniValue over them: lookup rules, edits that keep every
+// other byte, GBK and odd files, size limits, and saving that never leaves a broken file behind.
 #include "settings/profile_file.h"
 
+#include "child_process.h"
+#include "settings/ini_values.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
-#include <filesystem>
 #include <limits>
-#include <vector>
+#include <tuple>
 
 namespace tallyro::settings {
 namespace {
@@ -21,333 +23,239 @@ using test::readFileBytes;
 using test::TempDir;
 using test::writeFileBytes;
 
-std::optional<std::string> valueIn(std::string_view bytes, std::string_view section,
-                                   std::string_view key) {
-    return ProfileFile(bytes).value(section, key);
-}
-
 // The file after one setValue, which must succeed.
 std::string afterSet(std::string_view bytes, std::string_view section, std::string_view key,
                      std::string_view value) {
     ProfileFile profile(bytes);
-    EXPECT_TRUE(profile.setValue(section, key, value));
+    EXPECT_TRUE(profile.setValue(section, key, value)) << bytes;
     return profile.bytes();
 }
 
-// Makes writes beyond `bytes` fail with EFBIG, as a full disk would, for one scope.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
+std::string repeat(const std::string& piece, int count) {
+    return count > 0 ? piece + repeat(piece, count - 1) : "";
+}
+
+const std::string kGbkTrails = "[\x81\x5D]\r\n\x81\x41=1\r\n";  // 乚 ends in ']', 丄 in 'A'
+const std::string kNulInside("45\0000", 4);                     // "45", a NUL, "0"
+const std::string kUtf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 20);
+
+TEST(ProfileFileLookup, FirstKeyOfTheFirstMatchingSection) {
+    const std::optional<std::string> none;
+    const std::vector<std::tuple<std::string, std::string, std::string, std::optional<std::string>>>
+        cases{
+            // Names without regard to ASCII case and to blanks around them.
+            {"  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n", " WINDOWMOVE\t", " maintop ", "450"},
+            {"[s]\r\nk=1\r\n", "s2", "k", none},
+            {"[s]\r\nk=1\r\n", "s", "k2", none},
+            {"", "s", "k", none},
+            // A key belongs to its own section; lines before the first section are no keys.
+            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "s", "k", none},
+            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "o", "k", "1"},
+            // The first of duplicates wins; keys of a later duplicate section are not seen.
+            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "k", "1"},
+            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "j", none},
+            // Comments, lines without '=' or without a name are no keys; '[' without ']' no header.
+            {"[s]\r\n;k=1\r\n#k=2\r\nk\r\n=3\r\n", "s", "k", none},
+            {"[s]\r\n;k=1\r\n", "s", ";k", none},
+            {"[s]\r\n[Broken\r\nj=5\r\n", "s", "j", "5"},
+            {"[s]\r\n[Broken\r\nj=5\r\n", "Broken", "j", none},
+            {"[a]b] trailing\r\nk=v\r\n", "a]b", "k", "v"},
+            {"[s]\r\nk = a=b \r\n", "s", "k", "a=b"},
+            // GBK, whose trail bytes can look like ASCII; bytes that are no text read as U+FFFD,
+            // 0x80 is the euro sign of code page 936 and a lone lead byte at the end is dropped.
+            {kGbkTrails, "乚", "丄", "1"},
+            {kGbkTrails, "乚", "乤", none},
+            {"[s]\r\nk=\xD7\xF3\r\n", "s", "k", "左"},
+            {"[s]\r\nk=\xFF\x80\x81\r\n", "s", "k", "\xEF\xBF\xBD€"},
+            // A UTF-8 mark makes a UTF-8 file; a UTF-16 file is not understood.
+            {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "左"},
+            {"\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+            {kUtf16, "s", "k", none}};
+    for (const auto& [file, section, key, value] : cases)
+        EXPECT_EQ(ProfileFile(file).value(section, key), value) << file << section << key;
+    // One matching pair of quotes around the trimmed value comes off, nothing else.
+    const std::vector<std::pair<std::string, std::string>> quotes{
+        {"\"450\"", "450"}, {"'450'", "450"}, {"  \" 450 \"  ", " 450 "}, {"\"450'", "\"450'"},
+        {"\"", "\""},       {"\"\"", ""},     {"\"\"a\"\"", "\"a\""},     {"a\"b\"", "a\"b\""}};
+    for (const auto& [stored, read] : quotes)
+        EXPECT_EQ(ProfileFile("[s]\r\nk=" + stored + "\r\n").value("s", "k"), read) << stored;
+}
+
+TEST(ProfileFileEdit, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongs) {
+    // Each row: file, section, key, value, and the file after; '|' is a line ending, tried as
+    // CR LF and as LF.
+    const std::vector<std::array<std::string, 5>> cases{
+        {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
+         ";c||junk|[o]|k=keep|   |[s]|  k = -1200|j=9||[t]|x=1|"},
+        {"[s]|k=1|; last||[t]|", "s", "j", "2", "[s]|k=1|; last|j=2||[t]|"},  // after the last
+        {"[s]||[t]|", "s", "k", "1", "[s]|k=1||[t]|"},                        // non-blank line
+        {"[o]|a=1||", "s", "k", "4", "[o]|a=1||[s]|k=4|"},
+        {"[s]|k=1|k=2|[S]|j=3|", "s", "k", "9", "[s]|k=9|k=2|[S]|j=3|"},
+        {"[s]|k=1|k=2|[S]|j=3|", "s", "j", "4", "[s]|k=1|k=2|j=4|[S]|j=3|"},
+        {"[s]|k=1", "s", "k", "2", "[s]|k=2"},  // a missing last line ending stays missing
+        {"[s]|k=1", "s", "j", "3", "[s]|k=1|j=3|"},
+        {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"}};
+    for (const std::string eol : {"\r\n", "\n"}) {
+        for (auto row : cases) {
+            for (auto& text : row) {
+                for (std::size_t at; (at = text.find('|')) != text.npos;)
+                    text.replace(at, 1, eol);
+            }
+            EXPECT_EQ(afterSet(row[0], row[1], row[2], row[3]), row[4]) << row[0];
+        }
     }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
-TEST(ProfileFileLookup, SectionAndKeyIgnoreCaseAndSurroundingBlanks) {
-    const std::string file = "  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n";
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainTop"), "450");
-    EXPECT_EQ(valueIn(file, " WINDOWMOVE\t", " maintop "), "450");
-    EXPECT_EQ(valueIn(file, "WindowMov", "MainTop"), std::nullopt);
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainTo"), std::nullopt);
-}
-
-TEST(ProfileFileLookup, MissingSectionOrKeyGivesNothing) {
-    EXPECT_EQ(valueIn("", "WindowMove", "MainTop"), std::nullopt);
-    EXPECT_EQ(valueIn("[Other]\r\nMainTop=1\r\n", "WindowMove", "MainTop"), std::nullopt);
-    EXPECT_EQ(valueIn("[WindowMove]\r\nMainLeft=1\r\n", "WindowMove", "MainTop"), std::nullopt);
-}
-
-TEST(ProfileFileLookup, KeyBelongsOnlyToItsOwnSection) {
-    const std::string file = "MainTop=0\r\n[Other]\r\nMainTop=1\r\n[WindowMove]\r\nMainLeft=2\r\n";
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainTop"), std::nullopt);
-    EXPECT_EQ(valueIn(file, "Other", "MainTop"), "1");
-}
-
-TEST(ProfileFileLookup, FirstOfDuplicateSectionsAndKeysWins) {
-    const std::string file =
-        "[WindowMove]\r\nMainTop=1\r\nMainTop=2\r\n[WindowMove]\r\nMainTop=3\r\nMainLeft=4\r\n";
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainTop"), "1");
-    // Keys of a later duplicate section are not seen, as under Windows.
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainLeft"), std::nullopt);
-}
-
-TEST(ProfileFileLookup, CommentsLinesWithoutEqualsAndBrokenHeadersAreNotKeys) {
-    const std::string file =
-        "[WindowMove]\r\n;MainTop=1\r\n#MainTop=2\r\nMainTop\r\n=3\r\n[Broken\r\nMainLeft=5\r\n";
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainTop"), std::nullopt);
-    EXPECT_EQ(valueIn(file, "WindowMove", ";MainTop"), std::nullopt);
-    // A '[' line without ']' does not open a section, so MainLeft stays in WindowMove.
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainLeft"), "5");
-    EXPECT_EQ(valueIn(file, "Broken", "MainLeft"), std::nullopt);
-}
-
-TEST(ProfileFileLookup, HeaderNameRunsToLastBracket) {
-    EXPECT_EQ(valueIn("[a]b] trailing\r\nk=v\r\n", "a]b", "k"), "v");
-}
-
-TEST(ProfileFileLookup, ValueKeepsLaterEqualsSigns) {
-    EXPECT_EQ(valueIn("[s]\r\nk = a=b \r\n", "s", "k"), "a=b");
-}
-
-struct QuoteCase {
-    const char* stored;
-    const char* read;
-};
-
-class ProfileFileQuotes : public testing::TestWithParam<QuoteCase> {};
-
-// One matching pair of quotes around the trimmed value is removed, nothing else.
-TEST_P(ProfileFileQuotes, MatchingPairIsRemoved) {
-    EXPECT_EQ(valueIn(std::string("[s]\r\nk=") + GetParam().stored + "\r\n", "s", "k"),
-              GetParam().read);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, ProfileFileQuotes,
-                         testing::Values(QuoteCase{"\"450\"", "450"}, QuoteCase{"'450'", "450"},
-                                         QuoteCase{"  \" 450 \"  ", " 450 "},
-                                         QuoteCase{"\"450'", "\"450'"}, QuoteCase{"\"", "\""},
-                                         QuoteCase{"\"\"", ""}, QuoteCase{"\"\"a\"\"", "\"a\""},
-                                         QuoteCase{"a\"b\"", "a\"b\""}, QuoteCase{"", ""}));
-
-class ProfileFileLineEndings : public testing::TestWithParam<std::string> {
-protected:
-    std::string join(std::initializer_list<std::string_view> lines) const {
-        std::string out;
-        for (auto line : lines)
-            out.append(line).append(GetParam());
-        return out;
-    }
-};
-
-TEST_P(ProfileFileLineEndings, ReplacingAValueKeepsEveryOtherLine) {
-    const std::string before =
-        join({"; settings of the window", "", "junk line without equals", "[Other]", "MainTop=keep",
-              "   ", "[WindowMove]", "  MainTop = 450", "MainLeft=9000", "", "[Tail]", "x=1"});
-    const std::string after =
-        join({"; settings of the window", "", "junk line without equals", "[Other]", "MainTop=keep",
-              "   ", "[WindowMove]", "  MainTop = -1200", "MainLeft=9000", "", "[Tail]", "x=1"});
-    EXPECT_EQ(afterSet(before, "windowmove", "MAINTOP", "-1200"), after);
-}
-
-TEST_P(ProfileFileLineEndings, NewKeyGoesAfterLastNonBlankLineOfItsSection) {
-    const std::string before =
-        join({"[WindowMove]", "MainTop=450", "; last comment", "", "", "[Tail]", "x=1"});
-    const std::string after = join({"[WindowMove]", "MainTop=450", "; last comment",
-                                    "MainLeft=9000", "", "", "[Tail]", "x=1"});
-    EXPECT_EQ(afterSet(before, "WindowMove", "MainLeft", "9000"), after);
-}
-
-TEST_P(ProfileFileLineEndings, NewKeyInEmptySectionFollowsHeader) {
-    EXPECT_EQ(afterSet(join({"[WindowMove]", "", "[Tail]"}), "WindowMove", "MainTop", "1"),
-              join({"[WindowMove]", "MainTop=1", "", "[Tail]"}));
-}
-
-TEST_P(ProfileFileLineEndings, NewSectionIsAppendedInTheFilesStyle) {
-    EXPECT_EQ(afterSet(join({"[Other]", "a=1", ""}), "WindowMove", "MainTop", "450"),
-              join({"[Other]", "a=1", "", "[WindowMove]", "MainTop=450"}));
-}
-
-TEST_P(ProfileFileLineEndings, DuplicateKeyWritesTheFirstAndNewKeyGoesToFirstSection) {
-    const std::string before =
-        join({"[WindowMove]", "MainTop=1", "MainTop=2", "[windowmove]", "MainLeft=3"});
-    EXPECT_EQ(afterSet(before, "WindowMove", "MainTop", "9"),
-              join({"[WindowMove]", "MainTop=9", "MainTop=2", "[windowmove]", "MainLeft=3"}));
-    EXPECT_EQ(afterSet(before, "WindowMove", "MainLeft", "4"),
-              join({"[WindowMove]", "MainTop=1", "MainTop=2", "MainLeft=4", "[windowmove]",
-                    "MainLeft=3"}));
-}
-
-INSTANTIATE_TEST_SUITE_P(CrLfAndLf, ProfileFileLineEndings, testing::Values("\r\n", "\n"),
-                         [](const auto& info) { return info.param == "\n" ? "Lf" : "CrLf"; });
-
-TEST(ProfileFileEdit, EmptyFileGetsSectionAndKeyWithCrLf) {
-    EXPECT_EQ(afterSet("", "WindowMove", "MainTop", "450"), "[WindowMove]\r\nMainTop=450\r\n");
-}
-
-TEST(ProfileFileEdit, FileWithoutTrailingNewline) {
-    const std::string file = "[WindowMove]\nMainTop=1";
-    // Replacing the last line keeps the missing newline missing.
-    EXPECT_EQ(afterSet(file, "WindowMove", "MainTop", "2"), "[WindowMove]\nMainTop=2");
-    // Adding after it has to end that line first, in the file's own style.
-    EXPECT_EQ(afterSet(file, "WindowMove", "MainLeft", "3"),
-              "[WindowMove]\nMainTop=1\nMainLeft=3\n");
-    EXPECT_EQ(afterSet("[Other]", "WindowMove", "MainTop", "4"),
-              "[Other]\r\n[WindowMove]\r\nMainTop=4\r\n");
-}
-
-TEST(ProfileFileEdit, MixedLineEndingsAreKeptLineByLine) {
-    const std::string before = "[WindowMove]\nMainTop=1\r\nMainLeft=2\n";
-    EXPECT_EQ(afterSet(before, "WindowMove", "MainTop", "5"),
-              "[WindowMove]\nMainTop=5\r\nMainLeft=2\n");
-}
-
-TEST(ProfileFileEdit, ReplacedKeyKeepsTheFilesSpelling) {
-    EXPECT_EQ(afterSet("[windowmove]\r\nmaintop=1\r\n", "WindowMove", "MainTop", "2"),
-              "[windowmove]\r\nmaintop=2\r\n");
-}
-
-// Values whose blanks or quotes reading would take off go inside double quotes;
-// found by the settings fuzz target, which writes what it reads.
-TEST(ProfileFileEdit, EveryValueReadsBackAsWritten) {
-    for (const std::string value : {" 450", "450\t", "\"450\"", "'a'", "\"", "a\"b\"", "''"}) {
-        ProfileFile profile("[s]\r\nk = old\r\n");
-        ASSERT_TRUE(profile.setValue("s", "k", value)) << value;
-        EXPECT_EQ(profile.value("s", "k"), value);
-        ASSERT_TRUE(profile.setValue("s", "new", value));
-        EXPECT_EQ(ProfileFile(profile.bytes()).value("s", "new"), value);
-    }
+    EXPECT_EQ(afterSet("", "s", "k", "中"), "[s]\r\nk=\xD6\xD0\r\n");
+    EXPECT_EQ(afterSet("[o]", "s", "k", "4"), "[o]\r\n[s]\r\nk=4\r\n");
+    EXPECT_EQ(afterSet("[s]\nk=1\r\nj=2\n", "s", "k", "5"), "[s]\nk=5\r\nj=2\n");
+    EXPECT_EQ(afterSet(kGbkTrails, "乚", "乤", "2"), kGbkTrails + "\x81\x61=2\r\n");
+    EXPECT_EQ(afterSet("[s]\r\nv=\xFF\x80\x81\r\nk=1\r\n", "s", "k", "2"),
+              "[s]\r\nv=\xFF\x80\x81\r\nk=2\r\n");
+    EXPECT_EQ(afterSet("\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中"),
+              "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n");
+    EXPECT_EQ(afterSet("\xEF\xBB\xBF", "s", "k", "😀"), "\xEF\xBB\xBF[s]\r\nk=😀\r\n");
     EXPECT_EQ(afterSet("", "s", "k", " 450"), "[s]\r\nk=\" 450\"\r\n");
     EXPECT_EQ(afterSet("", "s", "k", "a\"b\""), "[s]\r\nk=a\"b\"\r\n");
 }
 
 TEST(ProfileFileEdit, RefusedWritesChangeNothing) {
-    const std::string file = "[WindowMove]\r\nMainTop=1\r\n";
-    for (auto [section, key, value] : {std::tuple{"WindowMove", "MainTop", "1\r\nMainLeft=2"},
-                                       {"WindowMove", "MainTop", "a\nb"},
-                                       {"WindowMove", "Main=Top", "1"},
-                                       {"WindowMove", ";MainTop", "1"},
-                                       {"WindowMove", "[MainTop]", "1"},
-                                       {"WindowMove", "  ", "1"},
-                                       {"", "MainTop", "1"},
-                                       {"Window\nMove", "MainTop", "1"},
-                                       {"WindowMove", "MainTop", "\xF0\x9F\x98\x80"},
-                                       {"WindowMove", "MainTop", "\xFF"}}) {
-        ProfileFile profile(file);
+    const std::vector<std::array<std::string, 3>> refused{
+        {"s", "k", "1\r\nj=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
+        {"s", ";k", "1"},       {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
+        {"", "k", "1"},         {"s\nt", "k", "1"}, {"s", {"k\0j", 3}, "1"}, {"s", "k", "😀"},
+        {"s", "k", "\xFF"}};
+    for (const auto& [section, key, value] : refused) {
+        ProfileFile profile("[s]\r\nk=1\r\n");
         EXPECT_FALSE(profile.setValue(section, key, value)) << key << " = " << value;
-        EXPECT_EQ(profile.bytes(), file);
+        EXPECT_EQ(profile.bytes(), "[s]\r\nk=1\r\n");
     }
-    ProfileFile profile(file);
-    EXPECT_FALSE(profile.setValue("WindowMove", "MainTop", std::string_view("a\0b", 3)));
+    ProfileFile utf16(kUtf16);
+    EXPECT_FALSE(utf16.setValue("s", "k", "w"));
+    EXPECT_EQ(utf16.bytes(), kUtf16);
 }
 
-TEST(ProfileFileGbk, ChineseIsStoredAsGbkBytes) {
-    // GB 2312 row 54, cell 48: 中 is D6 D0; 左 is D7 F3.
-    EXPECT_EQ(afterSet("", "WindowMove", "MainVisible", "中"),
-              "[WindowMove]\r\nMainVisible=\xD6\xD0\r\n");
-    EXPECT_EQ(valueIn("[WindowMove]\r\nMainVisible=\xD7\xF3\r\n", "WindowMove", "MainVisible"),
-              "左");
+// Whatever is read, written back and read again gives the same values, in the profile and
+// from its bytes; a value written reads back as written, blanks and quotes included.
+TEST(ProfileFileRoundTrip, WhatIsReadWritesBackUnchanged) {
+    const std::string file =
+        "; c\r\n[s]\r\nk = \" 450 \"\r\nq='a'\r\nK=dup\r\ng=\xD7\xF3\r\n[t]\r\nk\t=\t\"\"a\"\"\r\n";
+    const std::vector<std::pair<std::string, std::string>> keys{
+        {"s", "k"}, {"s", "q"}, {"s", "g"}, {"t", "k"}};
+    for (const auto& [section, key] : keys) {
+        ProfileFile profile(file);
+        ASSERT_TRUE(profile.setValue(section, key, *profile.value(section, key))) << key;
+        for (const auto& [otherSection, otherKey] : keys) {
+            EXPECT_EQ(ProfileFile(profile.bytes()).value(otherSection, otherKey),
+                      ProfileFile(file).value(otherSection, otherKey));
+        }
+    }
+    for (const std::string value :
+         {" 450", "450\t", "\"450\"", "'a'", "\"", "a\"b\"", "''", "中"}) {
+        ProfileFile profile("[s]\r\nk = old\r\n");
+        ASSERT_TRUE(profile.setValue("s", "k", value) && profile.setValue("s", "new", value));
+        EXPECT_EQ(profile.value("s", "k"), value);
+        EXPECT_EQ(ProfileFile(profile.bytes()).value("s", "new"), value);
+    }
 }
 
-TEST(ProfileFileGbk, TrailBytesThatLookLikeAsciiAreNotSyntax) {
-    // 0x81 0x5D is 乚, whose trail byte is ']'; 0x81 0x41 is 丄 and 0x81 0x61 is 乤,
-    // whose trail bytes are 'A' and 'a': they must not match each other.
-    const std::string file = "[\x81\x5D]\r\n\x81\x41=1\r\n";
-    EXPECT_EQ(valueIn(file, "乚", "丄"), "1");
-    EXPECT_EQ(valueIn(file, "乚", "乤"), std::nullopt);
-    EXPECT_EQ(afterSet(file, "乚", "乤", "2"), file + "\x81\x61=2\r\n");
+TEST(IniValues, WriteKeepsAtMost128CharactersUpToANul) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {repeat("x", 128), repeat("x", 128)},
+        {repeat("x", 129), repeat("x", 128)},
+        {repeat("中", 129), repeat("\xD6\xD0", 128)},
+        {kNulInside, "45"}};
+    for (const auto& [value, stored] : cases) {  // characters, not bytes; up to a NUL
+        EXPECT_EQ(WriteIniValue("W", "v", value, dir / "config.ini"), "");
+        EXPECT_EQ(readFileBytes(dir / "config.ini"), "[W]\r\nv=" + stored + "\r\n");
+    }
 }
 
-TEST(ProfileFileGbk, InvalidBytesReadAsReplacementAndSurviveOtherWrites) {
-    const std::string file = "[WindowMove]\r\nMainVisible=\xFF\x80\x81\r\nMainTop=1\r\n";
-    // 0xFF is no GBK byte; 0x80 is the euro sign of code page 936; a lone lead byte at
-    // the end of a line is dropped.
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainVisible"), "\xEF\xBF\xBD€");
-    EXPECT_EQ(afterSet(file, "WindowMove", "MainTop", "2"),
-              "[WindowMove]\r\nMainVisible=\xFF\x80\x81\r\nMainTop=2\r\n");
-}
-
-TEST(ProfileFileBom, Utf8MarkMakesAUtf8FileThatKeepsItsMark) {
-    const std::string file = "\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE5\xB7\xA6\r\n";
-    EXPECT_EQ(valueIn(file, "WindowMove", "MainVisible"), "左");
-    EXPECT_EQ(afterSet(file, "WindowMove", "MainVisible", "中"),
-              "\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE4\xB8\xAD\r\n");
-    // Text outside GBK is fine in a UTF-8 file; broken UTF-8 in it reads as U+FFFD.
-    EXPECT_EQ(afterSet("\xEF\xBB\xBF", "s", "k", "\xF0\x9F\x98\x80"),
-              "\xEF\xBB\xBF[s]\r\nk=\xF0\x9F\x98\x80\r\n");
-    EXPECT_EQ(valueIn("\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k"), "a\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(ProfileFileBom, Utf16FileIsNeitherReadNorWritten) {
-    constexpr char kUtf16[] = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0";
-    const std::string file(kUtf16, sizeof kUtf16 - 1);  // the literal's own NUL is not part of it
-    EXPECT_EQ(valueIn(file, "s", "k"), std::nullopt);
-    ProfileFile profile(file);
-    EXPECT_FALSE(profile.setValue("s", "k", "w"));
-    EXPECT_EQ(profile.bytes(), file);
-}
-
-TEST(ProfileFileDisk, RoundTripThroughARealFile) {
+TEST(IniValues, ReadKeepsAtMost127BytesOfGbkWithoutSurroundingSpaces) {
     TempDir dir;
     const auto ini = dir / "config.ini";
-    EXPECT_EQ(readProfileString("WindowMove", "MainTop", ini), std::nullopt);
-    ASSERT_TRUE(writeProfileString("WindowMove", "MainTop", "450", ini));
-    ASSERT_TRUE(writeProfileString("WindowMove", "MainLeft", "9000", ini));
-    ASSERT_TRUE(writeProfileString("WindowMove", "MainTop", "-1200", ini));
-    EXPECT_EQ(readFileBytes(ini), "[WindowMove]\r\nMainTop=-1200\r\nMainLeft=9000\r\n");
-    EXPECT_EQ(readProfileString("windowmove", "maintop", ini), "-1200");
-    // Nothing but the file itself is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    const std::string a = repeat("a", 125);
+    // A character cut in half at the limit goes whole (also ¤, two bytes in UTF-8 as in GBK);
+    // quotes come off before the spaces.
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {a + "aa", a + "aa"},       {a + "aaa", a + "aa"},      {a + "\xD6\xD0", a + "中"},
+        {a + "a\xD6\xD0", a + "a"}, {a + "a\xA1\xE8", a + "a"}, {"   450   ", "450"},
+        {"\" 450 \"", "450"},       {"4 5 0", "4 5 0"},         {kNulInside, "45"}};
+    for (const auto& [stored, read] : cases) {
+        writeFileBytes(ini, "[W]\r\nv=" + stored + "\r\n");
+        EXPECT_EQ(ReadIniValue("w", "V", ini), read) << stored;
+    }
+    // A long value read and written again loses its tail and nothing else.
+    writeFileBytes(ini, "[W]\r\nv=" + repeat("\xD6\xD0", 64) + "\r\n");
+    WriteIniValue("W", "v", ReadIniValue("W", "v", ini), ini);
+    EXPECT_EQ(readFileBytes(ini), "[W]\r\nv=" + repeat("\xD6\xD0", 63) + "\r\n");
+    EXPECT_EQ(ReadIniValue("W", "x", ini), "");
+    EXPECT_EQ(ReadIniValue("X", "v", ini), "");
 }
 
-TEST(ProfileFileDisk, WriteIntoAMissingFolderOrBelowAFileFails) {
+TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
     TempDir dir;
-    writeFileBytes(dir / "plain", "not a folder");
-    EXPECT_FALSE(writeProfileString("s", "k", "v", dir / "missing" / "config.ini"));
-    EXPECT_FALSE(writeProfileString("s", "k", "v", dir / "plain" / "config.ini"));
+    const auto ini = dir / "config.ini";
+    writeFileBytes(ini, "; mine\r\n[s]\r\nk=450\r\n");
+    writeFileBytes(dir / "plain", "x");
+    fs::create_directory(dir / "folder.ini");
+    // A disk full after 8 bytes, in a child so that the limit goes with it.
+    const pid_t child = test::forkChild([&] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 8;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::_exit(writeProfileString("s", "k", "-1200", ini) ? 0 : 3);
+    });
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    for (const auto& place :
+         {dir / "missing" / "config.ini", dir / "plain" / "config.ini", dir / "folder.ini"}) {
+        EXPECT_FALSE(writeProfileString("s", "k", "v", place)) << place;
+        EXPECT_FALSE(tryWriteIniValue("s", "k", "v", place)) << place;
+        EXPECT_EQ(WriteIniValue("s", "k", "v", place), "");
+    }
     EXPECT_EQ(readProfileString("s", "k", dir / "plain" / "config.ini"), std::nullopt);
-    EXPECT_FALSE(fs::exists(dir / "missing"));
-    EXPECT_EQ(readFileBytes(dir / "plain"), "not a folder");
-}
-
-TEST(ProfileFileDisk, FailedWriteLeavesOldFileAndNoTemporaryFile) {
-    TempDir dir;
-    const auto ini = dir / "config.ini";
-    const std::string old = "; mine\r\n[WindowMove]\r\nMainTop=450\r\n";
-    writeFileBytes(ini, old);
-    {
-        FileSizeLimit limit(8);
-        EXPECT_FALSE(writeProfileString("WindowMove", "MainTop", "-1200", ini));
-    }
-    EXPECT_EQ(readFileBytes(ini), old);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_FALSE(ProfileFile::load(dir / "folder.ini"));
+    EXPECT_EQ(readFileBytes(ini), "; mine\r\n[s]\r\nk=450\r\n");
+    EXPECT_EQ(readFileBytes(dir / "plain"), "x");
+    EXPECT_TRUE(fs::is_empty(dir / "folder.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
 }
 
 // Temporary files of saves that were killed go at the next save; nothing else does.
-TEST(ProfileFileDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesOfItsOwnNaming) {
+TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesOfItsOwnNaming) {
     TempDir dir;
     const auto ini = dir / "config.ini";
     writeFileBytes(ini, "[s]\nk=1\n");
     // No process number can reach the largest pid_t: such a process is gone.
-    const std::string gone = std::to_string(std::numeric_limits<pid_t>::max());
-    const std::string self = std::to_string(::getpid());
-    const std::string live = std::to_string(::getppid());
-    const std::vector<std::string> leftovers = {".config.ini." + gone + "-0.tmp",
-                                                ".config.ini." + gone + "-4294967295.tmp",
-                                                ".config.ini." + self + "-99999.tmp"};
+    const std::string gone = ".config.ini." + std::to_string(std::numeric_limits<pid_t>::max());
+    const std::string ours = ".config.ini." + std::to_string(::getpid());
+    const std::vector<std::string> leftovers = {gone + "-0.tmp", gone + "-4294967295.tmp",
+                                                ours + "-99999.tmp"};
     const std::vector<std::string> kept = {
-        ".config.ini." + live + "-0.tmp",  // maybe saving right now
-        ".other.ini." + gone + "-0.tmp",
-        ".config.ini.bak." + gone + "-0.tmp",
-        "config.ini." + gone + "-0.tmp",
-        ".config.ini." + gone + ".tmp",
+        ".config.ini." + std::to_string(::getppid()) + "-0.tmp",  // maybe saving right now
+        ".other.ini" + gone.substr(11) + "-0.tmp",
+        ".config.ini.bak" + gone.substr(11) + "-0.tmp",
+        gone.substr(1) + "-0.tmp",
+        gone + ".tmp",
         ".config.ini.-0.tmp",
-        ".config.ini." + gone + "-.tmp",
-        ".config.ini.0" + gone + "-0.tmp",
-        ".config.ini." + gone + "-00.tmp",
+        gone + "-.tmp",
+        ".config.ini.0" + gone.substr(12) + "-0.tmp",
+        gone + "-00.tmp",
         ".config.ini.0-0.tmp",
         ".config.ini.+1-0.tmp",
         ".config.ini.99999999999-0.tmp",
-        ".config.ini." + gone + "-0.tmp.bak",
-        ".config.ini." + gone + "-0.TMP",
+        gone + "-0.tmp.bak",
+        gone + "-0.TMP",
         "other.tmp"};
     for (const auto& name : leftovers)
         writeFileBytes(dir / name, "old");
     for (const auto& name : kept)
         writeFileBytes(dir / name, "other");
-    const auto folderLikeOurs = dir / (".config.ini." + gone + "-1.tmp");
-    fs::create_directory(folderLikeOurs);
-    fs::create_symlink(dir / kept.back(), dir / (".config.ini." + gone + "-2.tmp"));
+    fs::create_directory(dir / (gone + "-1.tmp"));
+    fs::create_symlink(dir / "other.tmp", dir / (gone + "-2.tmp"));
 
     ASSERT_TRUE(writeProfileString("s", "k", "2", ini));
     EXPECT_EQ(readFileBytes(ini), "[s]\nk=2\n");
@@ -355,29 +263,22 @@ TEST(ProfileFileDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesOfItsOwnNaming) {
         EXPECT_FALSE(fs::exists(dir / name)) << name;
     for (const auto& name : kept)
         EXPECT_EQ(readFileBytes(dir / name), "other") << name;
-    EXPECT_TRUE(fs::is_directory(folderLikeOurs));
-    EXPECT_TRUE(fs::is_symlink(dir / (".config.ini." + gone + "-2.tmp")));
+    EXPECT_TRUE(fs::is_directory(dir / (gone + "-1.tmp")));
+    EXPECT_TRUE(fs::is_symlink(dir / (gone + "-2.tmp")));
 }
 
-TEST(ProfileFileDisk, SomethingThatIsNotAFileIsNeverReplaced) {
-    TempDir dir;
-    fs::create_directory(dir / "config.ini");
-    EXPECT_FALSE(ProfileFile::load(dir / "config.ini").has_value());
-    EXPECT_FALSE(writeProfileString("s", "k", "v", dir / "config.ini"));
-    EXPECT_TRUE(fs::is_directory(dir / "config.ini"));
-}
-
-TEST(ProfileFileDisk, ReplacementKeepsPermissionsAndSymbolicLinks) {
+TEST(SettingsDisk, ReplacementKeepsPermissionsAndSymbolicLinks) {
     TempDir dir;
     const auto real = dir / "real.ini";
+    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     writeFileBytes(real, "[s]\nk=1\n");
-    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(real, perms);
     fs::create_symlink(real, dir / "config.ini");
     ASSERT_TRUE(writeProfileString("s", "k", "2", dir / "config.ini"));
     EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
     EXPECT_EQ(readFileBytes(real), "[s]\nk=2\n");
-    EXPECT_EQ(fs::status(real).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(readProfileString("S", "K", dir / "config.ini"), "2");
+    EXPECT_EQ(fs::status(real).permissions(), perms);
 }
 
 }  // namespace
