@@ -1,16 +1,21 @@
-// LocalDatabase against small SQLite files built by the tests: opening and its refusals, the
-// account row, the favourites, the search statement, and faults from outside while it runs.
+// The local database: LocalDatabase against small SQLite files built by the tests (opening and
+// its refusals, the account row, the favourites, the search, faults from outside while it runs),
+// the delivered database against data/stocks.csv, and its generator make_stock_db.
 #include "data/local_database.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "child_process.h"
-#include "sqlite_helpers.h"
 #include "temp_dir.h"
 #include "test_database.h"
 
@@ -18,10 +23,32 @@ namespace tallyro::data {
 namespace {
 
 namespace fs = std::filesystem;
-using test::filesIn;
-using test::query;
-using test::Rows;
 using test::TempDir;
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// The rows of one statement, Null as ""; none when the statement does not run.
+Rows query(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr);
+    Rows result;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        auto& row = result.emplace_back();
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+            row.push_back(text != nullptr ? text : "");
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+long filesIn(const fs::path& dir) {
+    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+}
 
 // The three tables of the delivered database, their names in another letter case (which the
 // client must not mind), and some rows.
@@ -46,11 +73,12 @@ std::string refusal(const fs::path& file) {
     return LocalDatabase::open(file, &error) ? "" : error;
 }
 
-std::vector<std::string> codesOf(const SearchResult& result) {
-    std::vector<std::string> codes;
+// The listed codes ("-" for a Null one) and, after "=", the number of all matches.
+std::string listed(const SearchResult& result) {
+    std::string out;
     for (const auto& row : result.rows)
-        codes.push_back(row.gpId);
-    return codes;
+        out += (row.gpId.empty() ? "-" : row.gpId) + " ";
+    return out + "=" + std::to_string(result.total);
 }
 
 const std::string kStocksSql =
@@ -80,57 +108,53 @@ TEST(LocalDatabaseAccount, FirstSaveCreatesTheRowAndLaterOnesUpdateTheFirstInSto
 }
 
 // Code or name like '%text%': ASCII letters without case, "%" any run and "_" one character,
-// a quote an ordinary character. Favourites come whole, in stored order, Null as "".
+// a quote an ordinary character; at most the first rows in stored order, and the number of all.
+// Favourites come whole, in stored order, Null as "".
 TEST(LocalDatabaseSearch, FindsCodeOrNameContainingTheTextAndListsTheFavourites) {
     TempDir dir;
-    const auto file = makeDatabase(dir, kStocksSql +
-                                            ";insert into [SearchList] values"
-                                            " ('sz3', '乙'), (null, '甲'), ('sh6', null)");
-    auto db = openOrThrow(file);
-    EXPECT_EQ(db->readSearchList(),
-              (std::vector<StockRow>{{"sz3", "乙"}, {"", "甲"}, {"sh6", ""}}));
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
-        {"银行", {"sh600000", "sz000001", ""}},
-        {"000", {"sh600000", "sz000001", "sh603000", "sz000002", "sh600009"}},
-        {"abc", {"sz300760", "sh688001"}},
-        {"SH60", {"sh600000", "sh601100", "sh603000", "sh600009"}},
-        {"o'brien", {"sh601100"}},
-        {"'; drop table [QzSj]; --", {}},
-        {"100%", {"sh601100", "sh603000"}},
-        {"万_A", {"sz000002"}},
-        {"科技_", {}},
-        {std::string(60000, 'a'), {}},  // longer than SQLite takes as a pattern
-        {"", {}}};
-    for (const auto& [text, codes] : cases) {
-        const auto result = db->search(text);
-        EXPECT_EQ(codesOf(result), codes) << text.substr(0, 30);
-        EXPECT_EQ(result.total, static_cast<int>(codes.size())) << text.substr(0, 30);
-    }
-    EXPECT_EQ(db->search("600").rows,
-              (std::vector<StockRow>{{"sh600000", "浦发银行"}, {"sh600009", ""}}));
-    EXPECT_EQ(query(file, "select count(*) from [QzSj]"), (Rows{{"11"}}));
-}
-
-TEST(LocalDatabaseSearch, ListsTheFirstRowsInStoredOrderAndCountsThemAll) {
-    TempDir dir;
-    std::string sql;
+    std::string sql = kStocksSql +
+                      ";insert into [SearchList] values ('sz3', '乙'), (null, '甲'),"
+                      " ('sh6', null);";
     std::vector<std::string> matching;
-    for (int i = 0; i < 60; ++i) {  // codes descend; every third row does not match
+    for (int i = 0; i < 60; ++i) {  // codes descend; every third row matches on initials only
         const auto code = "sh6" + std::to_string(99999 - i);
-        sql += "insert into [QzSj] values ('" + code + (i % 3 ? "', '目标', '');" : "', '', '');");
+        sql +=
+            "insert into [QzSj] values ('" + code + (i % 3 ? "', '目标', '');" : "', '', '目标');");
         if (i % 3)
             matching.push_back(code);
     }
     // An index the planner would rather walk, in code order.
-    auto db =
-        openOrThrow(makeDatabase(dir, sql + "create index I on [QzSj] (GpID, GpName); analyze"));
-    EXPECT_EQ(codesOf(db->search("目标")),
-              decltype(matching)(matching.begin(), matching.begin() + 20));
-    for (const auto& [limit, listed] : {std::pair{5, 5}, {100, 40}, {0, 0}, {-1, 0}}) {
-        const auto result = db->search("目标", limit);
-        EXPECT_EQ(codesOf(result), decltype(matching)(matching.begin(), matching.begin() + listed));
-        EXPECT_EQ(result.total, 40) << limit;
-    }
+    const auto file = makeDatabase(dir, sql + "create index I on [QzSj] (GpID, GpName); analyze");
+    auto db = openOrThrow(file);
+    EXPECT_EQ(db->readSearchList(),
+              (std::vector<StockRow>{{"sz3", "乙"}, {"", "甲"}, {"sh6", ""}}));
+    // The last text is longer than SQLite takes as a pattern.
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"银行", "sh600000 sz000001 - =3"},
+        {"000", "sh600000 sz000001 sh603000 sz000002 sh600009 =5"},
+        {"abc", "sz300760 sh688001 =2"},
+        {"SH60", "sh600000 sh601100 sh603000 sh600009 =4"},
+        {"o'brien", "sh601100 =1"},
+        {"'; drop table [QzSj]; --", "=0"},
+        {"100%", "sh601100 sh603000 =2"},
+        {"万_A", "sz000002 =1"},
+        {"科技_", "=0"},
+        {"", "=0"},
+        {std::string(60000, 'a'), "=0"}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(listed(db->search(text)), expected) << text.substr(0, 30);
+    EXPECT_EQ(db->search("600").rows,
+              (std::vector<StockRow>{{"sh600000", "浦发银行"}, {"sh600009", ""}}));
+    EXPECT_EQ(query(file, "select count(*) from [QzSj]"), (Rows{{"71"}}));
+    const auto first = [&](int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i)
+            out += matching[i] + " ";
+        return out + "=40";
+    };
+    EXPECT_EQ(listed(db->search("目标")), first(20));
+    for (const auto& [limit, count] : {std::pair{5, 5}, {100, 40}, {0, 0}, {-1, 0}})
+        EXPECT_EQ(listed(db->search("目标", limit)), first(count)) << limit;
 }
 
 // The file removed or replaced by a folder while the client runs: saves fail quietly, and
@@ -153,8 +177,8 @@ TEST(LocalDatabaseRuntimeFailure, FileRemovedOrReplacedByAFolder) {
 // Does to the file what another program or the file system would; the returned object keeps
 // the fault in place (a lock held by another process, root rights given up) until it goes away.
 std::shared_ptr<void> inflict(const std::string& fault, const fs::path& file) {
-    if (fault.starts_with(
-            "begin")) {  // another process's transaction: a RESERVED or EXCLUSIVE lock
+    // Another process's transaction: a RESERVED or EXCLUSIVE lock, or a reader's SHARED one.
+    if (fault.starts_with("begin")) {
         return std::make_shared<test::HoldingChild>([&] {
             sqlite3* db = nullptr;
             sqlite3_open(file.c_str(), &db);
@@ -195,11 +219,12 @@ TEST(LocalDatabaseFault, GivesTheReasonOrAFailedSaveAndChangesNothing) {
     for (const auto& [fault, reason] : faults) {
         SCOPED_TRACE(fault);
         TempDir dir;
-        std::string stocks;
-        for (int i = 0; i < 400; ++i)  // enough rows for the tables to span many pages
-            stocks += "insert into [QzSj] values ('sh6" + std::to_string(10000 + i) + "', '', '');";
-        const auto file =
-            makeDatabase(dir, "insert into [System] values ('No', 'o', 'O');" + stocks);
+        // Enough rows for the tables to span many pages.
+        const auto file = makeDatabase(dir,
+                                       "insert into [System] values ('No', 'o', 'O');"
+                                       "with recursive n(i) as (select 0 union all select i + 1"
+                                       " from n where i < 399) insert into [QzSj] select"
+                                       " 'sh6' || (10000 + i), '', '' from n");
         auto guard = inflict(fault, file);
         const auto before = test::readFileBytes(file);
         EXPECT_EQ(refusal(file), reason);
@@ -243,6 +268,91 @@ TEST(LocalDatabaseKilledSave, LeavesTheOldRowOrTheNewOneAndASoundFile) {
         ASSERT_TRUE(rows == Rows{row} || rows == Rows{next}) << "run " << run;
         row = rows[0];
     }
+}
+
+TEST(BuiltDatabase, HoldsTheCsvRowsTheFavouritesAndNoRememberedAccount) {
+    std::ifstream in(TALLYRO_TEST_STOCKS_CSV);
+    Rows csv;  // code, name, initials
+    for (std::string line; std::getline(in, line);) {
+        std::stringstream fields(line);
+        for (auto& field : csv.emplace_back(3))
+            std::getline(fields, field, ',');
+    }
+    csv.erase(csv.begin());  // the header
+    ASSERT_EQ(csv.size(), 4911u);
+    TempDir dir;
+    const auto file = test::copyBuiltDatabase(dir.path());
+    EXPECT_NE(LocalDatabase::open(file, nullptr), nullptr);
+    EXPECT_EQ(query(file, "select GpID, GpName, Initials from [QzSj]"), csv);
+    EXPECT_EQ(query(file, "select * from [System]"), (Rows{{"No", "", ""}}));
+    // The favourites carry the names of the stock list.
+    EXPECT_EQ(query(file,
+                    "select group_concat(GpID, ' ') from (select GpID from [SearchList] s"
+                    " join [QzSj] using (GpID, GpName) order by s.rowid)"),
+              (Rows{{"sh600000 sh600036 sh600519 sh601318 sz000001 sz000002 sz000858 sh601398"}}));
+}
+
+const std::string kHeader = "code,name,initials\n";
+const std::string kGoodRows =
+    "sh600000,浦发银行,PFYX\nsh600036,招商银行,ZSYX\nsh600519,贵州茅台,GZMT\n"
+    "sh601318,中国平安,ZGPA\nsz000001,平安银行,PAYX\nsz000002,万科A,WKA\nsz000858,五粮液,WLY\n"
+    "sh601398,工商银行,GSYX\nsz300750,宁德时代,NDSD\n";
+const std::string kGoodCsv = kHeader + kGoodRows;
+
+// Runs the generator on dir/stocks.csv (or csv) into dir/QsDate.mdb: its exit code and messages.
+std::pair<int, std::string> makeStockDb(const TempDir& dir, const std::string& csv = "stocks.csv") {
+    TempDir errors;
+    const std::string command = "'" TALLYRO_TEST_MAKE_STOCK_DB "' '" + (dir / csv).string() +
+                                "' '" + (dir / "QsDate.mdb").string() + "' 2>'" +
+                                (errors / "e").string() + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::readFileBytes(errors / "e")};
+}
+
+// Good input, also with a byte-order mark and CR LF line ends, gives a database (the built one
+// is checked above); bad input gives the line or what is wrong, and nothing beside the CSV and
+// a database from an earlier build, which stays as it was.
+TEST(MakeStockDb, BuildsFromGoodInputAndRejectsMalformedInputLeavingTheOutputAlone) {
+    std::string crlf = "\xEF\xBB\xBF";
+    for (char c : kGoodCsv)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::vector<std::pair<std::string, std::string>> cases{
+        {kGoodCsv, ""},
+        {crlf, ""},
+        {"", "empty file"},
+        {kHeader, "no stocks"},
+        {"code,name\n" + kGoodRows, ":1:"},
+        {kGoodCsv + "sh600036,招商银行,ZSYX\n", "already on line 3"},
+        {kHeader + "sh60000,浦发银行,PFYX\n" + kGoodRows, ":2:"},
+        {kHeader + "sh600000,浦发银行,PFYX\n\n" + kGoodRows.substr(27), ":3:"},
+        {kHeader + "sh600000,浦发银行,PFYX\nsh600036,招商银行,ZSYX\n", "sh600519"}};
+    for (const char* row :
+         {"sz300751,迈为股份", "sz300751,迈为股份,MWGF,x", "SZ300751,迈为股份,MWGF",
+          "sz30075x,迈为股份,MWGF", "sz300751,,MWGF", "sz300751,\"迈为,股份\",MWGF",
+          "sz300751,\xC2\xCE\xCE\xAA,MWGF", "sz300751,迈\xE4\xB8,MWGF"})
+        cases.push_back({kGoodCsv + row + "\n", ":11:"});
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [csv, message] = cases[i];
+        TempDir dir;
+        test::writeFileBytes(dir / "stocks.csv", csv);
+        if (i % 2 == 0)
+            test::writeFileBytes(dir / "QsDate.mdb", "earlier build");
+        const auto [code, errors] = makeStockDb(dir);
+        EXPECT_EQ(code == 0, message.empty()) << i << ": " << errors;
+        EXPECT_NE(errors.find(message), std::string::npos) << i << ": " << errors;
+        EXPECT_EQ(filesIn(dir.path()), message.empty() || i % 2 == 0 ? 2 : 1) << i;
+        if (message.empty()) {
+            EXPECT_EQ(query(dir / "QsDate.mdb", "select * from [QzSj] limit 1"),
+                      (Rows{{"sh600000", "浦发银行", "PFYX"}}));
+        } else if (i % 2 == 0) {
+            EXPECT_EQ(test::readFileBytes(dir / "QsDate.mdb"), "earlier build");
+        }
+    }
+    TempDir dir;
+    const auto [code, errors] = makeStockDb(dir, "absent.csv");
+    EXPECT_NE(code, 0);
+    EXPECT_NE(errors.find("absent.csv"), std::string::npos) << errors;
+    EXPECT_EQ(filesIn(dir.path()), 0);
 }
 
 }  // namespace
