@@ -238,10 +238,10 @@ TEST(LocalDatabaseFault, GivesTheReasonOrAFailedSaveAndChangesNothing) {
         guard.reset();
         EXPECT_EQ(test::readFileBytes(file), before);
         EXPECT_EQ(filesIn(dir.path()), 1);
-        if (db && fault.starts_with("begin"))  // the failed save left no transaction open
-            EXPECT_TRUE(db->saveAccount({"Yes", "new", "NEW"}));
-        if (fault != "truncated to half" && fault != "garbage")
-            EXPECT_EQ(query(file, "pragma integrity_check"), (Rows{{"ok"}}));
+        // Without the lock the next save works: the failed one left no transaction open.
+        EXPECT_TRUE(!db || !fault.starts_with("begin") || db->saveAccount({"Yes", "new", "NEW"}));
+        const bool damaged = fault == "truncated to half" || fault == "garbage";
+        EXPECT_TRUE(damaged || query(file, "pragma integrity_check") == Rows{{"ok"}});
     }
 }
 

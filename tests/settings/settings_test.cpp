@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdio>
@@ -91,10 +90,10 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
     }
 }
 
-TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongs) {
-    // Each row: file, section, key, value, and the file after; '|' is a line ending, tried as
-    // CR LF and as LF.
-    const std::vector<std::array<std::string, 5>> cases{
+TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndChangesNothing) {
+    // Each row: file, section, key, value, and the file after ("!": the write is refused); '|'
+    // is a line ending, tried as CR LF and as LF.
+    std::vector<std::array<std::string, 5>> cases{
         {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
          ";c||junk|[o]|k=keep|   |[s]|  k = -1200|j=9||[t]|x=1|"},
         {"[s]|k=1|; last||[t]|", "s", "j", "2", "[s]|k=1|; last|j=2||[t]|"},  // after the last
@@ -104,14 +103,24 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongs) {
         {"[s]|k=1|k=2|[S]|j=3|", "s", "j", "4", "[s]|k=1|k=2|j=4|[S]|j=3|"},
         {"[s]|k=1", "s", "k", "2", "[s]|k=2"},  // a missing last line ending stays missing
         {"[s]|k=1", "s", "j", "3", "[s]|k=1|j=3|"},
-        {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"}};
+        {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"},
+        {kUtf16, "s", "k", "w", "!"}};
+    const std::vector<std::array<std::string, 3>> refused{
+        {"s", "k", "1|j=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
+        {"s", ";k", "1"},    {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
+        {"", "k", "1"},      {"s\nt", "k", "1"}, {"s", {"k\0j", 3}, "1"}, {"s", "k", "😀"},
+        {"s", "k", "\xFF"}};
+    for (const auto& [section, key, value] : refused)
+        cases.push_back({"[s]|k=1|", section, key, value, "!"});
     for (const std::string eol : {"\r\n", "\n"}) {
         for (auto row : cases) {
             for (auto& text : row) {
                 for (std::size_t at; (at = text.find('|')) != text.npos;)
                     text.replace(at, 1, eol);
             }
-            EXPECT_EQ(afterSet(row[0], row[1], row[2], row[3]), row[4]) << row[0];
+            ProfileFile profile(row[0]);
+            EXPECT_EQ(profile.setValue(row[1], row[2], row[3]), row[4] != "!") << row[0] << row[2];
+            EXPECT_EQ(profile.bytes(), row[4] == "!" ? row[0] : row[4]) << row[0] << row[2];
         }
     }
     EXPECT_EQ(afterSet("", "s", "k", "中"), "[s]\r\nk=\xD6\xD0\r\n");
@@ -123,22 +132,6 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongs) {
     EXPECT_EQ(afterSet("\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中"),
               "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n");
     EXPECT_EQ(afterSet("\xEF\xBB\xBF", "s", "k", "😀"), "\xEF\xBB\xBF[s]\r\nk=😀\r\n");
-}
-
-TEST(ProfileFile, RefusedWritesChangeNothing) {
-    const std::vector<std::array<std::string, 3>> refused{
-        {"s", "k", "1\r\nj=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
-        {"s", ";k", "1"},       {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
-        {"", "k", "1"},         {"s\nt", "k", "1"}, {"s", {"k\0j", 3}, "1"}, {"s", "k", "😀"},
-        {"s", "k", "\xFF"}};
-    for (const auto& [section, key, value] : refused) {
-        ProfileFile profile("[s]\r\nk=1\r\n");
-        EXPECT_FALSE(profile.setValue(section, key, value)) << key << " = " << value;
-        EXPECT_EQ(profile.bytes(), "[s]\r\nk=1\r\n");
-    }
-    ProfileFile utf16(kUtf16);
-    EXPECT_FALSE(utf16.setValue("s", "k", "w"));
-    EXPECT_EQ(utf16.bytes(), kUtf16);
 }
 
 TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundingSpaces) {
@@ -225,20 +218,18 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
         }
         return name;
     };
-    std::vector<std::string> leftovers{".real.ini.#-0.tmp", ".real.ini.#-4294967295.tmp",
-                                       ".real.ini.@-99999.tmp"};
-    std::vector<std::string> kept{
+    const std::vector<std::string> leftovers{".real.ini.#-0.tmp", ".real.ini.#-4294967295.tmp",
+                                             ".real.ini.@-99999.tmp"};
+    const std::vector<std::string> kept{
         ".real.ini.^-0.tmp",     ".other.ini.#-0.tmp", ".real.ini.bak.#-0.tmp",
         "real.ini.#-0.tmp",      ".real.ini.#.tmp",    ".real.ini.-0.tmp",
         ".real.ini.#-.tmp",      ".real.ini.0#-0.tmp", ".real.ini.#-00.tmp",
         ".real.ini.0-0.tmp",     ".real.ini.+1-0.tmp", ".real.ini.99999999999-0.tmp",
         ".real.ini.#-0.tmp.bak", ".real.ini.#-0.TMP",  "other.tmp"};
-    std::transform(leftovers.begin(), leftovers.end(), leftovers.begin(), named);
-    std::transform(kept.begin(), kept.end(), kept.begin(), named);
     for (const auto& name : leftovers)
-        writeFileBytes(dir / name, "old");
+        writeFileBytes(dir / named(name), "old");
     for (const auto& name : kept)
-        writeFileBytes(dir / name, "other");
+        writeFileBytes(dir / named(name), "other");
     fs::create_directory(dir / named(".real.ini.#-1.tmp"));
     fs::create_symlink(dir / "other.tmp", dir / named(".real.ini.#-2.tmp"));
 
@@ -248,9 +239,9 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
     EXPECT_EQ(fs::status(real).permissions(), perms);
     for (const auto& name : leftovers)
-        EXPECT_FALSE(fs::exists(dir / name)) << name;
+        EXPECT_FALSE(fs::exists(dir / named(name))) << name;
     for (const auto& name : kept)
-        EXPECT_EQ(readFileBytes(dir / name), "other") << name;
+        EXPECT_EQ(readFileBytes(dir / named(name)), "other") << name;
     EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")));
     EXPECT_TRUE(fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
 }
