@@ -215,7 +215,10 @@ TEST(LocalDatabaseFault, GivesTheReasonOrAFailedSaveAndChangesNothing) {
         {"drop table [QzSj]", "table [QzSj] missing"},
         {"drop table [SearchList]", "table [SearchList] missing"},
         {"alter table [System] drop PassWord", "column PassWord of table [System] missing"},
-        {"alter table [QzSj] rename GpName to Name", "column GpName of table [QzSj] missing"}};
+        {"alter table [QzSj] rename GpName to Name", "column GpName of table [QzSj] missing"},
+        {"drop table [System]; create view [System] as select '' AutoLogin, '' UserName, '' "
+         "PassWord",
+         "unusable tables: cannot modify System because it is a view"}};
     for (const auto& [fault, reason] : faults) {
         SCOPED_TRACE(fault);
         TempDir dir;
