@@ -1,6 +1,5 @@
-// The local database: LocalDatabase against small SQLite files built by the tests (opening and
-// its refusals, the account row, the favourites, the search, faults from outside while it runs),
-// the delivered database against data/stocks.csv, and its generator make_stock_db.
+// LocalDatabase on small files built by the tests, with faults from outside; the delivered
+// database against data/stocks.csv, and its generator make_stock_db.
 #include "data/local_database.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The settings file: profile-file lookups and edits that keep every other byte, GBK and odd
-// files, ReadIniValue/WriteIniValue and their size limits, the number form and the saved window
-// position, and saving that never leaves a broken file behind.
+// The settings file: lookups, edits that keep every other byte, GBK and odd files, the ini size
+// limits, numbers, the saved window position, and saving that never leaves a broken file.
 #include "child_process.h"
 #include "settings/ini_values.h"
 #include "settings/profile_file.h"
@@ -137,10 +136,11 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndC
 TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundingSpaces) {
     TempDir dir;
     const auto ini = dir / "config.ini";
+    // Characters, not bytes, up to a NUL.
     const std::vector<std::pair<std::string, std::string>> written{
         {repeat("x", 128), repeat("x", 128)},
         {repeat("x", 129), repeat("x", 128)},
-        {repeat("中", 129), repeat("\xD6\xD0", 128)},  // characters, not bytes
+        {repeat("中", 129), repeat("\xD6\xD0", 128)},
         {kNulInside, "45"}};
     for (const auto& [value, stored] : written) {
         EXPECT_EQ(WriteIniValue("W", "v", value, ini), "");
@@ -229,7 +229,7 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     for (const auto& name : leftovers)
         writeFileBytes(dir / named(name), "old");
     for (const auto& name : kept)
-        writeFileBytes(dir / named(name), "other");
+        writeFileBytes(dir / named(name), name);
     fs::create_directory(dir / named(".real.ini.#-1.tmp"));
     fs::create_symlink(dir / "other.tmp", dir / named(".real.ini.#-2.tmp"));
 
@@ -241,7 +241,7 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     for (const auto& name : leftovers)
         EXPECT_FALSE(fs::exists(dir / named(name))) << name;
     for (const auto& name : kept)
-        EXPECT_EQ(readFileBytes(dir / named(name)), "other") << name;
+        EXPECT_EQ(readFileBytes(dir / named(name)), name);
     EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")));
     EXPECT_TRUE(fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
 }
