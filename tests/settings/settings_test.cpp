@@ -1,0 +1,366 @@
+// The settings file: lookups, edits that keep every other byte, GBK and odd files, the ini size
+// limits, numbers, the saved window position, and saving that never leaves a broken file.
+#include "child_process.h"
+#include "settings/ini_values.h"
+#include "settings/profile_file.h"
+#include "settings/window_settings.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <tuple>
+
+namespace tallyro::settings {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFileBytes;
+using test::TempDir;
+using test::writeFileBytes;
+
+// The file after one setValue, which must succeed.
+std::string afterSet(std::string_view bytes, std::string_view section, std::string_view key,
+                     std::string_view value) {
+    ProfileFile profile(bytes);
+    EXPECT_TRUE(profile.setValue(section, key, value)) << bytes;
+    return profile.bytes();
+}
+
+std::string repeat(const std::string& piece, int count) {
+    return count > 0 ? piece + repeat(piece, count - 1) : "";
+}
+
+const std::string kGbkTrails = "[\x81\x5D]\r\n\x81\x41=1\r\n";  // 乚 ends in ']', 丄 in 'A'
+const std::string kNulInside("45\0000", 4);                     // "45", a NUL, "0"
+const std::string kUtf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 20);
+
+// Whatever is read, written back and read again gives the same value, from the profile and
+// from its bytes.
+TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchanged) {
+    const std::optional<std::string> none;
+    std::vector<std::tuple<std::string, std::string, std::string, std::optional<std::string>>>
+        cases{
+            // Names without regard to ASCII case and to blanks around them.
+            {"  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n", " WINDOWMOVE\t", " maintop ", "450"},
+            // A key belongs to its own section; lines before the first section are no keys.
+            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "s", "k", none},
+            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "o", "k", "1"},
+            // The first of duplicates wins; keys of a later duplicate section are not seen.
+            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "k", "1"},
+            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "j", none},
+            // Comments, lines without '=' or without a name are no keys; '[' without ']' no header.
+            {"[s]\r\n;k=1\r\n#k=2\r\nk\r\n=3\r\n", "s", "k", none},
+            {"[s]\r\n;k=1\r\n", "s", ";k", none},
+            {"[s]\r\n[Broken\r\nj=5\r\n", "s", "j", "5"},
+            {"[a]b] trailing\r\nk=v\r\n", "a]b", "k", "v"},
+            {"[s]\r\nk = a=b \r\n", "s", "k", "a=b"},
+            // GBK, whose trail bytes can look like ASCII; bytes that are no text read as U+FFFD,
+            // 0x80 is the euro sign of code page 936 and a lone lead byte at the end is dropped.
+            {kGbkTrails, "乚", "丄", "1"},
+            {kGbkTrails, "乚", "乤", none},
+            {"[s]\r\nk=\xD7\xF3\r\n", "s", "k", "左"},
+            {"[s]\r\nk=\xFF\x80\x81\r\n", "s", "k", "\xEF\xBF\xBD€"},
+            // A UTF-8 mark makes a UTF-8 file; a UTF-16 file is not understood.
+            {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "左"},
+            {"\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+            {kUtf16, "s", "k", none}};
+    // One matching pair of quotes around the trimmed value comes off, nothing else.
+    // clang-format off
+    const std::vector<std::pair<std::string, std::string>> quotes{
+        {"'450'", "450"}, {"\"450'", "\"450'"}, {"\"", "\""}, {"\"\"", ""}, {"\"\"a\"\"", "\"a\""},
+        {"a\"b\"", "a\"b\""}, {"  \" 450\t\"  ", " 450\t"}};
+    // clang-format on
+    for (const auto& [stored, value] : quotes)
+        cases.emplace_back("[s]\r\nk=" + stored + "\r\n", "s", "k", value);
+    for (const auto& [file, section, key, value] : cases) {
+        ProfileFile profile(file);
+        EXPECT_EQ(profile.value(section, key), value) << file << section << key;
+        if (value && profile.setValue(section, key, *value)) {  // U+FFFD has no GBK form
+            EXPECT_EQ(profile.value(section, key), value) << file;
+            EXPECT_EQ(ProfileFile(profile.bytes()).value(section, key), value) << file;
+        }
+    }
+}
+
+TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndChangesNothing) {
+    // Each row: file, section, key, value, and the file after ("!": the write is refused); '|'
+    // is a line ending, tried as CR LF and as LF.
+    std::vector<std::array<std::string, 5>> cases{
+        {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
+         ";c||junk|[o]|k=keep|   |[s]|  k = -1200|j=9||[t]|x=1|"},
+        {"[s]|k=1|; last||[t]|", "s", "j", "2", "[s]|k=1|; last|j=2||[t]|"},  // after the last
+        {"[s]||[t]|", "s", "k", "1", "[s]|k=1||[t]|"},                        // non-blank line
+        {"[o]|a=1||", "s", "k", "4", "[o]|a=1||[s]|k=4|"},
+        {"[s]|k=1|k=2|[S]|j=3|", "s", "k", "9", "[s]|k=9|k=2|[S]|j=3|"},
+        {"[s]|k=1|k=2|[S]|j=3|", "s", "j", "4", "[s]|k=1|k=2|j=4|[S]|j=3|"},
+        {"[s]|k=1", "s", "k", "2", "[s]|k=2"},  // a missing last line ending stays missing
+        {"[s]|k=1", "s", "j", "3", "[s]|k=1|j=3|"},
+        {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"},
+        {kUtf16, "s", "k", "w", "!"}};
+    const std::vector<std::array<std::string, 3>> refused{
+        {"s", "k", "1|j=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
+        {"s", ";k", "1"},    {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
+        {"", "k", "1"},      {"s\nt", "k", "1"}, {"s", {"k\0j", 3}, "1"}, {"s", "k", "😀"},
+        {"s", "k", "\xFF"}};
+    for (const auto& [section, key, value] : refused)
+        cases.push_back({"[s]|k=1|", section, key, value, "!"});
+    for (const std::string eol : {"\r\n", "\n"}) {
+        for (auto row : cases) {
+            for (auto& text : row) {
+                for (std::size_t at; (at = text.find('|')) != text.npos;)
+                    text.replace(at, 1, eol);
+            }
+            ProfileFile profile(row[0]);
+            EXPECT_EQ(profile.setValue(row[1], row[2], row[3]), row[4] != "!") << row[0] << row[2];
+            EXPECT_EQ(profile.bytes(), row[4] == "!" ? row[0] : row[4]) << row[0] << row[2];
+        }
+    }
+    EXPECT_EQ(afterSet("", "s", "k", "中"), "[s]\r\nk=\xD6\xD0\r\n");
+    EXPECT_EQ(afterSet("[o]", "s", "k", "4"), "[o]\r\n[s]\r\nk=4\r\n");
+    EXPECT_EQ(afterSet("[s]\nk=1\r\nj=2\n", "s", "k", "5"), "[s]\nk=5\r\nj=2\n");
+    EXPECT_EQ(afterSet(kGbkTrails, "乚", "乤", "2"), kGbkTrails + "\x81\x61=2\r\n");
+    EXPECT_EQ(afterSet("[s]\r\nv=\xFF\x80\x81\r\nk=1\r\n", "s", "k", "2"),
+              "[s]\r\nv=\xFF\x80\x81\r\nk=2\r\n");
+    EXPECT_EQ(afterSet("\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中"),
+              "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n");
+    EXPECT_EQ(afterSet("\xEF\xBB\xBF", "s", "k", "😀"), "\xEF\xBB\xBF[s]\r\nk=😀\r\n");
+}
+
+TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundingSpaces) {
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    // Characters, not bytes, up to a NUL.
+    const std::vector<std::pair<std::string, std::string>> written{
+        {repeat("x", 128), repeat("x", 128)},
+        {repeat("x", 129), repeat("x", 128)},
+        {repeat("中", 129), repeat("\xD6\xD0", 128)},
+        {kNulInside, "45"}};
+    for (const auto& [value, stored] : written) {
+        EXPECT_EQ(WriteIniValue("W", "v", value, ini), "");
+        EXPECT_EQ(readFileBytes(ini), "[W]\r\nv=" + stored + "\r\n");
+    }
+    const std::string a = repeat("a", 125);
+    // A character cut in half at the limit goes whole (also ¤, two bytes in UTF-8 as in GBK);
+    // quotes come off before the spaces.
+    const std::vector<std::pair<std::string, std::string>> read{
+        {a + "aa", a + "aa"},       {a + "aaa", a + "aa"},      {a + "\xD6\xD0", a + "中"},
+        {a + "a\xD6\xD0", a + "a"}, {a + "a\xA1\xE8", a + "a"}, {"   450   ", "450"},
+        {"\" 450 \"", "450"},       {"4 5 0", "4 5 0"},         {kNulInside, "45"}};
+    for (const auto& [stored, value] : read) {
+        writeFileBytes(ini, "[W]\r\nv=" + stored + "\r\n");
+        EXPECT_EQ(ReadIniValue("w", "V", ini), value) << stored;
+    }
+    // A long value read and written again loses its tail and nothing else.
+    writeFileBytes(ini, "[W]\r\nv=" + repeat("\xD6\xD0", 64) + "\r\n");
+    WriteIniValue("W", "v", ReadIniValue("W", "v", ini), ini);
+    EXPECT_EQ(readFileBytes(ini), "[W]\r\nv=" + repeat("\xD6\xD0", 63) + "\r\n");
+    EXPECT_EQ(ReadIniValue("W", "x", ini), "");
+    EXPECT_EQ(ReadIniValue("X", "v", ini), "");
+}
+
+TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    writeFileBytes(ini, "; mine\r\n[s]\r\nk=450\r\n");
+    writeFileBytes(dir / "plain", "x");
+    fs::create_directory(dir / "folder.ini");
+    // A disk full after 8 bytes, in a child so that the limit goes with it.
+    const pid_t child = test::forkChild([&] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 8;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::_exit(writeProfileString("s", "k", "-1200", ini) ? 0 : 3);
+    });
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    for (const auto& place :
+         {dir / "missing" / "config.ini", dir / "plain" / "config.ini", dir / "folder.ini"}) {
+        EXPECT_FALSE(writeProfileString("s", "k", "v", place)) << place;
+        EXPECT_FALSE(tryWriteIniValue("s", "k", "v", place)) << place;
+        EXPECT_EQ(WriteIniValue("s", "k", "v", place), "");
+        EXPECT_FALSE(saveWindowPosition(place, 450.0f, 9000.0f, "中"));
+    }
+    EXPECT_EQ(readProfileString("s", "k", dir / "plain" / "config.ini"), std::nullopt);
+    EXPECT_FALSE(ProfileFile::load(dir / "folder.ini"));
+    EXPECT_EQ(readFileBytes(ini), "; mine\r\n[s]\r\nk=450\r\n");
+    EXPECT_EQ(readFileBytes(dir / "plain"), "x");
+    EXPECT_TRUE(fs::is_empty(dir / "folder.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
+}
+
+// Temporary files of saves that were killed go at the next save; nothing else does. The save
+// writes through a symbolic link and keeps the permissions.
+TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPermissions) {
+    TempDir dir;
+    const auto real = dir / "real.ini";
+    const auto perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    writeFileBytes(real, "[s]\nk=1\n");
+    fs::permissions(real, perms);
+    fs::create_symlink(real, dir / "config.ini");
+    // In the names, '#' stands for a process that is gone (no process number reaches the
+    // largest pid_t), '@' for this one, '^' for the one that started it, which may be saving.
+    const auto named = [](std::string name) {
+        for (const auto& [mark, pid] : {std::pair{'#', std::numeric_limits<pid_t>::max()},
+                                        {'@', ::getpid()},
+                                        {'^', ::getppid()}}) {
+            if (const auto at = name.find(mark); at != name.npos)
+                name.replace(at, 1, std::to_string(pid));
+        }
+        return name;
+    };
+    const std::vector<std::string> leftovers{".real.ini.#-0.tmp", ".real.ini.#-4294967295.tmp",
+                                             ".real.ini.@-99999.tmp"};
+    const std::vector<std::string> kept{
+        ".real.ini.^-0.tmp",     ".other.ini.#-0.tmp", ".real.ini.bak.#-0.tmp",
+        "real.ini.#-0.tmp",      ".real.ini.#.tmp",    ".real.ini.-0.tmp",
+        ".real.ini.#-.tmp",      ".real.ini.0#-0.tmp", ".real.ini.#-00.tmp",
+        ".real.ini.0-0.tmp",     ".real.ini.+1-0.tmp", ".real.ini.99999999999-0.tmp",
+        ".real.ini.#-0.tmp.bak", ".real.ini.#-0.TMP",  "other.tmp"};
+    for (const auto& name : leftovers)
+        writeFileBytes(dir / named(name), "old");
+    for (const auto& name : kept)
+        writeFileBytes(dir / named(name), name);
+    fs::create_directory(dir / named(".real.ini.#-1.tmp"));
+    fs::create_symlink(dir / "other.tmp", dir / named(".real.ini.#-2.tmp"));
+
+    ASSERT_TRUE(writeProfileString("s", "k", "2", dir / "config.ini"));
+    EXPECT_EQ(readFileBytes(real), "[s]\nk=2\n");
+    EXPECT_EQ(readProfileString("S", "K", dir / "config.ini"), "2");
+    EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
+    EXPECT_EQ(fs::status(real).permissions(), perms);
+    for (const auto& name : leftovers)
+        EXPECT_FALSE(fs::exists(dir / named(name))) << name;
+    for (const auto& name : kept)
+        EXPECT_EQ(readFileBytes(dir / named(name)), name);
+    EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")));
+    EXPECT_TRUE(fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
+}
+
+// The C library's "%.7g" is the reference for the short form, "-0" aside; every half twip
+// reads back as it was.
+TEST(WindowSettings, NumbersTakeTheShortFormAndReadBack) {
+    EXPECT_EQ(formatSingle(-0.0f), "0");
+    std::vector<float> values{0.1f, 1234567.0f, 12345678.0f, 123456.7f, 16777216.0f, 0.0001f};
+    for (int i = -300000; i <= 300000; ++i) {
+        values.push_back(static_cast<float>(i) / 2.0f);
+        ASSERT_EQ(parseSingle(formatSingle(values.back())), values.back()) << i;
+    }
+    for (const float value : values) {
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%.7g", static_cast<double>(value));
+        ASSERT_EQ(formatSingle(value), expected) << value;
+    }
+    const std::vector<std::pair<std::string, float>> numbers{
+        {"450", 450.0f},   {"-1200", -1200.0f}, {"+15", 15.0f},      {"-478.5", -478.5f},
+        {".5", 0.5f},      {"5.", 5.0f},        {"007", 7.0f},       {"1e3", 1000.0f},
+        {"1E+3", 1000.0f}, {"-2.5e-1", -0.25f}, {"3.4e38", 3.4e38f}, {"0", 0.0f}};
+    for (const auto& [text, value] : numbers)
+        EXPECT_EQ(parseSingle(text), value) << text;
+    for (const char* text :
+         {"",     " ",        " 1",   "1 ",   "12abc", "abc",   "nan", "NaN", "inf",
+          "-inf", "infinity", "0x10", "1e",   "1e+",   "e5",    ".",   "-",   "+-1",
+          "--1",  "1.2.3",    "1,5",  "1e39", "-1e39", "1e-50", "１２"}) {
+        EXPECT_EQ(parseSingle(text), std::nullopt) << text;
+    }
+    // Only the characters given count, whatever follows them.
+    EXPECT_EQ(parseSingle(std::string_view("15", 1)), 1.0f);
+}
+
+TEST(WindowSettings, SavedPositionIsBothNumbersOrNothing) {
+    TempDir dir;
+    const auto ini = dir / kSettingsFileName;
+    const std::string w = "[WindowMove]\r\n";
+    std::vector<std::pair<std::string, std::string>> cases{
+        {w + "MainTop=450\r\nMainLeft=9000\r\n", "450 9000"},
+        {w + "MainTop=-1200\r\nMainLeft=-478.5\r\n", "-1200 -478.5"}};
+    for (const std::string& file :
+         {w + "MainLeft=1\r\n", w + "MainTop=\r\nMainLeft=1\r\n", w + "MainTop=450\r\n",
+          w + "MainTop=abc\r\nMainLeft=1\r\n", w + "MainTop=4\r\nMainLeft=12abc\r\n",
+          std::string("[Window]\r\nMainTop=4\r\nMainLeft=1\r\n"), std::string()})
+        cases.emplace_back(file, "none");
+    for (const auto& [file, expected] : cases) {
+        writeFileBytes(ini, file);
+        const auto saved = savedWindowPosition(ini);
+        EXPECT_EQ(saved ? formatSingle(saved->top) + " " + formatSingle(saved->left) : "none",
+                  expected)
+            << file;
+    }
+    EXPECT_FALSE(savedWindowPosition(dir / "missing.ini"));
+}
+
+// One save leaves exactly what writing the three keys one after another leaves, replacing the
+// file once when any key was written and not at all otherwise. A visible text without a GBK
+// form is skipped.
+TEST(WindowSettings, SaveLeavesWhatThreeWritesInARowLeave) {
+    const std::string none = "<no file>";
+    // clang-format off
+    const std::vector<std::string> files{none, "", {"\xFF\xFE[\0", 4},
+        "; kept\n[windowmove]\nmainvisible=\xD6\xD0\nMAINLEFT=1\nMainTop = 2\n",
+        "[WindowMove]\r\nMainLeft=1\r\n\r\n[Tail]\r\nx=1\r\n",
+        "[WindowMove]\r\nMainTop=1\r\n[Other]\r\n[WINDOWMOVE]\r\nMainLeft=2\r\n",
+        "\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE4\xB8\xAD\r\n"};
+    // clang-format on
+    for (int run = 0; run < 2 * static_cast<int>(files.size()); ++run) {
+        const std::string& file = files[run / 2];
+        const std::string visible = run % 2 ? "😀" : "左";
+        TempDir dir;
+        const auto oneByOne = dir / "reference.ini";
+        const auto ini = dir / kSettingsFileName;
+        if (file != none) {
+            writeFileBytes(oneByOne, file);
+            writeFileBytes(ini, file);
+            fs::create_hard_link(ini, dir / "link.ini");
+        }
+        const bool top = tryWriteIniValue(kWindowMoveSection, kMainTopKey, "-478.5", oneByOne);
+        const bool left = tryWriteIniValue(kWindowMoveSection, kMainLeftKey, "-1200", oneByOne);
+        const bool shown = tryWriteIniValue(kWindowMoveSection, kMainVisibleKey, visible, oneByOne);
+        EXPECT_EQ(saveWindowPosition(ini, -478.5f, -1200.0f, visible), top && left && shown);
+        ASSERT_EQ(fs::exists(ini), fs::exists(oneByOne)) << file;
+        EXPECT_EQ(readFileBytes(ini), readFileBytes(oneByOne)) << file;
+        EXPECT_EQ(fs::hard_link_count(ini), top || left || shown ? 1u : 2u) << file;
+    }
+}
+
+// A close killed at any moment while it saves: the file is the one from before or the one the
+// save wrote, never a torn one, and the temporary files of killed saves do not pile up.
+TEST(WindowSettings, SaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
+    TempDir dir;
+    TempDir scratch;
+    const auto file = dir / kSettingsFileName;
+    std::string comments;
+    for (int i = 0; i < 300; ++i)  // a file of several pages, so a torn write would show
+        comments += "; line " + std::to_string(i) + " kept byte for byte\r\n";
+    writeFileBytes(file, "[Other]\r\n" + comments + "[WindowMove]\r\nMainTop=0\r\n");
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> delayUs(0, 2000);
+    for (int run = 1; run <= 200; ++run) {
+        const auto old = readFileBytes(file);
+        const float top = 15.0f * static_cast<float>(run);
+        writeFileBytes(scratch / kSettingsFileName, old);  // what the save writes uninterrupted
+        ASSERT_TRUE(saveWindowPosition(scratch / kSettingsFileName, top, -top, "中"));
+        const auto next = readFileBytes(scratch / kSettingsFileName);
+        const pid_t child = test::forkChild([&] {
+            if (!saveWindowPosition(file, top, -top, "中"))
+                ::_exit(1);
+        });
+        test::killAfter(child, std::chrono::microseconds(delayUs(random)));
+        const auto now = readFileBytes(file);
+        ASSERT_TRUE(now == old || now == next) << "run " << run << ", " << now.size() << " bytes";
+    }
+    // The next save clears what killed saves left behind.
+    ASSERT_TRUE(saveWindowPosition(file, 450.0f, 9000.0f, "中"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace tallyro::settings
