@@ -15,34 +15,12 @@ std::string used(const Deployment& d) {
     return d.loginHost + " " + std::to_string(d.loginPort) + " " + d.webBase;
 }
 
-// One key in the settings file (GBK, as the program writes it): the value used, or
-// why it is refused; a refusal names the key and the value and that the built-in
-// value is used instead.
-std::string outcome(const std::string& key, const std::string& value) {
-    test::TempDir dir;
-    test::writeFileBytes(dir / "config.ini", *text::utf8ToGbk("[WindowMove]\r\nMainTop=1\r\n"
-                                                              "[server]\r\n" +
-                                                              key + "=" + value + "\r\n"));
-    const auto got = resolveServerAddresses(kBuiltIn, serverSection(dir / "config.ini"), {});
-    const auto shown = [&](const Deployment& d) {
-        return key == kLoginHostKey
-                   ? d.loginHost
-                   : (key == kLoginPortKey ? std::to_string(d.loginPort) : d.webBase);
-    };
-    if (got.problems.empty())
-        return shown(got.deployment);
-    const std::string& said = got.problems.front();
-    const std::string head = "config.ini [Server] " + key + ": \"" + value + "\" ";
-    const std::string tail = "; using " + shown(kBuiltIn);
-    if (got.problems.size() != 1 || used(got.deployment) != used(kBuiltIn) ||
-        !said.starts_with(head) || !said.ends_with(tail))
-        return "unexpected: " + said;
-    return said.substr(head.size(), said.size() - head.size() - tail.size());
-}
-
+// Each value under one key of the settings file, written in GBK as the program writes it
+// and after another section's keys: the value used, or the built-in one and the refusal
+// naming the key, the value and why.
 TEST(ServerAddresses, EachValueInTheFileIsTakenOrRefusedNamingTheKey) {
-    // Key, the outcome ("=" for the value itself), the values.
-    const std::tuple<const char*, std::string, std::vector<std::string>> groups[] = {
+    // Key, the outcome ("=" for the value itself, "=x" for x), the values.
+    const std::tuple<std::string, std::string, std::vector<std::string>> groups[] = {
         {"LoginHost", "=", {"10.0.0.2", "255.255.255.255"}},
         {"LoginHost", "is empty", {""}},
         {"LoginHost", "holds a blank", {"10.0. 0.2"}},
@@ -50,12 +28,12 @@ TEST(ServerAddresses, EachValueInTheFileIsTakenOrRefusedNamingTheKey) {
          "is not an IPv4 address like 127.0.0.1",
          {"10.0.0", "10.0.0.2.1", "10.0.0.256", "10.0.0.02", "10..0.2", "login.example.com"}},
         {"LoginPort", "=", {"1", "65535"}},
-        {"LoginPort", "5000", {"\"5000\""}},
+        {"LoginPort", "=5000", {"\"5000\""}},
         {"LoginPort",
          "is not a port number from 1 to 65535",
          {"", "0", "65536", "99999999999", "+80", "８０"}},
         {"WebBase", "=", {"http://10.0.0.2:80", "https://web.example.com", "http://[::1]:8340"}},
-        {"WebBase", "http://Web:8340", {"HTTP://Web:8340/"}},
+        {"WebBase", "=http://Web:8340", {"HTTP://Web:8340/"}},
         {"WebBase", "is not an http or https address", {"ftp://x", "web.example.com", ""}},
         {"WebBase",
          "has no valid host",
@@ -68,9 +46,26 @@ TEST(ServerAddresses, EachValueInTheFileIsTakenOrRefusedNamingTheKey) {
          "has a path, query or fragment after the host",
          {"http://x//", "http://x/web", "http://x?a=1", "http://x#top"}},
         {"WebBase", "holds a user name", {"http://me@x"}}};
+    test::TempDir dir;
     for (const auto& [key, expected, values] : groups) {
-        for (const std::string& v : values)
-            EXPECT_EQ(outcome(key, v), expected == "=" ? v : expected) << key << "=" << v;
+        const int k = key == kLoginHostKey ? 0 : (key == kLoginPortKey ? 1 : 2);
+        for (const std::string& v : values) {
+            test::writeFileBytes(
+                dir / "config.ini",
+                *text::utf8ToGbk("[WindowMove]\r\nWebBase=http://x\r\n[server]\r\n" + key + "=" +
+                                 v + "\r\n"));
+            const auto got =
+                resolveServerAddresses(kBuiltIn, serverSection(dir / "config.ini"), {});
+            std::string want[] = {"127.0.0.1", "4116", "http://127.0.0.1:8340"};
+            std::vector<std::string> said{"config.ini [Server] " + key + ": \"" + v + "\" " +
+                                          expected + "; using " + want[k]};
+            if (expected.starts_with("=")) {
+                want[k] = expected == "=" ? v : expected.substr(1);
+                said.clear();
+            }
+            EXPECT_EQ(used(got.deployment), want[0] + " " + want[1] + " " + want[2]) << v;
+            EXPECT_EQ(got.problems, said) << key << "=" << v;
+        }
     }
 }
 
@@ -81,7 +76,10 @@ TEST(ServerAddresses, CommandLineOverFileOverBuiltInAndARefusedValueFallsToTheNe
                                       {"10.0.0.9", std::nullopt, "http://line:1"});
     EXPECT_EQ(used(got.deployment), "10.0.0.9 5001 http://line:1");
     EXPECT_TRUE(got.problems.empty());
-    EXPECT_EQ(used(resolveServerAddresses(kBuiltIn, {}, {}).deployment), used(kBuiltIn));
+    // No file gives nothing.
+    EXPECT_EQ(
+        used(resolveServerAddresses(kBuiltIn, serverSection("/no/config.ini"), {}).deployment),
+        used(kBuiltIn));
     got =
         resolveServerAddresses(kBuiltIn, {"10.0.0.1", "port", std::nullopt}, {"", "0", "ftp://x"});
     EXPECT_EQ(used(got.deployment), "10.0.0.1 4116 http://127.0.0.1:8340");
@@ -93,15 +91,6 @@ TEST(ServerAddresses, CommandLineOverFileOverBuiltInAndARefusedValueFallsToTheNe
                   "65535; using 4116",
                   "--web-base: \"ftp://x\" is not an http or https address; using "
                   "http://127.0.0.1:8340"}));
-}
-
-TEST(ServerAddresses, AFileWithoutTheSectionGivesNothing) {
-    test::TempDir dir;
-    test::writeFileBytes(dir / "config.ini", "[WindowMove]\r\nWebBase=http://x\r\n");
-    for (const auto& file : {dir / "missing.ini", dir / "config.ini"}) {
-        const auto texts = serverSection(file);
-        EXPECT_FALSE(texts.loginHost || texts.loginPort || texts.webBase);
-    }
 }
 
 }  // namespace
