@@ -16,18 +16,6 @@ std::string both(const FileLocations& where) {
     return where.settings.string() + " " + where.database.string();
 }
 
-TEST(FileLocationsTest, AWritableProgramFolderKeepsBothFilesAndOneThatIsNotSendsThemAway) {
-    test::TempDir dir;
-    EXPECT_EQ(both(locateFiles(dir.path(), dir / "cfg", dir / "data")),
-              both({dir / "config.ini", dir / "QsDate.mdb"}));
-    EXPECT_TRUE(fs::is_empty(dir.path()));  // the probe leaves nothing behind
-    // Below a regular file nothing can be created, whoever runs the test.
-    test::writeFileBytes(dir / "plain", "");
-    EXPECT_FALSE(folderIsWritable(dir / "plain") || folderIsWritable(dir / "missing"));
-    EXPECT_EQ(both(locateFiles(dir / "plain", dir / "cfg", dir / "data")),
-              both({dir / "cfg" / "config.ini", dir / "data" / "QsDate.mdb"}));
-}
-
 // The program in bin/, its database under share/: its folder, writable as /usr/bin is for
 // root, takes no file; the user's copy of the database is made once.
 TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabase) {
@@ -51,11 +39,20 @@ TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabas
     EXPECT_EQ(locateFiles(bin, dir / "cfg", dir / "data").database, bin / "QsDate.mdb");
 }
 
-TEST(FileLocationsTest, WithoutAnyWritableFolderTheInstalledDatabaseIsUsedAndTheUserIsTold) {
+// A copied program keeps both files beside itself while its folder takes a file; below a
+// regular file nothing can be made, whoever runs the test: then the user's folders are
+// used, and without any the installed database, and the user is told.
+TEST(FileLocationsTest, ProgramFolderThenUserFoldersThenTheInstalledDatabaseAndANotice) {
     test::TempDir dir;
     fs::create_directory(dir / "program");
-    test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
+    EXPECT_EQ(both(locateFiles(dir / "program", dir / "cfg", dir / "data")),
+              both({dir / "program" / "config.ini", dir / "program" / "QsDate.mdb"}));
+    EXPECT_TRUE(fs::is_empty(dir / "program"));  // the probe leaves nothing behind
     test::writeFileBytes(dir / "home", "a file where the folders should be");
+    EXPECT_FALSE(folderIsWritable(dir / "home") || folderIsWritable(dir / "missing"));
+    EXPECT_EQ(both(locateFiles(dir / "home", dir / "cfg", dir / "data")),
+              both({dir / "cfg" / "config.ini", dir / "data" / "QsDate.mdb"}));
+    test::writeFileBytes(dir / "program" / "QsDate.mdb", "installed");
     const fs::path cfg = dir / "home" / "cfg", data = dir / "home" / "data";
     const auto where = userFileLocations(dir / "program", cfg, data);
     EXPECT_EQ(both(where), both({cfg / "config.ini", dir / "program" / "QsDate.mdb"}));
