@@ -5,7 +5,6 @@ set -u
 w=$(mktemp -d) client=""
 trap '[ -n "$client" ] && kill $client 2>/dev/null; rm -rf "$w"' EXIT
 fail() { echo "FAIL: $*: $(cat "$w/err" 2>/dev/null)" >&2; exit 1; }
-# A program folder of its own: the client keeps its files beside itself.
 cp "$1/tallyro" "$1/libtallyro_web.so" "$1/QsDate.mdb" "$w/"
 export HOME=$w XDG_CONFIG_HOME=$w/.config XDG_DATA_HOME=$w/.local/share
 bare() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$w/tallyro" "$@" 2>"$w/err"; }
@@ -17,8 +16,7 @@ out=$(bare --version) && [ "$out" = "tallyro 10.09" ] || fail "--version fails o
 bare --login-hots 10.0.0.1
 [ $? -eq 2 ] && grep -q "login-hots" "$w/err" || fail "an unknown option is not refused by name"
 
-# Runs the client until its browser engine's helper processes appear; its standard
-# error is left in $w/err.
+# Runs the client until its browser engine's helper processes appear.
 export QT_QPA_PLATFORM=offscreen QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu
 [ "$(id -u)" -ne 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1  # root: the client arranges it
 run_until_engine() {

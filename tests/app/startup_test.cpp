@@ -31,8 +31,8 @@ TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingN
               "中否No");
     EXPECT_EQ(fake.udp.remoteHost + ":" + std::to_string(fake.udp.remotePort), "127.0.0.9:4116");
     EXPECT_TRUE(fake.udp.sent.empty() && fake.tray.shown && fake.tray.tip == "Tallyro");
-    EXPECT_EQ(fake.tray.owner, &el("IconLogo"));  // tray activity reaches IconLogo
-    EXPECT_EQ(el("WebAD").navigations(), 1u);
+    // Tray activity reaches IconLogo; the advert is asked for once.
+    EXPECT_TRUE(fake.tray.owner == &el("IconLogo") && el("WebAD").navigations() == 1);
     EXPECT_TRUE(fake.clock.running(&el("Timer3")) && fake.clock.runningCount() == 2 &&
                 fake.clock.running(&el("SearchGpInfoMonitor")));
     EXPECT_FLOAT_EQ(el("Bot_Close").left(), 3045);  // the layout follows the window's size
