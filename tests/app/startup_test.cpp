@@ -1,9 +1,8 @@
-// Start-up and shutdown of the main window against real files: the settings file,
-// a real copy of the stock database, and the fake platform.
+// Start-up, shutdown and the message popup of the main window against real files (the
+// settings file, a copy of the stock database) and the fake platform.
 #include "client_fixture.h"
 #include "lookup/result_rows.h"
 #include "settings/ini_values.h"
-#include "settings/window_settings.h"
 
 namespace tallyro::app {
 namespace {
@@ -15,30 +14,31 @@ protected:
         return settings::ReadIniValue("WindowMove", key, files.settings);
     }
     int rows() { return lookup::rowCount(form->form()); }
+    ui::Form* popup() { return form->formMessage(); }
+    ui::Element& pel(const char* name) { return popup()->at(name); }
+    void send(const char* name, EventKind kind, float x = 0, float y = 0) {
+        Event e{&pel(name), kind, 0, 0, x, y};
+        form->dispatch(e);
+    }
 };
 
-// The place and outline are checked through Qt (tests/qt); here what start-up sets up.
-TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertAndTimersWithoutSendingAnything) {
+// The place and outline are checked through Qt (tests/qt); here what start-up sets up, and
+// the favourites list that follows the database in stored order.
+TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingNothing) {
     start();
     ASSERT_TRUE(started && win().visible());
     EXPECT_EQ(state().TempWindowPosition + state().TempWindowCtrl + state().TempAutoLogin,
               "中否No");
     EXPECT_EQ(fake.udp.remoteHost + ":" + std::to_string(fake.udp.remotePort), "127.0.0.9:4116");
     EXPECT_TRUE(fake.udp.sent.empty() && fake.tray.shown && fake.tray.tip == "Tallyro");
-    EXPECT_EQ(fake.tray.owner, &el("IconLogo"));  // tray activity reaches IconLogo
-    EXPECT_EQ(el("WebAD").navigations(), 1u);
-    EXPECT_TRUE(fake.clock.running(&el("Timer3")) &&
+    // Tray activity reaches IconLogo; the advert is asked for once.
+    EXPECT_TRUE(fake.tray.owner == &el("IconLogo") && el("WebAD").navigations() == 1);
+    EXPECT_TRUE(fake.clock.running(&el("Timer3")) && fake.clock.runningCount() == 2 &&
                 fake.clock.running(&el("SearchGpInfoMonitor")));
-    EXPECT_EQ(fake.clock.runningCount(), 2u);
     EXPECT_FLOAT_EQ(el("Bot_Close").left(), 3045);  // the layout follows the window's size
     EXPECT_EQ(fake.windows.refreshes, 1);           // the whole start-up reaches the view at once
     click("Logo");  // an event without changes still reaches the view, once
-    EXPECT_EQ(fake.windows.refreshes, 2);
-    EXPECT_EQ(fake.windows.lastChangedCount, 0u);
-}
-
-TEST_F(StartupTest, FavouritesFillTheListInStoredOrder) {
-    start();
+    EXPECT_TRUE(fake.windows.refreshes == 2 && fake.windows.lastChangedCount == 0);
     ASSERT_EQ(rows(), 8);
     EXPECT_EQ(el("GpID", 1).text() + el("GpName", 1).text() + el("GpID", 8).text(),
               "sh600000浦发银行sh601398");
@@ -54,9 +54,8 @@ TEST_F(StartupTest, FavouritesFillTheListInStoredOrder) {
     EXPECT_EQ(rows(), 0);
 }
 
-// A saved place is used when it lies on a screen; else (or when the file holds none,
-// which tests/settings checks line by line) the window starts at its default place.
-// The side is saved, never read back.
+// A saved place is used when it lies on a screen, else the default place (an empty file is
+// checked in tests/settings). The side is saved, never read back.
 TEST_F(StartupTest, SavedPlaceIsUsedOnlyWhenWholeAndOnAScreen) {
     const std::tuple<const char*, float, float> cases[] = {
         {"[WindowMove]\r\nMainTop= 1200 \r\nMainLeft=-300\r\nMainVisible=左\r\n", 1200, -300},
@@ -77,19 +76,17 @@ TEST_F(StartupTest, SavedPlaceIsUsedOnlyWhenWholeAndOnAScreen) {
 }
 
 TEST_F(StartupTest, OnlyAnAccountMarkedForRememberingFillsBothBoxesAndNothingIsSent) {
-    const std::tuple<const char*, const char*> cases[] = {
-        {"update [System] set AutoLogin='Yes', UserName='trader', PassWord='900150983CD2';",
-         "1 trader 900150983CD2 Yes"},
-        {"update [System] set AutoLogin='No', UserName='trader', PassWord='ABC';", "0   No"},
-        {"delete from [System];", "0   No"}};
-    for (const auto& [sql, boxes] : cases) {
+    for (const auto& [sql, boxes] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"update [System] set AutoLogin='Yes', UserName='trader', PassWord='900150983CD2';",
+              "1 trader 900150983CD2 Yes"},
+             {"update [System] set AutoLogin='No';", "0   No"},
+             {"delete from [System];", "0   No"}}) {
         test::execSql(files.database, sql);
         start();
-        ASSERT_TRUE(started);
+        ASSERT_TRUE(started && el("Login_Bot").visible() && fake.udp.sent.empty());
         EXPECT_EQ(std::to_string(el("Chk_AutoLogin").value()) + " " + el("UserName_Txt").text() +
                       " " + el("PassWord_Txt").text() + " " + state().TempAutoLogin,
                   boxes);
-        EXPECT_TRUE(el("Login_Bot").visible() && fake.udp.sent.empty());
     }
 }
 
@@ -97,35 +94,27 @@ TEST_F(StartupTest, OnlyAnAccountMarkedForRememberingFillsBothBoxesAndNothingIsS
 TEST_F(StartupTest, AMissingOrDamagedDatabaseEndsStartUp) {
     std::filesystem::remove(files.database);
     start();
-    EXPECT_FALSE(started || fake.tray.shown || win().visible());
+    EXPECT_FALSE(started || fake.tray.shown || win().visible() || exists(files.database));
     ASSERT_EQ(fake.process.fatals.size(), 1u);
     EXPECT_NE(fake.process.fatals[0].find(files.database.string()), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(files.database));
     test::writeFileBytes(files.database, std::string(4096, '\x5a'));
     start();
-    EXPECT_FALSE(started);
-    EXPECT_EQ(fake.process.fatals.size(), 2u);
+    EXPECT_FALSE(started || fake.process.fatals.size() != 2);
 }
 
-// No folder takes the settings file: the window starts at its default place and the
-// close button ends the program as always, creating nothing anywhere.
 TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesNormally) {
     test::writeFileBytes(dir / "home", "");
     files.settings = dir / "home" / "cfg" / "config.ini";
     start();
-    ASSERT_TRUE(started);
-    EXPECT_FLOAT_EQ(win().top(), 450);
+    ASSERT_TRUE(started && win().top() == 450);
     win().move(1234, 567);
     click("Bot_Close");
-    EXPECT_EQ(fake.process.exits, 1);
-    EXPECT_TRUE(fake.process.fatals.empty());
+    EXPECT_TRUE(fake.process.exits == 1 && fake.process.fatals.empty());
     EXPECT_EQ(test::readFileBytes(dir / "home"), "");
 }
 
-// Closing from outside acts as the close button: the place is saved and the program
-// ends; nothing runs after the end. A window widened and moved left to stay on the
-// screen saves the place it goes back to when it narrows. An exit leaves the file as
-// it was; without a notification area the program runs on and has no icon to remove.
+// Closing from outside acts as the close button; a widened window saves the place it goes
+// back to when it narrows. An exit saves nothing; without a tray there is no icon to remove.
 TEST_F(StartupTest, CloseSavesTheNarrowWindowsPlaceAndExitSavesNothing) {
     start();
     win().move(1234, 567);
@@ -148,9 +137,61 @@ TEST_F(StartupTest, CloseSavesTheNarrowWindowsPlaceAndExitSavesNothing) {
     ASSERT_TRUE(started);
     win().move(3000, 3000);
     form->ExitSoft();
-    EXPECT_EQ(fake.process.exits, 3);
-    EXPECT_EQ(fake.tray.removes, 2);
+    EXPECT_TRUE(fake.process.exits == 3 && fake.tray.removes == 2);
     EXPECT_EQ(test::readFileBytes(files.settings), ini);
+}
+
+// A message opens above the taskbar, is reused while open, and its close button captures
+// the pointer while lit so that leaving is reported (its bounds are inside).
+TEST_F(StartupTest, PopupIsReusedWhileOpenAndItsCloseButtonCapturesThePointer) {
+    start();
+    fake.udp.arrive("Msg|first|42");  // its title and close button are checked through Qt
+    ASSERT_NE(popup(), nullptr);
+    const ui::Element& w = popup()->window();
+    // A 40-pixel taskbar at the bottom: the popup's bottom touches its top edge.
+    EXPECT_EQ((std::array{w.left(), w.top(), w.width(), w.height()}),
+              (std::array<float, 4>{1920 * 15 - 3900 - 75, 1040 * 15 - 2700, 3900, 2700}));
+    EXPECT_EQ(pel("WebSet").location(), "http://web.test/WebSet.asp?MsgID=42");
+    ui::Form* first = popup();
+    fake.udp.arrive("Msg|second|");
+    EXPECT_EQ(popup(), first);
+    EXPECT_EQ(pel("NewsBt").text() + " " + pel("WebSet").location(),
+              "second http://web.test/WebSet.asp?MsgID=");
+    EXPECT_EQ(fake.windows.attached.size(), 2u);
+    const ui::Element& b = pel("Bot_Close");
+    const std::array<float, 3> moves[] = {
+        {100, 100, 111}, {-1, 100, 110}, {b.width(), 0, 111}, {-1, 100, 110}, {0, b.height(), 111}};
+    for (const auto& [x, y, picture] : moves) {
+        send("Bot_Close", EventKind::MouseMove, x, y);
+        EXPECT_EQ(b.picture(), picture) << x << "," << y;
+        EXPECT_EQ(fake.windows.captured, picture == 111 ? &b : nullptr);
+    }
+    send("Bot_Close", EventKind::Click);  // gone, and the next message makes a new one
+    EXPECT_EQ(fake.windows.attached.size(), 1u);
+    fake.udp.arrive("Msg|again|2");
+    ASSERT_NE(popup(), nullptr);
+    EXPECT_EQ(pel("NewsBt").text(), "again");
+}
+
+// The taskbar is the screen below the work area, also on a screen not at the origin and
+// taller than 16 bits of twips hold. A work area that tells nothing about this screen
+// (whole, unreadable, elsewhere, overreaching, empty) means none: the popup stands on the bottom.
+TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdge) {
+    start();
+    fake.screen.screen = {0, 100, 3840, 2500};
+    fake.screen.work = {0, 100, 3840, 2460};
+    fake.udp.arrive("Msg|t|1");
+    EXPECT_FLOAT_EQ(popup()->window().top(), 2360 * 15 - 2700);
+    fake.screen.screen = {0, 0, 1920, 1080};
+    const platform::PixelRect odd[] = {{0, 0, 1920, 1080},    {},
+                                       {1920, 0, 3840, 1040}, {0, 0, 1920, 1200},
+                                       {0, -40, 1920, 1040},  {0, 500, 1920, 500},
+                                       {960, 0, 960, 1040}};
+    for (const auto& work : odd) {
+        fake.screen.work = work;
+        fake.udp.arrive("Msg|t|1");
+        EXPECT_FLOAT_EQ(popup()->window().top(), 1080 * 15 - 2700) << work.left << "," << work.top;
+    }
 }
 
 }  // namespace

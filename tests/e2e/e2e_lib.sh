@@ -25,6 +25,15 @@ cleanup() {
 trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# poll CMD...: runs CMD every 0.1 s until it succeeds; false after 30 s.
+poll() { for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done; return 1; }
+gone() { ! kill -0 "$1" 2>/dev/null; }
+# visible PID NAME: prints the id of the process's mapped window named NAME, if any.
+visible() {
+  local w
+  w=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1) || true
+  [ -n "$w" ] && echo "$w"
+}
 
 # A private X display on a number of its own: an Xvfb that cannot have the
 # number (another run or program holds it) ends at once, and the next is tried;
@@ -59,23 +68,13 @@ start_service() {
     <"$WORK/console" >"$WORK/service.log" 2>&1 &
   PIDS+=($!)
   exec 7>"$WORK/console"
-  for _ in $(seq 300); do grep -q "ready" "$WORK/service.log" && return 0; sleep 0.1; done
-  fail "the service did not start"
+  poll grep -q "ready" "$WORK/service.log" || fail "the service did not start"
 }
 
 operator() { echo "$*" >&7; }
 
-# main_window PID: waits for the client's main window to be mapped and prints
-# its id; fails after 30 s.
-main_window() {
-  local win=""
-  for _ in $(seq 300); do
-    win=$(xdotool search --all --onlyvisible --pid "$1" --name '^Form1$' 2>/dev/null | head -n 1 || true)
-    [ -n "$win" ] && { echo "$win"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+# main_window PID: waits for the client's main window to be mapped and prints its id.
+main_window() { poll visible "$1" Form1; }
 
 # start_client NAME LEFT: copies the client into its own folder and starts it
 # there, its window placed LEFT pixels from the screen's left edge through its
@@ -109,13 +108,8 @@ region() {
 
 # wait_region_change WIN X Y W H BEFORE WHAT: waits until the rectangle shows
 # something other than BEFORE.
-wait_region_change() {
-  for _ in $(seq 300); do
-    [ "$(region "$1" "$2" "$3" "$4" "$5")" != "$6" ] && return 0
-    sleep 0.1
-  done
-  fail "$7: nothing changed on screen"
-}
+shows_other() { [ "$(region "$1" "$2" "$3" "$4" "$5")" != "$6" ]; }
+wait_region_change() { poll shows_other "$@" || fail "$7: nothing changed on screen"; }
 
 # type_into WIN X Y TEXT: clicks the text box at X,Y, types, and waits until the
 # text shows in the box (a 100x16 strip from the click to the right).
@@ -136,21 +130,9 @@ pixel() {
 }
 
 # wait_pixel WIN X Y RRGGBB [WHAT]: waits up to 30 s for the pixel to take the colour.
-wait_pixel() {
-  local got=""
-  for _ in $(seq 300); do
-    got=$(pixel "$1" "$2" "$3")
-    [ "$got" = "$4" ] && return 0
-    sleep 0.1
-  done
-  fail "${5:-pixel $2,$3}: expected $4, saw $got"
-}
-
-wait_for_log() {
-  local pattern=$1 file=$2
-  for _ in $(seq 300); do grep -q -- "$pattern" "$file" && return 0; sleep 0.1; done
-  fail "never saw '$pattern' in $(basename "$file")"
-}
+pixel_is() { got=$(pixel "$1" "$2" "$3"); [ "$got" = "$4" ]; }
+wait_pixel() { got=""; poll pixel_is "$@" || fail "${5:-pixel $2,$3}: expected $4, saw $got"; }
+wait_for_log() { poll grep -q -- "$1" "$2" || fail "never saw '$1' in $(basename "$2")"; }
 
 shot() { import -window "$1" "$SHOTS/$2.png" 2>/dev/null || true; }
 

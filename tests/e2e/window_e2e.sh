@@ -9,11 +9,7 @@ source "$(dirname "$0")/e2e_lib.sh"
 start_display
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$WORK/trayer.log" 2>&1 &
 PIDS+=($!)
-for _ in $(seq 300); do
-  xdotool search --classname trayer >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool search --classname trayer >/dev/null 2>&1 || fail "trayer did not start"
+poll xdotool search --classname trayer >/dev/null 2>&1 || fail "trayer did not start"
 
 # The user's browser: a recorder of the addresses it is asked to open.
 cat >"$WORK/browser" <<EOS
@@ -29,17 +25,11 @@ ini=$WORK/one/config.ini
 ini_before=$(md5sum <"$ini")
 
 # geometry_is WIN X Y [H]: waits until the window stands at X,Y (and is H tall).
-geometry_is() {
-  local g=""
-  for _ in $(seq 300); do
-    g=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | tr '\n' ' ')
-    if [[ $g == *"X=$2 Y=$3 "* ]] && { [ -z "${4:-}" ] || [[ $g == *"HEIGHT=$4 "* ]]; }; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "window not at $2,$3${4:+ with height $4}: $g"
+geometry_at() {
+  g=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | tr '\n' ' ') || true
+  [[ $g == *"X=$2 Y=$3 "* ]] && { [ -z "${4:-}" ] || [[ $g == *"HEIGHT=$4 "* ]]; }
 }
+geometry_is() { g=""; poll geometry_at "$@" || fail "window not at $2,$3${4:+ with height $4}: $g"; }
 
 # "官方网站" opens the site's home page in the browser; under the pointer the
 # link takes its hover colour.
@@ -71,11 +61,8 @@ geometry_is "$W" 0 0
 
 # Minimise, then a left click on the tray icon brings the window back.
 click_at "$W" 180 10
-for _ in $(seq 300); do
-  xdotool search --all --onlyvisible --pid "$PID_one" --name '^Form1$' >/dev/null 2>&1 || break
-  sleep 0.1
-done
-xdotool search --all --onlyvisible --pid "$PID_one" --name "^Form1$" >/dev/null 2>&1 && { import -window root "$SHOTS/minimise-failed.png"; fail "minimise left the window up"; }
+hidden() { ! visible "$PID_one" Form1 >/dev/null; }
+poll hidden || { import -window root "$SHOTS/minimise-failed.png"; fail "minimise left the window up"; }
 icon=""
 for _ in $(seq 300); do
   for w in $(xdotool search --pid "$PID_one" 2>/dev/null); do
@@ -86,10 +73,7 @@ for _ in $(seq 300); do
 done
 [ -n "$icon" ] || fail "no tray icon"
 xdotool mousemove --window "$icon" 5 5 click 1
-for _ in $(seq 300); do
-  xdotool search --all --onlyvisible --pid "$PID_one" --name '^Form1$' >/dev/null 2>&1 && break
-  sleep 0.1
-done
+poll visible "$PID_one" Form1 >/dev/null || fail "the tray click did not bring the window back"
 geometry_is "$W" 0 0
 
 # A right click opens the menu; its second item, "退出软件", ends the program
@@ -108,8 +92,7 @@ done
 eval "$(xdotool getwindowgeometry --shell "$menu")"
 import -window root "$SHOTS/tray-menu.png" 2>/dev/null || true
 xdotool mousemove --window "$menu" $((WIDTH / 2)) $((HEIGHT * 3 / 4)) click 1
-for _ in $(seq 300); do kill -0 "$PID_one" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PID_one" 2>/dev/null && fail "the menu's exit did not end the client"
+poll gone "$PID_one" || fail "the menu's exit did not end the client"
 [ "$(md5sum <"$ini")" = "$ini_before" ] || fail "exit wrote config.ini: $(cat "$ini")"
 
 # A move from outside is where the window is: the close button saves it.
@@ -117,8 +100,7 @@ start_client two 300
 xdotool windowmove "$WIN_two" 600 200
 geometry_is "$WIN_two" 600 200
 click_at "$WIN_two" 217 14
-for _ in $(seq 300); do kill -0 "$PID_two" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$PID_two" 2>/dev/null && fail "the close button did not end the client"
+poll gone "$PID_two" || fail "the close button did not end the client"
 grep -q "^MainLeft=$((600 * 15))" "$WORK/two/config.ini" || fail "moved place not saved: $(cat "$WORK/two/config.ini")"
 grep -q "^MainTop=$((200 * 15))" "$WORK/two/config.ini" || fail "moved top not saved"
 echo "window e2e: 1 passed, 0 failed"
