@@ -34,9 +34,11 @@ tests_of() {
 }
 # One command that runs them all, failing when any fails.
 command_of() {
-  local cmd="" t
+  local cmd="" t bin
   for t in $(tests_of "$1"); do
-    cmd+="${cmd:+ && }QT_QPA_PLATFORM=offscreen $(find build/tests -name $t -type f) >/dev/null 2>&1"
+    bin=$(find build/tests -name "$t" -type f)
+    [ -n "$bin" ] || { echo "no test binary $t in build/" >&2; exit 2; }
+    cmd+="${cmd:+ && }QT_QPA_PLATFORM=offscreen $bin >/dev/null 2>&1"
   done
   echo "$cmd"
 }
@@ -47,8 +49,11 @@ for f in "${folders[@]}"; do
   score[$f]="-"
   [ -n "$files" ] || continue
   n=$(echo "$files" | wc -l)
+  # shellcheck disable=SC2046 # one target per word
+  cmake --build build --target $(tests_of "$f") >/dev/null
+  test_command=$(command_of "$f")
   out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 20 \
-    --targets "$(tests_of "$f")" --test "$(command_of "$f")" $files 2>&1 |
+    --targets "$(tests_of "$f")" --test "$test_command" $files 2>&1 |
     tee "build/mutants-$f.log" | tail -n 1)
   score[$f]=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
 done
