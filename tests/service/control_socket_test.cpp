@@ -57,10 +57,9 @@ protected:
         return waitForOutput(process, "tallyro-service ready");
     }
     bool waitForOutput(QProcess& process, const char* text) {
-        while (!output(process).contains(text)) {
+        while (!output(process).contains(text))
             if (!process.waitForReadyRead(30000))
                 return false;
-        }
         return true;
     }
     QByteArray output(QProcess& process) { return log_[&process] += process.readAll(); }
@@ -73,14 +72,10 @@ protected:
 
 TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
     const std::pair<const char*, const char*> steps[] = {
-        {"accounts", "1 account(s):\n  demo  created "},
         {"block demo", "account \"demo\" blocked\n"},
-        {"accounts", "  demo  [blocked]  created "},
-        {"unblock demo", "account \"demo\" unblocked\n"},
-        {"sessions", "no session\n"},
+        {"accounts", "1 account(s):\n  demo  [blocked]  created "},
         // The words after the command travel as one line, as typed on the console.
         {"push 收盘提示|今日 沪指收涨", "message 1 stored and sent to 0 session(s)\n"},
-        {"help", "  push <title>|<body>"},
         {"frobnicate", "unknown command \"frobnicate\"; type help\n"},
     };
     for (const auto& [words, answer] : steps) {
@@ -97,8 +92,7 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
 TEST_F(ControlSocketTest, QuitStopsTheServiceAndRemovesTheSocket) {
     EXPECT_EQ(ctl(QStringLiteral("--control %1 quit").arg(socket_)).out,
               QStringLiteral("stopping\n"));
-    ASSERT_TRUE(service_.waitForFinished(30000));
-    EXPECT_EQ(service_.exitCode(), 0);
+    ASSERT_TRUE(service_.waitForFinished(30000) && service_.exitCode() == 0);
     EXPECT_FALSE(QFile::exists(socket_));
     // A socket left by a crashed run (bound, never removed) does not keep the next one out.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -135,7 +129,6 @@ TEST(Ctl, FailuresSayWhyOnStandardError) {
     for (const auto& [line, exitCode, message] :
          {std::tuple{"--control /nonexistent/control sessions", 1,
                      "cannot reach the service at /nonexistent/control"},
-          std::tuple{"--control /tmp/x", 2, "usage:"},
           std::tuple{"--control", 2, "--control expects"}, std::tuple{"", 2, "usage:"}}) {
         const Ctl got = ctl(QString::fromUtf8(line));
         EXPECT_EQ(got.exitCode, exitCode) << line;

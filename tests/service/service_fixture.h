@@ -55,14 +55,14 @@ public:
     void send(const QByteArray& bytes) {
         socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
     }
-    std::optional<QByteArray> receive() {
+    // The next datagram, or "<nothing>"; as text from GBK, or "<not GBK>".
+    QByteArray receive() {
         if (!waitUntil([&] { return socket_.hasPendingDatagrams(); }))
-            return std::nullopt;
+            return "<nothing>";
         return socket_.receiveDatagram().data();
     }
-    // The next datagram as text, or "<nothing>".
     QString receiveText() {
-        const auto text = gbkToUtf8(receive().value_or("<nothing>").toStdString());
+        const auto text = gbkToUtf8(receive().toStdString());
         return text ? QString::fromStdString(*text) : QStringLiteral("<not GBK>");
     }
 
@@ -79,23 +79,20 @@ struct HttpReply {
 };
 
 // One request over a fresh connection, with the target bytes exactly as given.
-inline HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target,
-                             const QByteArray& body = {}, const QByteArray& contentType = {}) {
+inline HttpReply httpRequest(quint16 port, const QByteArray& target,
+                             const QByteArray& method = "GET", const QByteArray& body = {},
+                             const QByteArray& type = "text/plain") {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    const QByteArray content =
-        body.isEmpty() ? QByteArray()
-                       : "Content-Type: " + contentType +
-                             "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
-    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + content + "\r\n" +
-                 body);
-    QByteArray received;
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type +
+                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QByteArray in;
     HttpReply reply;
-    qsizetype headerEnd = -1;
+    qsizetype end = -1;
     const bool complete = waitUntil([&] {
-        received += socket.readAll();
-        if (headerEnd < 0 && (headerEnd = received.indexOf("\r\n\r\n")) >= 0) {
-            const QList<QByteArray> lines = received.left(headerEnd).split('\n');
+        in += socket.readAll();
+        if (end < 0 && (end = in.indexOf("\r\n\r\n")) >= 0) {
+            const QList<QByteArray> lines = in.left(end).split('\n');
             reply.status = lines.first().split(' ').value(1).toInt();
             for (const QByteArray& line : lines.mid(1)) {
                 const qsizetype colon = line.indexOf(':');
@@ -103,15 +100,11 @@ inline HttpReply httpRequest(quint16 port, const QByteArray& method, const QByte
                                      line.mid(colon + 1).trimmed());
             }
         }
-        return headerEnd >= 0 &&
-               received.size() - headerEnd - 4 >= reply.header("content-length").toLongLong();
+        return end >= 0 && in.size() - end - 4 >= reply.header("content-length").toLongLong();
     });
     if (complete)
-        reply.body = received.mid(headerEnd + 4);
+        reply.body = in.mid(end + 4);
     return reply;
-}
-inline HttpReply httpGet(quint16 port, const QByteArray& target) {
-    return httpRequest(port, "GET", target);
 }
 
 // With the accounts "demo" and "locked" (blocked), both with the password "abc".
@@ -165,6 +158,7 @@ protected:
         client.send(loginDatagram(gbkName));
         EXPECT_EQ(client.receive(), "LoginOk|" + gbkName);
     }
+    HttpReply get(const QByteArray& target) const { return httpRequest(webPort_, target); }
     bool logged(const QString& fragment) const {
         return std::any_of(log_.cbegin(), log_.cend(),
                            [&](const QString& line) { return line.contains(fragment); });
