@@ -40,10 +40,9 @@ TEST(AccountStore, AccountsAndMessagesSurviveReopening) {
     }
     auto store = AccountStore::open(dir / "sub" / "accounts.db", &error);
     ASSERT_TRUE(store) << error;
-    const auto demo = store->find("demo").account;
-    ASSERT_TRUE(demo);
+    const auto demo = store->find("demo").account.value();
     // Created like 2026-12-06T18:48:35Z.
-    EXPECT_EQ(std::tuple(demo->digest, demo->blocked, demo->created.size()),
+    EXPECT_EQ(std::tuple(demo.digest, demo.blocked, demo.created.size()),
               std::tuple(kAbcDigest, false, 20u));
     EXPECT_EQ(store->find("Demo").account->digest, kAbcDigest);
     EXPECT_TRUE(store->find("张三").account->blocked);
@@ -70,10 +69,8 @@ TEST(AccountStore, FilesItCannotUseAreRefusedAndLeftAlone) {
         sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
-    const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                             std::filesystem::directory_iterator{});
-    };
+    using Fds = std::filesystem::directory_iterator;
+    const auto openFiles = [] { return std::distance(Fds("/proc/self/fd"), Fds{}); };
     const auto filesBefore = openFiles();
     for (const auto& [file, reason] :
          {std::pair{"garbage.db", "garbage.db"}, std::pair{"foreign.db", "layout"},

@@ -5,18 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMap>
 #include <QNetworkDatagram>
-#include <QStringList>
 #include <QTcpSocket>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <memory>
-#include <optional>
 
 #include "account_store.h"
 #include "gbk.h"
@@ -132,23 +127,19 @@ protected:
 
         std::string error;
         store_ = AccountStore::open(dir_ / "accounts.db", &error);
-        ASSERT_TRUE(store_) << error;
-        ASSERT_EQ(store_->addAccount("demo", kAbcDigest), AccountStore::AddResult::Added);
-        ASSERT_EQ(store_->addAccount("locked", kAbcDigest), AccountStore::AddResult::Added);
-        ASSERT_TRUE(store_->setBlocked("locked", true));
         stocks_ = StockList::load(data / "stocks.csv", &error);
-        ASSERT_TRUE(stocks_) << error;
+        ASSERT_TRUE(store_ && stocks_) << error;
+        store_->addAccount("demo", kAbcDigest);
+        store_->addAccount("locked", kAbcDigest);
+        ASSERT_TRUE(store_->setBlocked("locked", true));
         market_ = std::make_unique<MarketData>(data, *stocks_);
 
         const LogSink sink = [this](const QString& line) { log_.append(line); };
         login_ = std::make_unique<LoginServer>(*store_, sessions_, sink);
-        QString listenError;
-        ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, &listenError))
-            << listenError.toStdString();
         web_ = std::make_unique<WebServer>(*store_, sessions_, *market_, *stocks_, sink);
         web_->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 35, 2)); });
-        webPort_ = web_->start(QHostAddress::LocalHost, 0, &listenError);
-        ASSERT_NE(webPort_, 0) << listenError.toStdString();
+        ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, nullptr));
+        ASSERT_NE(webPort_ = web_->start(QHostAddress::LocalHost, 0, nullptr), 0);
     }
     static QByteArray loginDatagram(const QByteArray& gbkName) {
         return "Login|" + gbkName + '|' + kAbcDigest + "|10.09";
