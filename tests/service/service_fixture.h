@@ -68,9 +68,14 @@ private:
 
 struct HttpReply {
     int status = 0;
-    QMap<QByteArray, QByteArray> headers;  // names in lower case
+    QByteArray head;  // the status line and the headers
     QByteArray body;
-    QByteArray header(const char* name) const { return headers.value(QByteArray(name)); }
+    QByteArray header(const QByteArray& name) const {
+        for (const QByteArray& line : head.split('\n'))
+            if (line.toLower().startsWith(name + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        return {};
+    }
 };
 
 // One request over a fresh connection, with the target bytes exactly as given.
@@ -83,22 +88,15 @@ inline HttpReply httpRequest(quint16 port, const QByteArray& target,
                  "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray in;
     HttpReply reply;
-    qsizetype end = -1;
-    const bool complete = waitUntil([&] {
-        in += socket.readAll();
-        if (end < 0 && (end = in.indexOf("\r\n\r\n")) >= 0) {
-            const QList<QByteArray> lines = in.left(end).split('\n');
-            reply.status = lines.first().split(' ').value(1).toInt();
-            for (const QByteArray& line : lines.mid(1)) {
-                const qsizetype colon = line.indexOf(':');
-                reply.headers.insert(line.left(colon).trimmed().toLower(),
-                                     line.mid(colon + 1).trimmed());
-            }
-        }
-        return end >= 0 && in.size() - end - 4 >= reply.header("content-length").toLongLong();
-    });
-    if (complete)
-        reply.body = in.mid(end + 4);
+    if (!waitUntil([&] {
+            in += socket.readAll();
+            const qsizetype end = in.indexOf("\r\n\r\n");
+            reply.head = in.left(end);
+            reply.body = in.mid(end + 4);
+            return end >= 0 && reply.body.size() >= reply.header("content-length").toLongLong();
+        }))
+        return {};
+    reply.status = reply.head.split(' ').value(1).toInt();
     return reply;
 }
 
