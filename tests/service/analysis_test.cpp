@@ -41,10 +41,9 @@ TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
     bars[20].high = 11.0;  // nearer above the close than 12
     bars[14].low = 8.0;
     bars[26].low = 9.0;  // nearer below the close than 8
-    auto levels = computeLevels(bars);
-    ASSERT_TRUE(levels);
-    EXPECT_EQ(std::tuple(levels->close, levels->pressure, levels->support, levels->ma20,
-                         levels->pressureBasis, levels->supportBasis),
+    const Levels levels = computeLevels(bars).value();
+    EXPECT_EQ(std::tuple(levels.close, levels.pressure, levels.support, levels.ma20,
+                         levels.pressureBasis, levels.supportBasis),
               std::tuple(10.0, 11.0, 9.0, 10.0, LevelBasis::SwingPoint, LevelBasis::SwingPoint));
     // The last three sessions rise to 11.8: 11 is now below the close and no pressure.
     for (size_t i = 37; i < 40; ++i)
@@ -52,37 +51,30 @@ TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
     EXPECT_DOUBLE_EQ(computeLevels(bars).value().pressure, 12.0);
 }
 
-TEST(ComputeLevels, WithoutASwingPointTheWindowExtremeCounts) {
-    auto bars = flatSeries(80);
-    bars[10].high = 11.0;  // 70 sessions back: outside the 60-session window
-    bars[78].high = 13.0;  // in the last three sessions: no swing
-    const auto levels = computeLevels(bars);
-    ASSERT_TRUE(levels);
-    EXPECT_EQ(std::tuple(levels->pressure, levels->pressureBasis, levels->support),
-              std::tuple(13.0, LevelBasis::WindowExtreme, 9.5));
-}
-
-TEST(ComputeLevels, CloseAtANewHighProjectsTwoAverageTrueRanges) {
-    auto bars = flatSeries(30);
-    bars.back() = Bar{"last", 12.0, 13.0, 12.0, 13.0, 1000};
-    const auto levels = computeLevels(bars);
-    ASSERT_TRUE(levels);
-    // True ranges of the last 14 sessions: 13 of 1.0 and the last max(1, 13-10, 12-10) = 3,
-    // so ATR = 16/14 and the pressure is 13 + 2 * 16/14.
-    EXPECT_NEAR(levels->pressure, 13.0 + 32.0 / 14.0, 1e-9);
-    EXPECT_EQ(std::pair(levels->pressureBasis, levels->supportBasis),
-              std::pair(LevelBasis::Volatility, LevelBasis::WindowExtreme));
-    // Without any range the projection is still one per cent away.
-    const auto still =
-        computeLevels(std::vector<Bar>(30, Bar{"d", 10.0, 10.0, 10.0, 10.0, 0})).value();
-    EXPECT_EQ(std::pair(still.pressure, still.support), std::pair(10.1, 9.9));
-}
-
-TEST(ComputeLevels, NeedsTwentySessionsAndASupportAboveZero) {
+// Needs twenty sessions and a support above zero; without a swing point the extreme of
+// the 60-session window counts, and a close at a new high projects two average true ranges.
+TEST(ComputeLevels, WindowExtremeOrTwoAverageTrueRangesWithoutASwingPoint) {
     EXPECT_FALSE(computeLevels(flatSeries(19)));
     EXPECT_TRUE(computeLevels(flatSeries(20)));
     // A window low of 0.004 would be published as 0.00.
     EXPECT_FALSE(computeLevels(std::vector<Bar>(30, Bar{"d", 0.01, 0.05, 0.004, 0.01, 0})));
+    auto bars = flatSeries(80);
+    bars[10].high = 11.0;  // 70 sessions back: outside the window
+    bars[78].high = 13.0;  // in the last three sessions: no swing
+    Levels levels = computeLevels(bars).value();
+    EXPECT_EQ(std::tuple(levels.pressure, levels.pressureBasis, levels.support),
+              std::tuple(13.0, LevelBasis::WindowExtreme, 9.5));
+    bars = flatSeries(30);
+    bars.back() = Bar{"last", 12.0, 13.0, 12.0, 13.0, 1000};
+    levels = computeLevels(bars).value();
+    // True ranges of the last 14 sessions: 13 of 1.0 and the last max(1, 13-10, 12-10) = 3,
+    // so ATR = 16/14 and the pressure is 13 + 2 * 16/14.
+    EXPECT_NEAR(levels.pressure, 13.0 + 32.0 / 14.0, 1e-9);
+    EXPECT_EQ(std::pair(levels.pressureBasis, levels.supportBasis),
+              std::pair(LevelBasis::Volatility, LevelBasis::WindowExtreme));
+    // Without any range the projection is still one per cent away.
+    levels = computeLevels(std::vector<Bar>(30, Bar{"d", 10.0, 10.0, 10.0, 10.0, 0})).value();
+    EXPECT_EQ(std::pair(levels.pressure, levels.support), std::pair(10.1, 9.9));
 }
 
 // Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13.

@@ -90,26 +90,22 @@ TEST_F(WebServerTest, ErrorsSuspendedStocksIndicesAndRequestsWithoutASession) {
 }
 
 TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
-    const struct {
-        const char* account;   // UTF-8, as stored
-        QByteArray gbkName;    // in the login datagram
-        QByteArray queryName;  // in the request, as a client puts it on the wire
-    } cases[] = {
-        {"a&b c", "a&b c", "a&b%20c"},
-        // A client that encodes "&", "#", "%", "+" and space; a raw "+" is a plus.
-        {"a&b#c%d+e f", "a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
-        {"g+h", "g+h", "g+h"},
-        {"张三", "\xD5\xC5\xC8\xFD", "%E5%BC%A0%E4%B8%89"},  // UTF-8, as Qt sends it
-        {"李四", "\xC0\xEE\xCB\xC4", "%C0%EE%CB%C4"},        // GBK, as a Chinese IE sends it
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(store_->addAccount(c.account, kAbcDigest), AccountStore::AddResult::Added);
+    // A client may encode "&", "#", "%", "+" and space; a raw "+" is a plus. Chinese names
+    // come as UTF-8 from Qt or as GBK from a Chinese IE.
+    for (const auto& [account, queryName] : {
+             std::pair<const char*, QByteArray>{"a&b c", "a&b%20c"},
+             {"a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
+             {"g+h", "g+h"},
+             {"张三", "%E5%BC%A0%E4%B8%89"},
+             {"李四", "%C0%EE%CB%C4"},
+         }) {
+        ASSERT_EQ(store_->addAccount(account, kAbcDigest), AccountStore::AddResult::Added);
         UdpClient client(login_->port());
-        signIn(client, c.gbkName);
-        EXPECT_TRUE(get("/RequestGpInfo.asp?GpID=sh600000&UserID=" + c.queryName + "&PgRun=-2")
+        signIn(client, QByteArray::fromStdString(utf8ToGbk(account).value()));
+        EXPECT_TRUE(get("/RequestGpInfo.asp?GpID=sh600000&UserID=" + queryName + "&PgRun=-2")
                         .header("location")
                         .startsWith("/SendGpInfo.asp?"))
-            << c.account;
+            << account;
     }
     EXPECT_TRUE(logged(QStringLiteral("Login|a&b c|")));  // a space is no control character
 }
