@@ -33,8 +33,7 @@ TEST(AccountStore, AccountsAndMessagesSurviveReopening) {
         EXPECT_TRUE(store->setDigest("Demo", kAbcDigest));
         EXPECT_TRUE(store->setBlocked("张三", true));
         EXPECT_TRUE(store->setBlocked("张三", true));  // an unchanged value is still a success
-        EXPECT_FALSE(store->setBlocked("nobody", true));
-        EXPECT_FALSE(store->setDigest("nobody", kAbcDigest));
+        EXPECT_FALSE(store->setBlocked("nobody", true) || store->setDigest("nobody", "X"));
         EXPECT_EQ(store->addMessage("维护通知", "今晚停机"), 1);
         EXPECT_EQ(store->addMessage("second", ""), 2);
     }

@@ -1,5 +1,4 @@
-// The operator commands over the control socket: the real program started as a
-// service on free loopback ports, and its ctl form run as separate processes.
+// The control socket: the real program as a service, and its ctl form, as processes.
 #include <QFile>
 #include <QProcess>
 
@@ -89,25 +88,9 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
     EXPECT_TRUE(waitForOutput(service_, "control: push 收盘提示|今日 沪指收涨"));
 }
 
-TEST_F(ControlSocketTest, QuitStopsTheServiceAndRemovesTheSocket) {
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 quit").arg(socket_)).out,
-              QStringLiteral("stopping\n"));
-    ASSERT_TRUE(service_.waitForFinished(30000) && service_.exitCode() == 0);
-    EXPECT_FALSE(QFile::exists(socket_));
-    // A socket left by a crashed run (bound, never removed) does not keep the next one out.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_.toUtf8().constData(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-    ASSERT_TRUE(start(service_)) << output(service_).toStdString();
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
-              QStringLiteral("no session\n"));
-}
-
-// A second service, or a file that is no socket, keeps the socket's path from a service.
-TEST_F(ControlSocketTest, WhatHoldsThePathIsLeftAlone) {
+// A second service, or a file that is no socket, keeps the path from a service; quit removes
+// the socket, and one left by a crashed run (bound, never removed) does not keep the next out.
+TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     const auto refused = [&](const char* why) {
         QProcess other;
         EXPECT_FALSE(start(other));
@@ -116,13 +99,23 @@ TEST_F(ControlSocketTest, WhatHoldsThePathIsLeftAlone) {
         EXPECT_TRUE(output(other).contains(why)) << output(other).toStdString();
     };
     refused("another service answers there");
-    EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
-              QStringLiteral("no session\n"));
-    service_.terminate();
-    ASSERT_TRUE(service_.waitForFinished(30000));
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 quit").arg(socket_)).out,
+              QStringLiteral("stopping\n"));
+    ASSERT_TRUE(service_.waitForFinished(30000) && service_.exitCode() == 0);
+    EXPECT_FALSE(QFile::exists(socket_));
     tallyro::test::writeFileBytes(dir_ / "control", "someone's file");
     refused("the path exists and is no socket");
     EXPECT_EQ(tallyro::test::readFileBytes(dir_ / "control"), "someone's file");
+    QFile::remove(socket_);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socket_.toUtf8().constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    ASSERT_TRUE(start(service_)) << output(service_).toStdString();
+    EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
+              QStringLiteral("no session\n"));
 }
 
 TEST(Ctl, FailuresSayWhyOnStandardError) {

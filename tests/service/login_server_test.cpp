@@ -64,8 +64,7 @@ TEST_F(LoginServerTest, OneSessionPerAccountAndPerAddress) {
     EXPECT_EQ(first.receive(), "Err|Users");
     EXPECT_EQ(sessions_.size(), 1);
     EXPECT_EQ(sessions_.find(QStringLiteral("demo"))->port, second.port());
-    // Signing in again from the same address is no take-over: had "Err|Users" been sent,
-    // it would arrive before this probe.
+    // Signing in again from the same address is no take-over (no "Err|Users" before the probe).
     signIn(second, "demo");
     login_->probeSessions();
     EXPECT_TRUE(second.receiveText().startsWith(QStringLiteral("TestLogin|")));
@@ -106,8 +105,7 @@ TEST_F(LoginServerTest, ProbesKeepEchoingSessionsAndDropSilentOnes) {
     EXPECT_TRUE(logged(QStringLiteral("session demo dropped")));
 }
 
-// What the flood below cannot reach: the last instant of an interval, and the limit of
-// senders counted.
+// What the flood cannot reach: an interval's last instant and the limit of senders counted.
 TEST(LogThrottle, IntervalEndsAtItsLengthAndCountsSendersUpToALimit) {
     using namespace std::chrono_literals;
     LogThrottle throttle(10s);

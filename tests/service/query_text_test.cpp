@@ -1,5 +1,4 @@
-// Percent-encoding, GBK conversion, and the splitting of analysis queries and form
-// bodies. Names with "&", spaces, UTF-8 or GBK bytes are checked through the web server.
+// Percent-encoding, GBK, and the splitting of queries and form bodies.
 #include "query_text.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// A running service in the test process (login server and web server on free
-// loopback ports over a data folder and database in a temporary folder), and small
-// clients that talk to it over real sockets the way the Tallyro client does.
+// The login and web servers on free loopback ports over a temporary data folder and
+// database, and small clients that talk to them over real sockets like the Tallyro client.
 #pragma once
 
 #include <QCoreApplication>
@@ -26,8 +25,7 @@ namespace tallyro::service::test {
 
 using tallyro::test::writeFileBytes;
 
-// Runs the event loop until `done` holds; false if it did not within the limit. The
-// limit only guards against a hang: tests never depend on how long anything takes.
+// Runs the event loop until `done` holds; the limit only guards against a hang.
 inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
     QDeadlineTimer deadline(limitMs);
     while (!done()) {
@@ -142,7 +140,6 @@ protected:
     static QByteArray loginDatagram(const QByteArray& gbkName) {
         return "Login|" + gbkName + '|' + kAbcDigest + "|10.09";
     }
-    // Signs `gbkName` in from `client` and checks the answer.
     void signIn(UdpClient& client, const QByteArray& gbkName) {
         client.send(loginDatagram(gbkName));
         EXPECT_EQ(client.receive(), "LoginOk|" + gbkName);

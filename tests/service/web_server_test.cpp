@@ -1,5 +1,4 @@
-// The web server over real loopback connections: analysis redirects, refusals,
-// registration, pushed-message pages and the plain pages.
+// The web server over real loopback connections.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -185,8 +184,8 @@ TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
               std::pair(QByteArray("application/octet-stream"), bytes));
 }
 
-// Bytes that are not a request the server understands, each over a connection of its own:
-// the server answers or drops each one, stays up, and does not grow.
+// Bytes the server does not understand, each over a connection of its own: it answers or
+// drops each one, stays up, and does not grow.
 TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     std::mt19937 random(20261206);
     QByteArray noise;
