@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "gbk.h"
 
 namespace tallyro::service {
@@ -35,11 +37,7 @@ TEST(PercentEncoding, DecodesValidEscapesOnlyAndEncodesWhatAUriCannotHold) {
 
 TEST(ParseAnalysisQuery, SplitsCodeAndName) {
     using Q = std::optional<std::string>;
-    const struct {
-        const char* query;
-        Q subject;
-        Q user;
-    } cases[] = {
+    const std::tuple<const char*, Q, Q> cases[] = {
         {"GpID=sh600000&UserID=x&PgRun=1&PgRun=-2", "sh600000", "x&PgRun=1"},
         {"GpID=sh600000&UserID=a=b&PgRun=-2", "sh600000", "a=b"},
         {"GpID=sh600000&UserID=&PgRun=-2", "sh600000", ""},
@@ -49,10 +47,9 @@ TEST(ParseAnalysisQuery, SplitsCodeAndName) {
         // Neither UTF-8 nor GBK: no name at all rather than a wrong one.
         {"GpID=sh600000&UserID=%FF%FF&PgRun=1", "sh600000", std::nullopt},
     };
-    for (const auto& c : cases) {
-        const AnalysisQuery q = parseAnalysisQuery(c.query, "GpID");
-        EXPECT_EQ(q.subject, c.subject) << c.query;
-        EXPECT_EQ(q.user, c.user) << c.query;
+    for (const auto& [query, subject, user] : cases) {
+        const AnalysisQuery q = parseAnalysisQuery(query, "GpID");
+        EXPECT_EQ(std::pair(q.subject, q.user), std::pair(subject, user)) << query;
     }
 }
 

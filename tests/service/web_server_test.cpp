@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "operator_console.h"
 #include "resident_memory.h"
@@ -119,11 +120,7 @@ TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
     const QByteArray twenty = "一二三四五六七八九十abcdefghij";
     EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abc").status, 200);
     EXPECT_TRUE(store_->find(twenty.toStdString()).account);
-    const struct {
-        QByteArray body;
-        int status;
-        const char* message;
-    } cases[] = {
+    const std::tuple<QByteArray, int, const char*> cases[] = {
         {"name=demo&password=x&password2=x", 409, "已经被注册"},
         {"password=x&password2=x", 400, "帐号不能为空"},
         {"name=a%7Cb&password=x&password2=x", 400, "不能包含“|”"},
@@ -134,11 +131,10 @@ TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
         {"name=%0Aok&password=x&password2=x", 400, "控制字符"},
         {"name=x&password=" + QByteArray(kMaxFormBytes, 'p'), 413, ""},
     };
-    for (const auto& c : cases) {
-        const HttpReply reply = registration(c.body);
-        EXPECT_EQ(reply.status, c.status) << c.body.left(80).toStdString();
-        EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QString::fromUtf8(c.message)))
-            << reply.body.toStdString();
+    for (const auto& [body, status, message] : cases) {
+        const HttpReply reply = registration(body);
+        EXPECT_EQ(reply.status, status) << body.left(80).toStdString();
+        EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QString::fromUtf8(message)));
     }
     EXPECT_EQ(store_->accounts().size(), 4u);
 }
