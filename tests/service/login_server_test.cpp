@@ -161,8 +161,9 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
     EXPECT_TRUE(logged(QStringLiteral("udp ignored from 127.0.0.1:%1").arg(client.port())));
 }
 
-// Pushes, blocks and the refusals of the operator's console, with a GBK name signed in.
-TEST_F(LoginServerTest, ConsoleReachesTheSessions) {
+// Pushes with their pages, blocks and the refusals of the operator's console, with a GBK
+// name signed in.
+TEST_F(LoginServerTest, ConsoleReachesTheSessionsAndPushedMessagesHaveTheirPage) {
     ASSERT_EQ(store_->addAccount("张三", kAbcDigest), AccountStore::AddResult::Added);
     UdpClient a(login_->port());
     UdpClient b(login_->port());
@@ -174,10 +175,20 @@ TEST_F(LoginServerTest, ConsoleReachesTheSessions) {
               QStringLiteral("message 1 stored and sent to 2 session(s)"));
     EXPECT_EQ(a.receiveText(), QStringLiteral("Msg|收盘提示|1"));
     EXPECT_EQ(b.receiveText(), QStringLiteral("Msg|收盘提示|1"));
-    // The title is sent verbatim.
-    console.execute(QStringLiteral("push 涨幅%1超过5%|%2"));
+    // The title is sent verbatim; the page shows the body as text.
+    console.execute(QStringLiteral("push 涨幅%1超过5%|%2 <b>22:00</b>"));
     EXPECT_EQ(a.receiveText(), QStringLiteral("Msg|涨幅%1超过5%|2"));
-    EXPECT_EQ(store_->message(2)->body, "%2");
+    const QString page = QString::fromUtf8(get("/WebSet.asp?MsgID=2").body);
+    EXPECT_TRUE(page.contains(QStringLiteral("涨幅%1超过5%")));
+    EXPECT_TRUE(page.contains(QStringLiteral("%2 &lt;b&gt;22:00&lt;/b&gt;")));
+    for (const char* target :
+         {"/WebSet.asp?MsgID=3", "/WebSet.asp", "/WebSet.asp?MsgID=-1",
+          "/WebSet.asp?MsgID=99999999999999999999", "/WebSet.asp?MsgID=%3Cscript%3E"}) {
+        const HttpReply missing = get(target);
+        EXPECT_EQ(missing.status, 404) << target;
+        EXPECT_TRUE(QString::fromUtf8(missing.body).contains(QStringLiteral("消息不存在")));
+        EXPECT_FALSE(missing.body.contains("<script>"));
+    }
 
     EXPECT_EQ(console.execute(QStringLiteral("block demo")),
               QStringLiteral("account \"demo\" blocked; its session was ended"));

@@ -4,7 +4,6 @@
 #include <random>
 #include <tuple>
 
-#include "operator_console.h"
 #include "resident_memory.h"
 #include "service_fixture.h"
 
@@ -137,22 +136,6 @@ TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
         EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QString::fromUtf8(message)));
     }
     EXPECT_EQ(store_->accounts().size(), 4u);
-}
-
-TEST_F(WebServerTest, PushedMessageHasItsPageAndOthersAreNotFound) {
-    OperatorConsole console(*login_, *store_, sessions_, [](const QString&) {});
-    console.execute(QStringLiteral("push 维护通知|今晚 <b>22:00</b> 停机维护"));
-    const QString page = QString::fromUtf8(get("/WebSet.asp?MsgID=1").body);
-    EXPECT_TRUE(page.contains(QStringLiteral("维护通知")));
-    EXPECT_TRUE(page.contains(QStringLiteral("今晚 &lt;b&gt;22:00&lt;/b&gt; 停机维护")));
-    for (const char* target :
-         {"/WebSet.asp?MsgID=2", "/WebSet.asp", "/WebSet.asp?MsgID=-1",
-          "/WebSet.asp?MsgID=99999999999999999999", "/WebSet.asp?MsgID=%3Cscript%3E"}) {
-        const HttpReply missing = get(target);
-        EXPECT_EQ(missing.status, 404) << target;
-        EXPECT_TRUE(QString::fromUtf8(missing.body).contains(QStringLiteral("消息不存在")));
-        EXPECT_FALSE(missing.body.contains("<script>"));
-    }
 }
 
 TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
