@@ -78,25 +78,26 @@ TEST(ComputeLevels, WindowExtremeOrTwoAverageTrueRangesWithoutASwingPoint) {
 }
 
 // Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13.
-TEST(PositionBetweenLevels, QuartersNextToTheLevels) {
+TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
     for (const auto& [close, expected] :
          {std::pair{11.0, Position::NearSupport}, std::pair{11.01, Position::Middle},
           std::pair{12.99, Position::Middle}, std::pair{13.0, Position::NearPressure}}) {
-        Levels levels{.close = close, .pressure = 14.0, .support = 10.0};
-        EXPECT_EQ(positionBetween(levels), expected) << close;
+        EXPECT_EQ(positionBetween(Levels{.close = close, .pressure = 14.0, .support = 10.0}),
+                  expected)
+            << close;
     }
-}
+    EXPECT_EQ(formatFixed(0.125, 1) + ' ' + formatFixed(2.675, 2) + ' ' + formatFixed(-0.001, 2) +
+                  ' ' + formatFixed(3.0, 0),
+              "0.1 2.67 0.00 3");  // 2.675 is 2.67499999... in binary
 
-TEST(Payloads, AdviceSeparatorsAndUnits) {
     Levels levels{.close = 10.0, .pressure = 12.0, .support = 9.0, .ma20 = 9.5};
     const std::string stock =
         stockPayload(buildReport("A|B?C", "2026-12-06", "14:35:02", levels, false, false, false));
     EXPECT_EQ(stock.rfind("A｜B？C|2026-12-06|14:35:02|12.00|20.00|10.00|9.00|10.00|", 0), 0u)
         << stock;
-    EXPECT_NE(stock.find("下距支撑10.00％"), std::string::npos);
-    EXPECT_NE(stock.find("上方"), std::string::npos);    // above the 20-day average
-    EXPECT_NE(stock.find("8.73元"), std::string::npos);  // the stop 3 % under the support
-    EXPECT_EQ(stock.find('?'), std::string::npos);
+    // Above the 20-day average, and the stop 3 % under the support.
+    for (const char* text : {"下距支撑10.00％", "上方", "8.73元"})
+        EXPECT_NE(stock.find(text), std::string::npos) << text;
     const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
     EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
     EXPECT_EQ(suspended.advice.at(1).rfind("【演示数据】", 0), 0u);
@@ -107,13 +108,6 @@ TEST(Payloads, AdviceSeparatorsAndUnits) {
         indexPayload(buildReport("上证指数", "d", "t", levels, true, false, false));
     EXPECT_NE(index.find("|3089.11|"), std::string::npos) << index;
     EXPECT_EQ(index.find("元"), std::string::npos);
-}
-
-TEST(FormatFixed, DecimalPointAndRounding) {
-    EXPECT_EQ(formatFixed(0.125, 1), "0.1");
-    EXPECT_EQ(formatFixed(2.675, 2), "2.67");  // 2.67499999... in binary
-    EXPECT_EQ(formatFixed(-0.001, 2), "0.00");
-    EXPECT_EQ(formatFixed(3.0, 0), "3");
 }
 
 constexpr const char* kHeader = "date,open,high,low,close,volume\n";
@@ -158,8 +152,8 @@ TEST(ReadBarsCsv, ReadsBomAndCrLfAndOneBadLineRejectsTheWholeFile) {
 TEST(DemoBars, SeriesFollowsTheCodeAndIsPlausible) {
     EXPECT_EQ(codeSeed(""), 0xcbf29ce484222325ULL);
     EXPECT_EQ(codeSeed("foobar"), 0x85944171f73967e8ULL);
-    const auto close = [](const char* code) {
-        return generateDemoBars(code, SeriesKind::Stock).at(119).close;
+    const auto close = [](auto code) {
+        return generateDemoBars(code, SeriesKind::Stock)[119].close;
     };
     EXPECT_TRUE(close("sz000002") == close("sz000002") && close("sz000002") != close("sz000003"));
     for (const char* code : {"sz300750", "sh000300"}) {

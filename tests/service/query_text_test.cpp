@@ -35,7 +35,7 @@ TEST(PercentEncoding, DecodesValidEscapesOnlyAndEncodesWhatAUriCannotHold) {
     EXPECT_EQ(percentDecode(encoded), all);
 }
 
-TEST(ParseAnalysisQuery, SplitsCodeAndName) {
+TEST(ParseQueries, AnalysisQueriesGiveCodeAndNameAndFormBodiesTheirFields) {
     using Q = std::optional<std::string>;
     const std::tuple<const char*, Q, Q> cases[] = {
         {"GpID=sh600000&UserID=x&PgRun=1&PgRun=-2", "sh600000", "x&PgRun=1"},
@@ -50,9 +50,7 @@ TEST(ParseAnalysisQuery, SplitsCodeAndName) {
         const AnalysisQuery q = parseAnalysisQuery(query, "GpID");
         EXPECT_EQ(std::pair(q.subject, q.user), std::pair(subject, user)) << query;
     }
-}
-
-TEST(ParseFormBody, PlusIsSpaceAndFirstKeyWins) {
+    // In a form body "+" is a space and the first key wins.
     const auto fields = parseFormBody("name=a+b%2Bc&password=p%26w&name=second&flag&x=%FF");
     EXPECT_EQ(fields.at("name") + '|' + fields.at("password") + '|' + fields.at("flag"),
               "a b+c|p&w|");
