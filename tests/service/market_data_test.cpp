@@ -40,8 +40,8 @@ TEST(MarketData, StockListCodesInOtherFormsAndTheWatchList) {
     EXPECT_EQ(market.analyseIndex("sh000002", "d", "t").report.value().name, "上证A股指数");
 }
 
-// The data the build puts next to the program: every sample and watch-list stock is analysed.
-TEST(ShippedData, EverySampleAndWatchListStockIsAnalysed) {
+// The data the build puts next to the program: every sample is analysed from its own bars.
+TEST(ShippedData, EverySampleIsAnalysedFromItsBars) {
     const std::filesystem::path dir = TALLYRO_SERVICE_DATA_DIR;
     std::string error;
     const auto stocks = StockList::load(dir / "stocks.csv", &error);
