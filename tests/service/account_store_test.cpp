@@ -33,32 +33,23 @@ TEST(AccountStore, AccountsAndMessagesSurviveReopening) {
         EXPECT_TRUE(store->setDigest("Demo", kAbcDigest));
         EXPECT_TRUE(store->setBlocked("张三", true));
         EXPECT_TRUE(store->setBlocked("张三", true));  // an unchanged value is still a success
-        EXPECT_FALSE(store->setBlocked("nobody", true));
-        EXPECT_NE(store->lastError().find("nobody"), std::string::npos);
-        EXPECT_FALSE(store->setDigest("nobody", kAbcDigest));
+        EXPECT_FALSE(store->setBlocked("nobody", true) || store->setDigest("nobody", "X"));
         EXPECT_EQ(store->addMessage("维护通知", "今晚停机"), 1);
         EXPECT_EQ(store->addMessage("second", ""), 2);
     }
     auto store = AccountStore::open(dir / "sub" / "accounts.db", &error);
     ASSERT_TRUE(store) << error;
-    const auto demo = store->find("demo").account;
-    ASSERT_TRUE(demo);
+    const auto demo = store->find("demo").account.value();
     // Created like 2026-12-06T18:48:35Z.
-    EXPECT_EQ(std::tuple(demo->digest, demo->blocked, demo->created.size()),
+    EXPECT_EQ(std::tuple(demo.digest, demo.blocked, demo.created.size()),
               std::tuple(kAbcDigest, false, 20u));
-    EXPECT_EQ(store->find("Demo").account->digest, kAbcDigest);
-    EXPECT_TRUE(store->find("张三").account->blocked);
-    EXPECT_TRUE(store->setBlocked("张三", false));
-    EXPECT_FALSE(store->find("张三").account->blocked);
-    const auto none = store->find("DEMO ");
-    EXPECT_FALSE(none.account || none.failed);
+    EXPECT_EQ(std::pair(store->find("Demo").account->digest, store->find("张三").account->blocked),
+              std::pair(std::string(kAbcDigest), true));
+    EXPECT_FALSE(store->find("DEMO ").account || store->find("DEMO ").failed);
     // Quotes reach SQLite as bound text, never as SQL.
     EXPECT_FALSE(store->find("x' OR '1'='1").account);
-    const auto message = store->message(1);
-    ASSERT_TRUE(message);
-    EXPECT_EQ(message->title + '|' + message->body, "维护通知|今晚停机");
-    EXPECT_FALSE(store->message(3));
-    EXPECT_EQ(store->accounts().size(), 3u);
+    EXPECT_EQ(store->message(1).value().title + '|' + store->message(1)->body, "维护通知|今晚停机");
+    EXPECT_TRUE(!store->message(3) && store->accounts().size() == 3u);
 }
 
 // No database, another program's database, a newer layout, a folder that is a file: each
@@ -75,10 +66,8 @@ TEST(AccountStore, FilesItCannotUseAreRefusedAndLeftAlone) {
         sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
-    const auto openFiles = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                             std::filesystem::directory_iterator{});
-    };
+    using Fds = std::filesystem::directory_iterator;
+    const auto openFiles = [] { return std::distance(Fds("/proc/self/fd"), Fds{}); };
     const auto filesBefore = openFiles();
     for (const auto& [file, reason] :
          {std::pair{"garbage.db", "garbage.db"}, std::pair{"foreign.db", "layout"},

@@ -1,29 +1,21 @@
-// A running service in the test process (login server and web server on free
-// loopback ports over a data folder and database in a temporary folder), and small
-// clients that talk to it over real sockets the way the Tallyro client does.
+// The login and web servers on free loopback ports over a temporary data folder and
+// database, and small clients that talk to them over real sockets like the Tallyro client.
 #pragma once
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMap>
 #include <QNetworkDatagram>
-#include <QStringList>
 #include <QTcpSocket>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
-#include <memory>
-#include <optional>
 
 #include "account_store.h"
 #include "gbk.h"
 #include "login_server.h"
 #include "market_data.h"
-#include "session_table.h"
-#include "stock_list.h"
 #include "temp_dir.h"
 #include "web_server.h"
 
@@ -31,8 +23,7 @@ namespace tallyro::service::test {
 
 using tallyro::test::writeFileBytes;
 
-// Runs the event loop until `done` holds; false if it did not within the limit. The
-// limit only guards against a hang: tests never depend on how long anything takes.
+// Runs the event loop until `done` holds; the limit only guards against a hang.
 inline bool waitUntil(const std::function<bool()>& done, int limitMs = 10000) {
     QDeadlineTimer deadline(limitMs);
     while (!done()) {
@@ -55,14 +46,14 @@ public:
     void send(const QByteArray& bytes) {
         socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
     }
-    std::optional<QByteArray> receive() {
+    // The next datagram, or "<nothing>"; as text from GBK, or "<not GBK>".
+    QByteArray receive() {
         if (!waitUntil([&] { return socket_.hasPendingDatagrams(); }))
-            return std::nullopt;
+            return "<nothing>";
         return socket_.receiveDatagram().data();
     }
-    // The next datagram as text, or "<nothing>".
     QString receiveText() {
-        const auto text = gbkToUtf8(receive().value_or("<nothing>").toStdString());
+        const auto text = gbkToUtf8(receive().toStdString());
         return text ? QString::fromStdString(*text) : QStringLiteral("<not GBK>");
     }
 
@@ -73,45 +64,36 @@ private:
 
 struct HttpReply {
     int status = 0;
-    QMap<QByteArray, QByteArray> headers;  // names in lower case
+    QByteArray head;  // the status line and the headers
     QByteArray body;
-    QByteArray header(const char* name) const { return headers.value(QByteArray(name)); }
+    QByteArray header(const QByteArray& name) const {
+        for (const QByteArray& line : head.split('\n'))
+            if (line.toLower().startsWith(name + ':'))
+                return line.mid(name.size() + 1).trimmed();
+        return {};
+    }
 };
 
 // One request over a fresh connection, with the target bytes exactly as given.
-inline HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target,
-                             const QByteArray& body = {}, const QByteArray& contentType = {}) {
+inline HttpReply httpRequest(quint16 port, const QByteArray& target,
+                             const QByteArray& method = "GET", const QByteArray& body = {},
+                             const QByteArray& type = "text/plain") {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    const QByteArray content =
-        body.isEmpty() ? QByteArray()
-                       : "Content-Type: " + contentType +
-                             "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n";
-    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + content + "\r\n" +
-                 body);
-    QByteArray received;
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type +
+                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    QByteArray in;
     HttpReply reply;
-    qsizetype headerEnd = -1;
-    const bool complete = waitUntil([&] {
-        received += socket.readAll();
-        if (headerEnd < 0 && (headerEnd = received.indexOf("\r\n\r\n")) >= 0) {
-            const QList<QByteArray> lines = received.left(headerEnd).split('\n');
-            reply.status = lines.first().split(' ').value(1).toInt();
-            for (const QByteArray& line : lines.mid(1)) {
-                const qsizetype colon = line.indexOf(':');
-                reply.headers.insert(line.left(colon).trimmed().toLower(),
-                                     line.mid(colon + 1).trimmed());
-            }
-        }
-        return headerEnd >= 0 &&
-               received.size() - headerEnd - 4 >= reply.header("content-length").toLongLong();
-    });
-    if (complete)
-        reply.body = received.mid(headerEnd + 4);
+    if (!waitUntil([&] {
+            in += socket.readAll();
+            const qsizetype end = in.indexOf("\r\n\r\n");
+            reply.head = in.left(end);
+            reply.body = in.mid(end + 4);
+            return end >= 0 && reply.body.size() >= reply.header("content-length").toLongLong();
+        }))
+        return {};
+    reply.status = reply.head.split(' ').value(1).toInt();
     return reply;
-}
-inline HttpReply httpGet(quint16 port, const QByteArray& target) {
-    return httpRequest(port, "GET", target);
 }
 
 // With the accounts "demo" and "locked" (blocked), both with the password "abc".
@@ -139,32 +121,28 @@ protected:
 
         std::string error;
         store_ = AccountStore::open(dir_ / "accounts.db", &error);
-        ASSERT_TRUE(store_) << error;
-        ASSERT_EQ(store_->addAccount("demo", kAbcDigest), AccountStore::AddResult::Added);
-        ASSERT_EQ(store_->addAccount("locked", kAbcDigest), AccountStore::AddResult::Added);
-        ASSERT_TRUE(store_->setBlocked("locked", true));
         stocks_ = StockList::load(data / "stocks.csv", &error);
-        ASSERT_TRUE(stocks_) << error;
+        ASSERT_TRUE(store_ && stocks_) << error;
+        store_->addAccount("demo", kAbcDigest);
+        store_->addAccount("locked", kAbcDigest);
+        ASSERT_TRUE(store_->setBlocked("locked", true));
         market_ = std::make_unique<MarketData>(data, *stocks_);
 
         const LogSink sink = [this](const QString& line) { log_.append(line); };
         login_ = std::make_unique<LoginServer>(*store_, sessions_, sink);
-        QString listenError;
-        ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, &listenError))
-            << listenError.toStdString();
         web_ = std::make_unique<WebServer>(*store_, sessions_, *market_, *stocks_, sink);
         web_->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 35, 2)); });
-        webPort_ = web_->start(QHostAddress::LocalHost, 0, &listenError);
-        ASSERT_NE(webPort_, 0) << listenError.toStdString();
+        ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, nullptr));
+        ASSERT_NE(webPort_ = web_->start(QHostAddress::LocalHost, 0, nullptr), 0);
     }
     static QByteArray loginDatagram(const QByteArray& gbkName) {
         return "Login|" + gbkName + '|' + kAbcDigest + "|10.09";
     }
-    // Signs `gbkName` in from `client` and checks the answer.
     void signIn(UdpClient& client, const QByteArray& gbkName) {
         client.send(loginDatagram(gbkName));
         EXPECT_EQ(client.receive(), "LoginOk|" + gbkName);
     }
+    HttpReply get(const QByteArray& target) const { return httpRequest(webPort_, target); }
     bool logged(const QString& fragment) const {
         return std::any_of(log_.cbegin(), log_.cend(),
                            [&](const QString& line) { return line.contains(fragment); });

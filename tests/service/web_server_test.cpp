@@ -1,12 +1,9 @@
-// The web server over real loopback connections: analysis redirects, refusals,
-// registration, pushed-message pages and the plain pages.
-#include <QRegularExpression>
-
+// The web server over real loopback connections.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
-#include "operator_console.h"
 #include "resident_memory.h"
 #include "service_fixture.h"
 
@@ -17,8 +14,8 @@ class WebServerTest : public ServiceFixture {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
-        client_ = std::make_unique<UdpClient>(login_->port());
-        signIn(*client_, "demo");
+        UdpClient client(login_->port());
+        signIn(client, "demo");
     }
 
     // The answer fields as the client reads them: the Location decoded, cut after "?".
@@ -30,230 +27,152 @@ protected:
             .split(u'|');
     }
     HttpReply registration(const QByteArray& body) {
-        return httpRequest(webPort_, "POST", "/Reg.asp", body, "application/x-www-form-urlencoded");
+        return httpRequest(webPort_, "/Reg.asp", "POST", body, "application/x-www-form-urlencoded");
     }
-
-    std::unique_ptr<UdpClient> client_;
 };
 
-TEST_F(WebServerTest, StockRequestRedirectsWithNineFieldsToItsPage) {
-    const HttpReply reply =
-        httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=-48213");
+TEST_F(WebServerTest, AnalysisRequestsRedirectToTheAnswerOrItsErrorCode) {
+    const HttpReply reply = get("/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=-48213");
     ASSERT_EQ(reply.status, 302);
     const QStringList f = answerFields(reply, "SendGpInfo.asp");
     ASSERT_EQ(f.size(), 9);
     // Levels of the hand-made series: swing high 12.00 and swing low 9.00 around 10.00.
     EXPECT_EQ(f.mid(0, 8).join(u'|'),
               QStringLiteral("浦发银行|2026-12-06|14:35:02|12.00|20.00|10.00|9.00|10.00"));
-    EXPECT_GE(f[8].split(QStringLiteral("<br><br>")).size(), 3);
     EXPECT_FALSE(f[8].contains(QStringLiteral("演示数据")));
-    // The header itself is a valid URI reference: nothing outside printable ASCII, no
-    // raw "|", "<" or space.
-    static const QRegularExpression uriChars(
-        QStringLiteral("^[!#$%&'()*+,\\-./0-9:;=?@A-Z_a-z~]+$"));
-    EXPECT_TRUE(uriChars.match(QString::fromLatin1(reply.header("location"))).hasMatch());
+    // The header is a valid URI reference: printable ASCII, no raw "|", "<" or space.
+    for (const char c : reply.header("location"))
+        EXPECT_TRUE(c > ' ' && c < 0x7F && c != '|' && c != '<') << c;
     EXPECT_EQ(reply.header("cache-control"), "no-store");
-    const HttpReply page = httpGet(webPort_, reply.header("location"));
-    ASSERT_EQ(page.status, 200);
-    EXPECT_TRUE(QString::fromUtf8(page.body).contains(QStringLiteral("浦发银行")));
-    EXPECT_TRUE(page.body.contains("12.00"));
-}
+    const HttpReply page = get(reply.header("location"));
+    EXPECT_TRUE(page.status == 200 && page.body.contains("12.00"));
 
-TEST_F(WebServerTest, ErrorsSuspendedStocksAndIndices) {
+    // Without a session ("Demo", none, "locked" not signed in) index requests too get the
+    // stock error answer, which explains itself: an index answer has no error codes.
     const std::pair<QByteArray, QByteArray> errors[] = {
-        {"RequestGpInfo.asp?GpID=sh999999", "SendGpInfo.asp?ErrGpID"},
-        {"RequestGpInfo.asp?GpID=", "SendGpInfo.asp?ErrGpID"},
-        {"RequestGpInfo.asp?GpID=sh000001", "SendGpInfo.asp?ErrGpID"},
-        {"RequestGpInfo.asp?GpID=%2E%2E%2Fetc", "SendGpInfo.asp?ErrGpID"},
-        {"RequestGpInfo.asp?GpID=sh600519", "SendGpInfo.asp?ErrGpMoney"},  // damaged bars
-        // An error code the client cannot mistake for an index answer.
-        {"RequestDaPan.asp?DaPan=s_sh600000", "SendDaPan.asp?ErrGpID"},
+        {"/RequestGpInfo.asp?GpID=sh999999&UserID=demo", "/SendGpInfo.asp?ErrGpID"},
+        {"/RequestGpInfo.asp?GpID=sh000001&UserID=demo", "/SendGpInfo.asp?ErrGpID"},
+        {"/RequestGpInfo.asp?GpID=%2E%2E%2Fetc&UserID=demo", "/SendGpInfo.asp?ErrGpID"},
+        {"/RequestGpInfo.asp?GpID=sh600519&UserID=demo", "/SendGpInfo.asp?ErrGpMoney"},
+        {"/RequestDaPan.asp?DaPan=s_sh600000&UserID=demo", "/SendDaPan.asp?ErrGpID"},
+        {"/RequestGpInfo.asp?GpID=sh600000&UserID=Demo", kSignedOutAnswer},
+        {"/RequestGpInfo.asp?GpID=sh600000", kSignedOutAnswer},
+        {"/RequestGpInfo.asp?", kSignedOutAnswer},
+        {"/RequestDaPan.asp?DaPan=s_sh000001&UserID=nobody", kSignedOutAnswer},
+        {"/RequestGpInfo.asp?GpID=sh600000&UserID=locked", kSignedOutAnswer},
     };
     for (const auto& [request, answer] : errors) {
-        const HttpReply reply = httpGet(webPort_, '/' + request + "&UserID=demo&PgRun=1");
-        EXPECT_EQ(reply.status, 302) << request.toStdString();
-        EXPECT_EQ(reply.header("location"), '/' + answer) << request.toStdString();
+        const HttpReply error = get(request + "&PgRun=1");
+        EXPECT_EQ(std::pair(error.status, error.header("location")), std::pair(302, answer))
+            << request.toStdString();
     }
-
-    // A suspended stock has an empty pressure percentage and every other field.
-    const QStringList f =
-        answerFields(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600090&UserID=demo&PgRun=-1"),
-                     "SendGpInfo.asp");
-    ASSERT_EQ(f.size(), 9);
-    EXPECT_EQ(f.count(QString()), 1);
-    EXPECT_EQ(f[4], QString());
-
-    for (const auto& [dapan, name] :
-         {std::pair{"s_sh000001", "上证指数"}, std::pair{"s_sh000002", "上证A股指数"}}) {
-        const HttpReply reply = httpGet(
-            webPort_, QByteArray("/RequestDaPan.asp?DaPan=") + dapan + "&UserID=demo&PgRun=-9");
-        const QStringList g = answerFields(reply, "SendDaPan.asp");
-        ASSERT_EQ(g.size(), 9) << dapan;
-        EXPECT_EQ(g[0], QString::fromUtf8(name));
-        EXPECT_GT(g[6].toDouble(), 0.0);
-    }
-}
-
-// Index requests too get the stock error answer: an index answer has no error codes.
-TEST_F(WebServerTest, RequestsWithoutASessionAreSentToAnAnswerThatExplainsItself) {
-    for (const char* target : {"/RequestGpInfo.asp?GpID=sh600000&UserID=nobody&PgRun=1",
-                               "/RequestGpInfo.asp?GpID=sh600000&UserID=Demo&PgRun=1",
-                               "/RequestGpInfo.asp?GpID=sh600000&UserID=&PgRun=1",
-                               "/RequestGpInfo.asp?GpID=sh600000&PgRun=1", "/RequestGpInfo.asp",
-                               "/RequestDaPan.asp?DaPan=s_sh000001&UserID=nobody&PgRun=1",
-                               // the account exists but is not signed in
-                               "/RequestGpInfo.asp?GpID=sh600000&UserID=locked&PgRun=1"}) {
-        const HttpReply reply = httpGet(webPort_, target);
-        EXPECT_EQ(reply.status, 302) << target;
-        EXPECT_EQ(reply.header("location"), kSignedOutAnswer) << target;
-    }
-    EXPECT_TRUE(logged(QStringLiteral("-> 302 refused: ")));
-    // What the client reads: an address under "/SendG" whose payload is the error code.
     EXPECT_TRUE(QByteArray(kSignedOutAnswer).startsWith("/SendG") &&
                 QByteArray(kSignedOutAnswer).endsWith("?ErrGpMoney"));
-    const HttpReply page = httpGet(webPort_, kSignedOutAnswer);
-    EXPECT_EQ(page.status, 200);
-    EXPECT_TRUE(QString::fromUtf8(page.body).contains(QStringLiteral("没有在客户端登录")));
+    EXPECT_TRUE(
+        QString::fromUtf8(get(kSignedOutAnswer).body).contains(QStringLiteral("没有在客户端登录")));
 
-    // A session dropped by the probes loses access.
-    for (int round = 0; round < 4; ++round)
-        login_->probeSessions();
-    ASSERT_FALSE(sessions_.isSignedIn(QStringLiteral("demo")));
-    EXPECT_EQ(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1")
-                  .header("location"),
-              kSignedOutAnswer);
-    EXPECT_TRUE(logged(QStringLiteral("refused: demo is not signed in")));
+    // A suspended stock has an empty pressure percentage and every other field.
+    const QStringList s = answerFields(get("/RequestGpInfo.asp?GpID=sh600090&UserID=demo&PgRun=-1"),
+                                       "SendGpInfo.asp");
+    EXPECT_TRUE(s.size() == 9 && s.count(QString()) == 1 && s[4].isEmpty())
+        << s.join(u'|').toStdString();
+
+    const QStringList g = answerFields(
+        get("/RequestDaPan.asp?DaPan=s_sh000002&UserID=demo&PgRun=-9"), "SendDaPan.asp");
+    EXPECT_TRUE(g.size() == 9 && g[0] == QStringLiteral("上证A股指数") && g[6].toDouble() > 0)
+        << g.join(u'|').toStdString();
+
+    EXPECT_TRUE(logged(QStringLiteral("refused: locked is not signed in")));
 }
 
 TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
-    const struct {
-        const char* account;   // UTF-8, as stored
-        QByteArray gbkName;    // in the login datagram
-        QByteArray queryName;  // in the request, as a client puts it on the wire
-    } cases[] = {
-        {"a&b c", "a&b c", "a&b%20c"},
-        // A client that encodes "&", "#", "%", "+" and space in the name.
-        {"a&b#c%d+e f", "a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
-        // A raw "+" is a plus, not a space.
-        {"g+h", "g+h", "g+h"},
-        {"x&PgRun=1", "x&PgRun=1", "x&PgRun=1"},
-        {"张三", "\xD5\xC5\xC8\xFD", "%E5%BC%A0%E4%B8%89"},  // UTF-8, as Qt sends it
-        {"李四", "\xC0\xEE\xCB\xC4", "%C0%EE%CB%C4"},        // GBK, as a Chinese IE sends it
-    };
-    for (const auto& c : cases) {
-        ASSERT_EQ(store_->addAccount(c.account, kAbcDigest), AccountStore::AddResult::Added);
+    // A client may encode "&", "#", "%", "+" and space; a raw "+" is a plus. Chinese names
+    // come as UTF-8 from Qt or as GBK from a Chinese IE.
+    for (const auto& [account, queryName] : {
+             std::pair<const char*, QByteArray>{"a&b c", "a&b%20c"},
+             {"a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
+             {"g+h", "g+h"},
+             {"张三", "%E5%BC%A0%E4%B8%89"},
+             {"李四", "%C0%EE%CB%C4"},
+         }) {
+        ASSERT_EQ(store_->addAccount(account, kAbcDigest), AccountStore::AddResult::Added);
         UdpClient client(login_->port());
-        signIn(client, c.gbkName);
-        const HttpReply reply = httpGet(
-            webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=" + c.queryName + "&PgRun=-2");
-        EXPECT_TRUE(reply.header("location").startsWith("/SendGpInfo.asp?")) << c.account;
+        signIn(client, QByteArray::fromStdString(utf8ToGbk(account).value()));
+        EXPECT_TRUE(get("/RequestGpInfo.asp?GpID=sh600000&UserID=" + queryName + "&PgRun=-2")
+                        .header("location")
+                        .startsWith("/SendGpInfo.asp?"))
+            << account;
     }
     EXPECT_TRUE(logged(QStringLiteral("Login|a&b c|")));  // a space is no control character
 }
 
 TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
-    const HttpReply reply = registration("name=%E6%9D%8E%E5%9B%9B&password=abc&password2=abc");
-    ASSERT_EQ(reply.status, 200);
-    EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QStringLiteral("注册成功")));
-    EXPECT_EQ(store_->find("李四").account->digest, kAbcDigest);
+    EXPECT_TRUE(
+        QString::fromUtf8(registration("name=%E6%9D%8E%E5%9B%9B&password=abc&password2=abc").body)
+            .contains(QStringLiteral("注册成功")));
     UdpClient client(login_->port());
     signIn(client, "\xC0\xEE\xCB\xC4");
     // Twenty characters are the most a name may have.
-    EXPECT_EQ(registration("name=%E4%B8%80%E4%BA%8C%E4%B8%89%E5%9B%9B%E4%BA%94%E5%85%AD%E4%B8%83%E5"
-                           "%85%AB%E4%B9%9D%E5%8D%81abcdefghij&password=abc")
-                  .status,
-              200);
-    EXPECT_TRUE(store_->find("一二三四五六七八九十abcdefghij").account);
-    const struct {
-        QByteArray body;
-        int status;
-        const char* message;
-    } cases[] = {
+    const QByteArray twenty = "一二三四五六七八九十abcdefghij";
+    EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abc").status, 200);
+    EXPECT_TRUE(store_->find(twenty.toStdString()).account);
+    const std::tuple<QByteArray, int, const char*> cases[] = {
         {"name=demo&password=x&password2=x", 409, "已经被注册"},
-        {"name=&password=x&password2=x", 400, "帐号不能为空"},
         {"password=x&password2=x", 400, "帐号不能为空"},
         {"name=a%7Cb&password=x&password2=x", 400, "不能包含“|”"},
         {"name=123456789012345678901&password=x&password2=x", 400, "最多20个字符"},
         {"name=ok&password=&password2=", 400, "密码不能为空"},
         {"name=ok&password=abc&password2=abd", 400, "不一致"},
-        {"name=%F0%9F%98%80&password=x&password2=x", 400, "GBK"},
         {"name=ok&password=%F0%9F%98%80&password2=%F0%9F%98%80", 400, "GBK"},
         {"name=%0Aok&password=x&password2=x", 400, "控制字符"},
         {"name=x&password=" + QByteArray(kMaxFormBytes, 'p'), 413, ""},
     };
-    for (const auto& c : cases) {
-        const HttpReply reply = registration(c.body);
-        EXPECT_EQ(reply.status, c.status) << c.body.left(80).toStdString();
-        EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QString::fromUtf8(c.message)))
-            << reply.body.toStdString();
+    for (const auto& [body, status, message] : cases) {
+        const HttpReply reply = registration(body);
+        EXPECT_EQ(reply.status, status) << body.left(80).toStdString();
+        EXPECT_TRUE(QString::fromUtf8(reply.body).contains(QString::fromUtf8(message)));
     }
     EXPECT_EQ(store_->accounts().size(), 4u);
 }
 
-TEST_F(WebServerTest, PushedMessageHasItsPageAndOthersAreNotFound) {
-    OperatorConsole console(*login_, *store_, sessions_, [](const QString&) {});
-    console.execute(QStringLiteral("push 维护通知|今晚 <b>22:00</b> 停机维护"));
-    ASSERT_EQ(client_->receiveText(), QStringLiteral("Msg|维护通知|1"));
-    const HttpReply reply = httpGet(webPort_, "/WebSet.asp?MsgID=1");
-    ASSERT_EQ(reply.status, 200);
-    const QString page = QString::fromUtf8(reply.body);
-    EXPECT_TRUE(page.contains(QStringLiteral("维护通知")));
-    EXPECT_TRUE(page.contains(QStringLiteral("今晚 &lt;b&gt;22:00&lt;/b&gt; 停机维护")));
-    for (const char* target :
-         {"/WebSet.asp?MsgID=2", "/WebSet.asp?MsgID=", "/WebSet.asp", "/WebSet.asp?MsgID=abc",
-          "/WebSet.asp?MsgID=-1", "/WebSet.asp?MsgID=99999999999999999999",
-          "/WebSet.asp?MsgID=%3Cscript%3E"}) {
-        const HttpReply missing = httpGet(webPort_, target);
-        EXPECT_EQ(missing.status, 404) << target;
-        EXPECT_TRUE(QString::fromUtf8(missing.body).contains(QStringLiteral("消息不存在")));
-        EXPECT_FALSE(missing.body.contains("<script>"));
-    }
-}
-
 TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
-    for (const char* target :
-         {"/", "/ad.asp", "/Question.asp", "/Computer.asp", "/Reg.asp", "/BusinessRePass.asp",
-          "/question.ASP", "/SendGpInfo.asp?ErrGpID", "/SendDaPan.asp?x"}) {
-        const HttpReply reply = httpGet(webPort_, target);
+    for (const char* target : {"/", "/ad.asp", "/Question.asp", "/Reg.asp", "/BusinessRePass.asp",
+                               "/question.ASP", "/SendGpInfo.asp?ErrGpID", "/SendDaPan.asp?x"}) {
+        const HttpReply reply = get(target);
         EXPECT_EQ(reply.status, 200) << target;
         EXPECT_EQ(reply.header("content-type"), "text/html; charset=utf-8") << target;
         EXPECT_TRUE(reply.body.startsWith("<!DOCTYPE html>")) << target;
-        EXPECT_TRUE(reply.body.contains("<meta charset=\"utf-8\">")) << target;
     }
     // Stock picking lists the watch list with its levels; 平安银行 has no bars file.
-    const QString picks = QString::fromUtf8(httpGet(webPort_, "/Computer.asp").body);
+    const QString picks = QString::fromUtf8(get("/Computer.asp").body);
     for (const char* text : {"浦发银行", "平安银行", ">12.00<", "演示数据"})
         EXPECT_TRUE(picks.contains(QString::fromUtf8(text))) << text;
-    EXPECT_EQ(httpGet(webPort_, "/nothing.asp").status, 404);
-    EXPECT_EQ(httpRequest(webPort_, "POST", "/Question.asp", "x=1", "text/plain").status, 405);
-    EXPECT_EQ(httpRequest(webPort_, "DELETE", "/Reg.asp").status, 405);
-
-    EXPECT_EQ(httpGet(webPort_, "/Qelvix.exe").status, 404);
+    EXPECT_EQ(std::tuple(get("/nothing.asp").status, get("/Qelvix.exe").status,
+                         httpRequest(webPort_, "/Question.asp", "POST", "x=1").status,
+                         httpRequest(webPort_, "/Reg.asp", "DELETE").status),
+              std::tuple(404, 404, 405, 405));
     const QByteArray bytes("MZ\x90\x00\x03 fake package", 19);
     writeFileBytes(dir_ / "Qelvix.exe", bytes.toStdString());
     web_->setPackagePath(QString::fromStdString((dir_ / "Qelvix.exe").string()));
-    const HttpReply reply = httpGet(webPort_, "/Qelvix.exe");
-    EXPECT_EQ(reply.status, 200);
-    EXPECT_EQ(reply.header("content-type"), "application/octet-stream");
-    EXPECT_EQ(reply.body, bytes);
+    const HttpReply reply = get("/Qelvix.exe");
+    EXPECT_EQ(std::pair(reply.header("content-type"), reply.body),
+              std::pair(QByteArray("application/octet-stream"), bytes));
 }
 
-// Bytes that are not a request the server understands, each over a connection of its own:
-// the server answers or drops each one, stays up, and does not grow.
+// Bytes the server does not understand, each over a connection of its own: it answers or
+// drops each one, stays up, and does not grow.
 TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     std::mt19937 random(20261206);
-    QByteArray noise(512, '\0');
-    for (char& c : noise)
-        c = static_cast<char>(random() & 0xff);
+    QByteArray noise;
+    while (noise.size() < 512)
+        noise += static_cast<char>(random());
     const QByteArray post = "POST /Reg.asp HTTP/1.1\r\nHost: x\r\n";
     const QList<QByteArray> malformed{
         "\r\n\r\n",
         "GARBAGE\r\n\r\n",
-        "GET\r\n\r\n",
         "GET / HTTP/1.1\r\nHost\r\n\r\n",
         "GET /%zz%%%00%u4e2d HTTP/1.1\r\nHost: x\r\n\r\n",
         "GET /RequestGpInfo.asp?%ff%fe=%c0%af&&&== HTTP/1.1\r\nHost: x\r\n\r\n",
-        "GET / HTTP/9.9\r\n\r\n",
         QByteArray("GET /\0/ HTTP/1.1\r\nHost: \0\r\n\r\n", 29),
         post + "Content-Length: -5\r\n\r\n",
         post + "Content-Length: 99999999999999999999\r\n\r\n",
@@ -264,8 +183,7 @@ TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
         "GET / HTT",
         noise,
     };
-    // Sends the bytes, waits until the server has answered, dropped the connection or
-    // taken everything it was sent, then goes away.
+    // Waits until the server has answered, dropped the connection or taken everything.
     const auto send = [&](const QByteArray& bytes) {
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, webPort_);
@@ -287,15 +205,14 @@ TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     for (int i = 0; i < 1000; ++i) {
         send(malformed[i % malformed.size()]);
         if (i % 250 == 249)
-            ASSERT_EQ(httpGet(webPort_, "/ad.asp").status, 200) << "after " << i + 1;
+            ASSERT_EQ(get("/ad.asp").status, 200) << "after " << i + 1;
     }
     waitUntil([] { return false; }, 100);
     const auto grown = tallyro::test::residentBytes() - before;
     if (tallyro::test::kMemoryIsMeasurable)
         EXPECT_LT(grown, 2 * tallyro::test::kMiB) << grown << " bytes";
     EXPECT_EQ(
-        answerFields(httpGet(webPort_, "/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1"),
-                     "SendGpInfo.asp")
+        answerFields(get("/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1"), "SendGpInfo.asp")
             .size(),
         9);
 }
