@@ -14,7 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
-#include <random>
+#include <regex>
 #include <tuple>
 
 namespace tallyro::settings {
@@ -25,14 +25,6 @@ using test::readFileBytes;
 using test::TempDir;
 using test::writeFileBytes;
 
-// The file after one setValue, which must succeed.
-std::string afterSet(std::string_view bytes, std::string_view section, std::string_view key,
-                     std::string_view value) {
-    ProfileFile profile(bytes);
-    EXPECT_TRUE(profile.setValue(section, key, value)) << bytes;
-    return profile.bytes();
-}
-
 std::string repeat(const std::string& piece, int count) {
     return count > 0 ? piece + repeat(piece, count - 1) : "";
 }
@@ -41,40 +33,34 @@ const std::string kGbkTrails = "[\x81\x5D]\r\n\x81\x41=1\r\n";  // 乚 ends in '
 const std::string kNulInside("45\0000", 4);                     // "45", a NUL, "0"
 const std::string kUtf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 20);
 
-// Whatever is read, written back and read again gives the same value, from the profile and
-// from its bytes.
+// What is read, written back and read again from the bytes stays the same.
 TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchanged) {
-    const std::optional<std::string> none;
-    std::vector<std::tuple<std::string, std::string, std::string, std::optional<std::string>>>
-        cases{
-            // Names without regard to ASCII case and to blanks around them.
-            {"  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n", " WINDOWMOVE\t", " maintop ", "450"},
-            // A key belongs to its own section; lines before the first section are no keys.
-            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "s", "k", none},
-            {"k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n", "o", "k", "1"},
-            // The first of duplicates wins; keys of a later duplicate section are not seen.
-            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "k", "1"},
-            {"[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n", "s", "j", none},
-            // Comments, lines without '=' or without a name are no keys; '[' without ']' no header.
-            {"[s]\r\n;k=1\r\n#k=2\r\nk\r\n=3\r\n", "s", "k", none},
-            {"[s]\r\n;k=1\r\n", "s", ";k", none},
-            {"[s]\r\n[Broken\r\nj=5\r\n", "s", "j", "5"},
-            {"[a]b] trailing\r\nk=v\r\n", "a]b", "k", "v"},
-            {"[s]\r\nk = a=b \r\n", "s", "k", "a=b"},
-            // GBK, whose trail bytes can look like ASCII; bytes that are no text read as U+FFFD,
-            // 0x80 is the euro sign of code page 936 and a lone lead byte at the end is dropped.
-            {kGbkTrails, "乚", "丄", "1"},
-            {kGbkTrails, "乚", "乤", none},
-            {"[s]\r\nk=\xD7\xF3\r\n", "s", "k", "左"},
-            {"[s]\r\nk=\xFF\x80\x81\r\n", "s", "k", "\xEF\xBF\xBD€"},
-            // A UTF-8 mark makes a UTF-8 file; a UTF-16 file is not understood.
-            {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "左"},
-            {"\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
-            {kUtf16, "s", "k", none}};
-    // One matching pair of quotes around the trimmed value comes off, nothing else.
+    const std::string o = "k=0\r\n[o]\r\nk=1\r\n[s]\r\nj=2\r\n",
+                      d = "[s]\r\nk=1\r\nk=2\r\n[S]\r\nk=3\r\nj=4\r\n";
     // clang-format off
-    const std::vector<std::pair<std::string, std::string>> quotes{
-        {"'450'", "450"}, {"\"450'", "\"450'"}, {"\"", "\""}, {"\"\"", ""}, {"\"\"a\"\"", "\"a\""},
+    using Case = std::tuple<std::string, std::string, std::string, std::optional<std::string>>;
+    std::vector<Case> cases{
+        // Names without regard to ASCII case and to blanks around them ({}: no value).
+        {"  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n", " WINDOWMOVE\t", " maintop ", "450"},
+        // A key belongs to its own section; lines before the first section are no keys. The
+        // first of duplicates wins; keys of a later duplicate section are not seen.
+        {o, "s", "k", {}}, {o, "o", "k", "1"}, {d, "s", "k", "1"}, {d, "s", "j", {}},
+        // Comments, lines without '=' or without a name are no keys; '[' without ']' no header.
+        {"[s]\r\n;k=1\r\n#k=2\r\nk\r\n=3\r\n", "s", "k", {}},
+        {"[s]\r\n;k=1\r\n", "s", ";k", {}}, {"[s]\r\n[Broken\r\nj=5\r\n", "s", "j", "5"},
+        {"[s]\r\nk = a=b \r\n", "s", "k", "a=b"}, {"[a]b] trailing\r\nk=v\r\n", "a]b", "k", "v"},
+        // GBK, whose trail bytes can look like ASCII; bytes that are no text read as U+FFFD,
+        // 0x80 is the euro sign of code page 936 and a lone lead byte at the end is dropped.
+        {kGbkTrails, "乚", "丄", "1"}, {kGbkTrails, "乚", "乤", {}},
+        {"[s]\r\nk=\xD7\xF3\r\n", "s", "k", "左"},
+        {"[s]\r\nk=\xFF\x80\x81\r\n", "s", "k", "\xEF\xBF\xBD€"},
+        // A UTF-8 mark makes a UTF-8 file; a UTF-16 file is not understood.
+        {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "左"},
+        {"\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {kUtf16, "s", "k", {}}};
+    // One matching pair of quotes around the trimmed value comes off, nothing else.
+    const std::vector<std::pair<std::string, std::string>> quotes{{"'450'", "450"},
+        {"\"450'", "\"450'"}, {"\"", "\""}, {"\"\"", ""}, {"\"\"a\"\"", "\"a\""},
         {"a\"b\"", "a\"b\""}, {"  \" 450\t\"  ", " 450\t"}};
     // clang-format on
     for (const auto& [stored, value] : quotes)
@@ -83,7 +69,6 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
         ProfileFile profile(file);
         EXPECT_EQ(profile.value(section, key), value) << file << section << key;
         if (value && profile.setValue(section, key, *value)) {  // U+FFFD has no GBK form
-            EXPECT_EQ(profile.value(section, key), value) << file;
             EXPECT_EQ(ProfileFile(profile.bytes()).value(section, key), value) << file;
         }
     }
@@ -92,18 +77,26 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
 TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndChangesNothing) {
     // Each row: file, section, key, value, and the file after ("!": the write is refused); '|'
     // is a line ending, tried as CR LF and as LF.
+    // clang-format off
     std::vector<std::array<std::string, 5>> cases{
         {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
          ";c||junk|[o]|k=keep|   |[s]|  k = -1200|j=9||[t]|x=1|"},
-        {"[s]|k=1|; last||[t]|", "s", "j", "2", "[s]|k=1|; last|j=2||[t]|"},  // after the last
-        {"[s]||[t]|", "s", "k", "1", "[s]|k=1||[t]|"},                        // non-blank line
+        // After the last non-blank line of the section; a missing last line ending stays missing.
+        {"[s]|k=1|; last||[t]|", "s", "j", "2", "[s]|k=1|; last|j=2||[t]|"},
+        {"[s]||[t]|", "s", "k", "1", "[s]|k=1||[t]|"}, {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"},
         {"[o]|a=1||", "s", "k", "4", "[o]|a=1||[s]|k=4|"},
         {"[s]|k=1|k=2|[S]|j=3|", "s", "k", "9", "[s]|k=9|k=2|[S]|j=3|"},
         {"[s]|k=1|k=2|[S]|j=3|", "s", "j", "4", "[s]|k=1|k=2|j=4|[S]|j=3|"},
-        {"[s]|k=1", "s", "k", "2", "[s]|k=2"},  // a missing last line ending stays missing
-        {"[s]|k=1", "s", "j", "3", "[s]|k=1|j=3|"},
-        {"[s]|K=1|", "s", "k", "2", "[s]|K=2|"},
-        {kUtf16, "s", "k", "w", "!"}};
+        {"[s]|k=1", "s", "k", "2", "[s]|k=2"}, {"[s]|k=1", "s", "j", "3", "[s]|k=1|j=3|"},
+        {kUtf16, "s", "k", "w", "!"}, {"", "s", "k", "中", "[s]\r\nk=\xD6\xD0\r\n"},
+        {"[o]", "s", "k", "4", "[o]\r\n[s]\r\nk=4\r\n"},
+        {"[s]\nk=1\r\nj=2\n", "s", "k", "5", "[s]\nk=5\r\nj=2\n"},
+        {kGbkTrails, "乚", "乤", "2", kGbkTrails + "\x81\x61=2\r\n"},
+        {"[s]\r\nv=\xFF\x80\x81\r\nk=1\r\n", "s", "k", "2", "[s]\r\nv=\xFF\x80\x81\r\nk=2\r\n"},
+        {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中",
+         "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n"},
+        {"\xEF\xBB\xBF", "s", "k", "😀", "\xEF\xBB\xBF[s]\r\nk=😀\r\n"}};
+    // clang-format on
     const std::vector<std::array<std::string, 3>> refused{
         {"s", "k", "1|j=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
         {"s", ";k", "1"},    {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
@@ -111,26 +104,14 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndC
         {"s", "k", "\xFF"}};
     for (const auto& [section, key, value] : refused)
         cases.push_back({"[s]|k=1|", section, key, value, "!"});
-    for (const std::string eol : {"\r\n", "\n"}) {
+    for (const std::string eol : {"\r\n", "\n"})
         for (auto row : cases) {
-            for (auto& text : row) {
-                for (std::size_t at; (at = text.find('|')) != text.npos;)
-                    text.replace(at, 1, eol);
-            }
+            for (auto& text : row)
+                text = std::regex_replace(text, std::regex("\\|"), eol);
             ProfileFile profile(row[0]);
             EXPECT_EQ(profile.setValue(row[1], row[2], row[3]), row[4] != "!") << row[0] << row[2];
             EXPECT_EQ(profile.bytes(), row[4] == "!" ? row[0] : row[4]) << row[0] << row[2];
         }
-    }
-    EXPECT_EQ(afterSet("", "s", "k", "中"), "[s]\r\nk=\xD6\xD0\r\n");
-    EXPECT_EQ(afterSet("[o]", "s", "k", "4"), "[o]\r\n[s]\r\nk=4\r\n");
-    EXPECT_EQ(afterSet("[s]\nk=1\r\nj=2\n", "s", "k", "5"), "[s]\nk=5\r\nj=2\n");
-    EXPECT_EQ(afterSet(kGbkTrails, "乚", "乤", "2"), kGbkTrails + "\x81\x61=2\r\n");
-    EXPECT_EQ(afterSet("[s]\r\nv=\xFF\x80\x81\r\nk=1\r\n", "s", "k", "2"),
-              "[s]\r\nv=\xFF\x80\x81\r\nk=2\r\n");
-    EXPECT_EQ(afterSet("\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中"),
-              "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n");
-    EXPECT_EQ(afterSet("\xEF\xBB\xBF", "s", "k", "😀"), "\xEF\xBB\xBF[s]\r\nk=😀\r\n");
 }
 
 TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundingSpaces) {
@@ -157,10 +138,6 @@ TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundi
         writeFileBytes(ini, "[W]\r\nv=" + stored + "\r\n");
         EXPECT_EQ(ReadIniValue("w", "V", ini), value) << stored;
     }
-    // A long value read and written again loses its tail and nothing else.
-    writeFileBytes(ini, "[W]\r\nv=" + repeat("\xD6\xD0", 64) + "\r\n");
-    WriteIniValue("W", "v", ReadIniValue("W", "v", ini), ini);
-    EXPECT_EQ(readFileBytes(ini), "[W]\r\nv=" + repeat("\xD6\xD0", 63) + "\r\n");
     EXPECT_EQ(ReadIniValue("W", "x", ini), "");
     EXPECT_EQ(ReadIniValue("X", "v", ini), "");
 }
@@ -173,24 +150,21 @@ TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
     fs::create_directory(dir / "folder.ini");
     // A disk full after 8 bytes, in a child so that the limit goes with it.
     const pid_t child = test::forkChild([&] {
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 8;
+        const rlimit limit{8, 8};
         setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, SIG_IGN);
         ::_exit(writeProfileString("s", "k", "-1200", ini) ? 0 : 3);
     });
     int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_TRUE(::waitpid(child, &status, 0) == child && WEXITSTATUS(status) == 3);
     for (const auto& place :
          {dir / "missing" / "config.ini", dir / "plain" / "config.ini", dir / "folder.ini"}) {
-        EXPECT_FALSE(writeProfileString("s", "k", "v", place)) << place;
-        EXPECT_FALSE(tryWriteIniValue("s", "k", "v", place)) << place;
-        EXPECT_EQ(WriteIniValue("s", "k", "v", place), "");
-        EXPECT_FALSE(saveWindowPosition(place, 450.0f, 9000.0f, "中"));
+        EXPECT_FALSE(
+            writeProfileString("s", "k", "v", place) || tryWriteIniValue("s", "k", "v", place) ||
+            !WriteIniValue("s", "k", "v", place).empty() || readProfileString("s", "k", place) ||
+            saveWindowPosition(place, 450.0f, 9000.0f, "中") || savedWindowPosition(place))
+            << place;
     }
-    EXPECT_EQ(readProfileString("s", "k", dir / "plain" / "config.ini"), std::nullopt);
     EXPECT_FALSE(ProfileFile::load(dir / "folder.ini"));
     EXPECT_EQ(readFileBytes(ini), "; mine\r\n[s]\r\nk=450\r\n");
     EXPECT_EQ(readFileBytes(dir / "plain"), "x");
@@ -198,8 +172,7 @@ TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
 }
 
-// Temporary files of saves that were killed go at the next save; nothing else does. The save
-// writes through a symbolic link and keeps the permissions.
+// The next save removes what killed saves left and nothing else, writing through a link.
 TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPermissions) {
     TempDir dir;
     const auto real = dir / "real.ini";
@@ -210,13 +183,10 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     // In the names, '#' stands for a process that is gone (no process number reaches the
     // largest pid_t), '@' for this one, '^' for the one that started it, which may be saving.
     const auto named = [](std::string name) {
-        for (const auto& [mark, pid] : {std::pair{'#', std::numeric_limits<pid_t>::max()},
-                                        {'@', ::getpid()},
-                                        {'^', ::getppid()}}) {
-            if (const auto at = name.find(mark); at != name.npos)
-                name.replace(at, 1, std::to_string(pid));
-        }
-        return name;
+        const auto gone = std::to_string(std::numeric_limits<pid_t>::max());
+        name = std::regex_replace(name, std::regex("#"), gone);
+        name = std::regex_replace(name, std::regex("@"), std::to_string(::getpid()));
+        return std::regex_replace(name, std::regex("\\^"), std::to_string(::getppid()));
     };
     const std::vector<std::string> leftovers{".real.ini.#-0.tmp", ".real.ini.#-4294967295.tmp",
                                              ".real.ini.@-99999.tmp"};
@@ -226,140 +196,109 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
         ".real.ini.#-.tmp",      ".real.ini.0#-0.tmp", ".real.ini.#-00.tmp",
         ".real.ini.0-0.tmp",     ".real.ini.+1-0.tmp", ".real.ini.99999999999-0.tmp",
         ".real.ini.#-0.tmp.bak", ".real.ini.#-0.TMP",  "other.tmp"};
-    for (const auto& name : leftovers)
-        writeFileBytes(dir / named(name), "old");
-    for (const auto& name : kept)
-        writeFileBytes(dir / named(name), name);
+    for (const auto* names : {&leftovers, &kept})
+        for (const auto& name : *names)
+            writeFileBytes(dir / named(name), name);
     fs::create_directory(dir / named(".real.ini.#-1.tmp"));
     fs::create_symlink(dir / "other.tmp", dir / named(".real.ini.#-2.tmp"));
-
     ASSERT_TRUE(writeProfileString("s", "k", "2", dir / "config.ini"));
     EXPECT_EQ(readFileBytes(real), "[s]\nk=2\n");
-    EXPECT_EQ(readProfileString("S", "K", dir / "config.ini"), "2");
     EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
     EXPECT_EQ(fs::status(real).permissions(), perms);
-    for (const auto& name : leftovers)
-        EXPECT_FALSE(fs::exists(dir / named(name))) << name;
     for (const auto& name : kept)
         EXPECT_EQ(readFileBytes(dir / named(name)), name);
+    // The leftovers are gone: the kept names, the folder, the link, real.ini and config.ini.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), kept.size() + 4);
     EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")));
     EXPECT_TRUE(fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
 }
 
-// The C library's "%.7g" is the reference for the short form, "-0" aside; every half twip
-// reads back as it was.
+// The C library is the reference: "%.7g" for the short form ("-0" aside), strtof for reading.
 TEST(WindowSettings, NumbersTakeTheShortFormAndReadBack) {
     EXPECT_EQ(formatSingle(-0.0f), "0");
     std::vector<float> values{0.1f, 1234567.0f, 12345678.0f, 123456.7f, 16777216.0f, 0.0001f};
-    for (int i = -300000; i <= 300000; ++i) {
+    for (int i = -300000; i <= 300000; ++i)
         values.push_back(static_cast<float>(i) / 2.0f);
-        ASSERT_EQ(parseSingle(formatSingle(values.back())), values.back()) << i;
-    }
     for (const float value : values) {
         char expected[32];
         std::snprintf(expected, sizeof expected, "%.7g", static_cast<double>(value));
         ASSERT_EQ(formatSingle(value), expected) << value;
+        ASSERT_EQ(parseSingle(expected), std::strtof(expected, nullptr)) << expected;
     }
-    const std::vector<std::pair<std::string, float>> numbers{
-        {"450", 450.0f},   {"-1200", -1200.0f}, {"+15", 15.0f},      {"-478.5", -478.5f},
-        {".5", 0.5f},      {"5.", 5.0f},        {"007", 7.0f},       {"1e3", 1000.0f},
-        {"1E+3", 1000.0f}, {"-2.5e-1", -0.25f}, {"3.4e38", 3.4e38f}, {"0", 0.0f}};
-    for (const auto& [text, value] : numbers)
-        EXPECT_EQ(parseSingle(text), value) << text;
+    for (const char* text : {"450", "-1200", "+15", "-478.5", ".5", "5.", "007", "1e3", "1E+3",
+                             "-2.5e-1", "3.4e38", "0"})
+        EXPECT_EQ(parseSingle(text), std::strtof(text, nullptr)) << text;
     for (const char* text :
          {"",     " ",        " 1",   "1 ",   "12abc", "abc",   "nan", "NaN", "inf",
           "-inf", "infinity", "0x10", "1e",   "1e+",   "e5",    ".",   "-",   "+-1",
-          "--1",  "1.2.3",    "1,5",  "1e39", "-1e39", "1e-50", "１２"}) {
+          "--1",  "1.2.3",    "1,5",  "1e39", "-1e39", "1e-50", "１２"})
         EXPECT_EQ(parseSingle(text), std::nullopt) << text;
-    }
     // Only the characters given count, whatever follows them.
     EXPECT_EQ(parseSingle(std::string_view("15", 1)), 1.0f);
 }
 
-TEST(WindowSettings, SavedPositionIsBothNumbersOrNothing) {
-    TempDir dir;
-    const auto ini = dir / kSettingsFileName;
-    const std::string w = "[WindowMove]\r\n";
-    std::vector<std::pair<std::string, std::string>> cases{
-        {w + "MainTop=450\r\nMainLeft=9000\r\n", "450 9000"},
-        {w + "MainTop=-1200\r\nMainLeft=-478.5\r\n", "-1200 -478.5"}};
-    for (const std::string& file :
-         {w + "MainLeft=1\r\n", w + "MainTop=\r\nMainLeft=1\r\n", w + "MainTop=450\r\n",
-          w + "MainTop=abc\r\nMainLeft=1\r\n", w + "MainTop=4\r\nMainLeft=12abc\r\n",
-          std::string("[Window]\r\nMainTop=4\r\nMainLeft=1\r\n"), std::string()})
-        cases.emplace_back(file, "none");
-    for (const auto& [file, expected] : cases) {
-        writeFileBytes(ini, file);
-        const auto saved = savedWindowPosition(ini);
-        EXPECT_EQ(saved ? formatSingle(saved->top) + " " + formatSingle(saved->left) : "none",
-                  expected)
-            << file;
-    }
-    EXPECT_FALSE(savedWindowPosition(dir / "missing.ini"));
-}
-
-// One save leaves exactly what writing the three keys one after another leaves, replacing the
-// file once when any key was written and not at all otherwise. A visible text without a GBK
-// form is skipped.
-TEST(WindowSettings, SaveLeavesWhatThreeWritesInARowLeave) {
-    const std::string none = "<no file>";
+// One save leaves what three writes in a row leave, replacing the file once if any key was
+// written (a visible text without a GBK form is not); the position is both numbers or nothing.
+TEST(WindowSettings, SaveLeavesWhatThreeWritesInARowLeaveAndReadsBackBothNumbersOrNothing) {
+    const std::string none = "<no file>", w = "[WindowMove]\r\n";
     // clang-format off
-    const std::vector<std::string> files{none, "", {"\xFF\xFE[\0", 4},
-        "; kept\n[windowmove]\nmainvisible=\xD6\xD0\nMAINLEFT=1\nMainTop = 2\n",
-        "[WindowMove]\r\nMainLeft=1\r\n\r\n[Tail]\r\nx=1\r\n",
-        "[WindowMove]\r\nMainTop=1\r\n[Other]\r\n[WINDOWMOVE]\r\nMainLeft=2\r\n",
-        "\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE4\xB8\xAD\r\n"};
+    const std::vector<std::pair<std::string, std::string>> files{
+        {none, "-"}, {"", "-"}, {{"\xFF\xFE[\0", 4}, "-"}, {w + "MainTop=450\r\n", "-"},
+        {"; kept\n[windowmove]\nmainvisible=\xD6\xD0\nMAINLEFT=1\nMainTop = 2\n", "2 1"},
+        {w + "MainLeft=1\r\n\r\n[Tail]\r\nx=1\r\n", "-"},
+        {w + "MainTop=1\r\n[Other]\r\n[WINDOWMOVE]\r\nMainLeft=2\r\n", "-"},
+        {"\xEF\xBB\xBF[WindowMove]\r\nMainVisible=\xE4\xB8\xAD\r\n", "-"},
+        {w + "MainTop=abc\r\nMainLeft=1\r\n", "-"}, {w + "MainTop=4\r\nMainLeft=12abc\r\n", "-"}};
     // clang-format on
-    for (int run = 0; run < 2 * static_cast<int>(files.size()); ++run) {
-        const std::string& file = files[run / 2];
-        const std::string visible = run % 2 ? "😀" : "左";
-        TempDir dir;
-        const auto oneByOne = dir / "reference.ini";
-        const auto ini = dir / kSettingsFileName;
-        if (file != none) {
-            writeFileBytes(oneByOne, file);
-            writeFileBytes(ini, file);
-            fs::create_hard_link(ini, dir / "link.ini");
+    for (const auto& [file, before] : files)
+        for (const std::string visible : {"左", "😀"}) {
+            TempDir dir;
+            const auto ref = dir / "reference.ini";
+            const auto ini = dir / kSettingsFileName;
+            const auto position = [&] {
+                const auto saved = savedWindowPosition(ini);
+                return saved ? formatSingle(saved->top) + " " + formatSingle(saved->left) : "-";
+            };
+            if (file != none) {
+                writeFileBytes(ref, file);
+                writeFileBytes(ini, file);
+                fs::create_hard_link(ini, dir / "link.ini");
+            }
+            EXPECT_EQ(position(), before) << file;
+            const bool top = tryWriteIniValue(kWindowMoveSection, kMainTopKey, "-478.5", ref);
+            const bool left = tryWriteIniValue(kWindowMoveSection, kMainLeftKey, "-1200", ref);
+            const bool shown = tryWriteIniValue(kWindowMoveSection, kMainVisibleKey, visible, ref);
+            EXPECT_EQ(saveWindowPosition(ini, -478.5f, -1200.0f, visible), top && left && shown);
+            ASSERT_EQ(fs::exists(ini), fs::exists(ref)) << file;
+            EXPECT_EQ(readFileBytes(ini), readFileBytes(ref)) << file;
+            EXPECT_EQ(fs::hard_link_count(ini), top || left || shown ? 1u : 2u) << file;
+            EXPECT_EQ(position(), top && left ? "-478.5 -1200" : before) << file;
         }
-        const bool top = tryWriteIniValue(kWindowMoveSection, kMainTopKey, "-478.5", oneByOne);
-        const bool left = tryWriteIniValue(kWindowMoveSection, kMainLeftKey, "-1200", oneByOne);
-        const bool shown = tryWriteIniValue(kWindowMoveSection, kMainVisibleKey, visible, oneByOne);
-        EXPECT_EQ(saveWindowPosition(ini, -478.5f, -1200.0f, visible), top && left && shown);
-        ASSERT_EQ(fs::exists(ini), fs::exists(oneByOne)) << file;
-        EXPECT_EQ(readFileBytes(ini), readFileBytes(oneByOne)) << file;
-        EXPECT_EQ(fs::hard_link_count(ini), top || left || shown ? 1u : 2u) << file;
-    }
 }
 
-// A close killed at any moment while it saves: the file is the one from before or the one the
-// save wrote, never a torn one, and the temporary files of killed saves do not pile up.
+// A save killed at any moment leaves the old file or the new one, never a torn one.
 TEST(WindowSettings, SaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
     TempDir dir;
-    TempDir scratch;
     const auto file = dir / kSettingsFileName;
-    std::string comments;
-    for (int i = 0; i < 300; ++i)  // a file of several pages, so a torn write would show
-        comments += "; line " + std::to_string(i) + " kept byte for byte\r\n";
-    writeFileBytes(file, "[Other]\r\n" + comments + "[WindowMove]\r\nMainTop=0\r\n");
-    std::mt19937 random(20261206);
-    std::uniform_int_distribution<int> delayUs(0, 2000);
-    for (int run = 1; run <= 200; ++run) {
-        const auto old = readFileBytes(file);
-        const float top = 15.0f * static_cast<float>(run);
-        writeFileBytes(scratch / kSettingsFileName, old);  // what the save writes uninterrupted
-        ASSERT_TRUE(saveWindowPosition(scratch / kSettingsFileName, top, -top, "中"));
-        const auto next = readFileBytes(scratch / kSettingsFileName);
-        const pid_t child = test::forkChild([&] {
-            if (!saveWindowPosition(file, top, -top, "中"))
-                ::_exit(1);
-        });
-        test::killAfter(child, std::chrono::microseconds(delayUs(random)));
+    const auto scratch = dir / "scratch.ini";
+    // A file of several pages, so that a torn write would show.
+    auto old = "[Other]\r\n;" + std::string(20000, 'x') + "\r\n[WindowMove]\r\nMainTop=0\r\n";
+    writeFileBytes(file, old);
+    const auto save = [&](int run, const fs::path& ini = {}) {
+        return saveWindowPosition(ini.empty() ? file : ini, static_cast<float>(run), -1.0f, "中");
+    };
+    const auto whole = [&](int run) {
+        writeFileBytes(scratch, old);  // what the save writes uninterrupted
+        save(run, scratch);
         const auto now = readFileBytes(file);
-        ASSERT_TRUE(now == old || now == next) << "run " << run << ", " << now.size() << " bytes";
-    }
+        const bool oldOrNew = now == old || now == readFileBytes(scratch);
+        old = now;
+        return oldOrNew;
+    };
+    EXPECT_EQ(test::firstUnsoundKilledSave(200, std::chrono::microseconds(2000), save, whole), 0);
     // The next save clears what killed saves left behind.
     ASSERT_TRUE(saveWindowPosition(file, 450.0f, 9000.0f, "中"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
 }
 
 }  // namespace

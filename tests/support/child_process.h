@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <random>
 #include <stdexcept>
 #include <thread>
 
@@ -36,6 +37,23 @@ inline bool killAfter(pid_t pid, std::chrono::microseconds delay) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs save(run) for runs 1 to `runs`, each in a child killed after a random delay of up to
+// `maxDelay` (the same delays every time); after each, sound(run) judges what it left. Returns
+// the first run left unsound, or 0.
+inline int firstUnsoundKilledSave(int runs, std::chrono::microseconds maxDelay,
+                                  const std::function<bool(int)>& save,
+                                  const std::function<bool(int)>& sound) {
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<long> delayUs(0, maxDelay.count());
+    for (int run = 1; run <= runs; ++run) {
+        killAfter(forkChild([&] { ::_exit(save(run) ? 0 : 1); }),
+                  std::chrono::microseconds(delayUs(random)));
+        if (!sound(run))
+            return run;
+    }
+    return 0;
 }
 
 // A child that runs `hold` (taking a lock, say), tells the parent, and keeps what it
