@@ -37,22 +37,18 @@ protected:
         browser->setNavigated([this](const std::string& address) { reports.push_back(address); });
     }
     void read(QTcpSocket* socket) {
-        const QByteArray request = socket->peek(socket->bytesAvailable());
-        if (!request.contains("\r\n\r\n"))
+        if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
             return;
-        socket->readAll();
-        const std::string target = request.split(' ').value(1).toStdString();
+        const std::string target = socket->readAll().split(' ').value(1).toStdString();
         targets.push_back(target);
-        if (!responses.count(target)) {
-            responses[target] = "HTTP/1.1 " + QByteArray(target == "/missing" ? "404" : "200") +
-                                " X\r\nContent-Length: 4\r\nConnection: close\r\n\r\npage";
-        }
-        if (responses[target].isEmpty()) {
+        QByteArray& response = responses[target];
+        if (response.isNull())  // not in the table
+            response = "HTTP/1.1 " + QByteArray(target == "/missing" ? "404" : "200") +
+                       " X\r\nContent-Length: 4\r\nConnection: close\r\n\r\npage";
+        if (response.isEmpty())
             held[target] = socket;
-            return;
-        }
-        socket->write(responses[target]);
-        socket->disconnectFromHost();
+        else
+            socket->write(response), socket->disconnectFromHost();
     }
     void redirect(const std::string& target, const QByteArray& location) {
         responses[target] = "HTTP/1.1 302 Found\r\nLocation: " + location +
@@ -63,7 +59,7 @@ protected:
     }
     // Starts a load of `target` that the server holds, and waits until it is there.
     QPointer<QTcpSocket> holdLoad(const std::string& target) {
-        responses[target] = "";
+        responses[target] = "";  // held
         browser->navigate(base + target);
         EXPECT_TRUE(QTest::qWaitFor([&] { return held[target] != nullptr; })) << target;
         return held[target];
@@ -126,13 +122,14 @@ TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
 
 // A proxy set for the desktop carries requests to hosts other than this one.
 TEST_F(AnalysisBrowserTest, DesktopProxyCarriesTheRequests) {
+    const std::string away = "http://tallyro.invalid/RequestGpInfo.asp?x";
     qputenv("http_proxy", QByteArray::fromStdString(base));
-    browser->navigate("http://tallyro.invalid/RequestGpInfo.asp?x");
+    browser->navigate(away);
     const bool reported = waitReports(1);
     qunsetenv("http_proxy");
     ASSERT_TRUE(reported);
-    EXPECT_EQ(targets, std::vector<std::string>{"http://tallyro.invalid/RequestGpInfo.asp?x"});
-    EXPECT_EQ(browser->documentAddress(), "http://tallyro.invalid/RequestGpInfo.asp?x");
+    EXPECT_EQ(targets, std::vector<std::string>{away});
+    EXPECT_EQ(browser->documentAddress(), away);
 }
 
 // A new navigation abandons the load under way, whose late answer is never

@@ -31,12 +31,6 @@ struct FormViewTest : QtClientTest {
     FormViewTest() { start(); }
 };
 
-// A key press as the window system hands it to the focused widget.
-void press(QWidget* w, Qt::Key key, const char* text, Qt::KeyboardModifiers m = {}) {
-    QKeyEvent event(QEvent::KeyPress, key, m, QString::fromLatin1(text));
-    QApplication::sendEvent(w, &event);
-}
-
 // Makes `w` the active window as the window system would, focus events included.
 void activate(QWidget* w) {
     w->activateWindow();
@@ -56,10 +50,9 @@ QAccessibleInterface* find(QAccessibleInterface* node, QAccessible::Role role,
     const QString text = node->text(QAccessible::Name);
     EXPECT_TRUE(!text.isEmpty() || !controls.contains(node->role())) << "unnamed " << node->role();
     QAccessibleInterface* found = node->role() == role && text == name ? node : nullptr;
-    for (int i = 0; i < node->childCount(); ++i) {
+    for (int i = 0; i < node->childCount(); ++i)
         if (QAccessibleInterface* in = find(node->child(i), role, name); !found)
             found = in;
-    }
     return found;
 }
 QAccessibleInterface* find(QWidget* window, QAccessible::Role role, const char* name) {
@@ -189,7 +182,8 @@ TEST_F(FormViewTest, EveryTextBoxRaisesKeyPressOnlyForKeysWithACharacter) {
     for (const char* name : {"Text1", "UserName_Txt", "PassWord_Txt", "SearchForm_Text"}) {
         for (const Key& k : table) {
             keys.clear();
-            press(widget(name), k.key, k.text, k.modifiers);
+            QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, QString::fromLatin1(k.text));
+            QApplication::sendEvent(widget(name), &press);  // as to the focused widget
             EXPECT_EQ(keys, k.codes) << name << " key " << std::hex << k.key << " \"" << k.text;
         }
     }
@@ -225,10 +219,9 @@ TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearchThatScreenReadersFind) {
     QAccessibleInterface* list = find(window(), QAccessible::List, "股票列表");
     ASSERT_NE(list, nullptr);
     QStringList rows;
-    for (int i = 0; i < list->childCount(); ++i) {
+    for (int i = 0; i < list->childCount(); ++i)
         if (list->child(i)->role() == QAccessible::ListItem && !list->child(i)->state().invisible)
             rows << list->child(i)->text(QAccessible::Name);
-    }
     ASSERT_EQ(rows.size(), 20);
     EXPECT_EQ(rows[1].toStdString(),
               form->el("GpID", 2).text() + " " + form->el("GpName", 2).text());
@@ -297,8 +290,7 @@ TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
     EXPECT_NE(line.find(missing.toStdString()), std::string::npos) << line;
     EXPECT_NE(line.find(::dlerror()), std::string::npos) << line;
     QWidget* host = widget("WebAD");
-    auto* note = host->findChild<QLabel*>();
-    ASSERT_NE(note, nullptr);
+    const QLabel* note = host->findChild<QLabel*>();  // there, as waited for above
     EXPECT_EQ(note->text(), QString::fromUtf8(kWebEngineMissing));
     EXPECT_TRUE(note->isVisibleTo(host));
     EXPECT_EQ(note->geometry(), host->rect());
