@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "qt/analysis_browser.h"
@@ -80,12 +81,9 @@ protected:
 
 // Each answer comes through redirects to its last page.
 TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
-    struct Case {
-        std::vector<std::string> wire;       // the request targets as the server reads them
-        std::vector<const char*> redirects;  // the location each of them answers with
-        const char* shown;
-    };
-    const Case cases[] = {
+    // The request targets as the server reads them, the location each of them
+    // answers with, and the address shown.
+    const std::tuple<std::vector<std::string>, std::vector<const char*>, const char*> cases[] = {
         // Percent-encoded and raw UTF-8, the field separator and the paragraph marks.
         {{"/RequestGpInfo.asp?x",
           "/SendGpInfo.asp?%E6%B5%A6%7C2024-01-02%7C%E6%8C%81%3Cbr%3E%3Cbr%3E%E8%A7%82"},
@@ -103,20 +101,20 @@ TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
          "/SendGpInfo.asp?E"},
         {{"/missing"}, {}, "/missing"},  // an error page is shown like any other
     };
-    for (const Case& c : cases) {
+    for (const auto& [wire, redirects, shown] : cases) {
         QtAnalysisBrowser fresh;
         reports.clear();
         targets.clear();
         fresh.setNavigated([this](const std::string& address) { reports.push_back(address); });
-        for (std::size_t i = 0; i < c.redirects.size(); ++i)
-            redirect(c.wire[i], c.redirects[i]);
-        fresh.navigate(base + c.wire[0]);
+        for (std::size_t i = 0; i < redirects.size(); ++i)
+            redirect(wire[i], redirects[i]);
+        fresh.navigate(base + wire[0]);
         EXPECT_EQ(fresh.documentAddress(), "");  // nothing shown until the load finishes
-        ASSERT_TRUE(waitReports(1)) << c.shown;
+        ASSERT_TRUE(waitReports(1)) << shown;
         QCoreApplication::processEvents();
-        EXPECT_EQ(reports, std::vector<std::string>{base + c.shown});
-        EXPECT_EQ(fresh.documentAddress(), base + c.shown);
-        EXPECT_EQ(targets, c.wire);
+        EXPECT_EQ(reports, std::vector<std::string>{base + shown});
+        EXPECT_EQ(fresh.documentAddress(), base + shown);
+        EXPECT_EQ(targets, wire);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <tuple>
 
 #include "qt/element_widgets.h"
 #include "qt_client.h"
@@ -161,30 +162,26 @@ TEST_F(FormViewTest, ChangesCrossTheBindingOnceInEachDirection) {
 // Only keys that produce a character raise KeyPress, with the code of that
 // character; the texts are those Qt gives on X11, or none as on other platforms.
 TEST_F(FormViewTest, EveryTextBoxRaisesKeyPressOnlyForKeysWithACharacter) {
-    struct Key {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* text;
-        std::vector<std::int16_t> codes;  // of KeyDown, then of KeyPress if any
-    };
-    const Key table[] = {{Qt::Key_A, {}, "a", {65, 97}},
-                         {Qt::Key_Backspace, {}, "\b", {8, 8}},
-                         {Qt::Key_Backspace, {}, "", {8, 8}},
-                         {Qt::Key_Return, {}, "\r", {13, 13}},
-                         {Qt::Key_Enter, Qt::KeypadModifier, "\r", {13, 13}},
-                         {Qt::Key_Escape, {}, "\x1b", {27, 27}},
-                         {Qt::Key_V, Qt::ControlModifier, "\x16", {86, 22}},
-                         {Qt::Key_V, Qt::ControlModifier, "", {86, 22}},
-                         {Qt::Key_Delete, {}, "\x7f", {46}},
-                         {Qt::Key_Left, {}, "", {37}},
-                         {Qt::Key_F5, {}, "", {116}},
-                         {Qt::Key_Shift, Qt::ShiftModifier, "", {16}}};
+    // Key, modifiers, text, and the codes of KeyDown, then of KeyPress if any.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, const char*, std::vector<std::int16_t>>
+        table[] = {{Qt::Key_A, {}, "a", {65, 97}},
+                   {Qt::Key_Backspace, {}, "\b", {8, 8}},
+                   {Qt::Key_Backspace, {}, "", {8, 8}},
+                   {Qt::Key_Return, {}, "\r", {13, 13}},
+                   {Qt::Key_Enter, Qt::KeypadModifier, "\r", {13, 13}},
+                   {Qt::Key_Escape, {}, "\x1b", {27, 27}},
+                   {Qt::Key_V, Qt::ControlModifier, "\x16", {86, 22}},
+                   {Qt::Key_V, Qt::ControlModifier, "", {86, 22}},
+                   {Qt::Key_Delete, {}, "\x7f", {46}},
+                   {Qt::Key_Left, {}, "", {37}},
+                   {Qt::Key_F5, {}, "", {116}},
+                   {Qt::Key_Shift, Qt::ShiftModifier, "", {16}}};
     for (const char* name : {"Text1", "UserName_Txt", "PassWord_Txt", "SearchForm_Text"}) {
-        for (const Key& k : table) {
+        for (const auto& [key, modifiers, text, codes] : table) {
             keys.clear();
-            QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, QString::fromLatin1(k.text));
+            QKeyEvent press(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
             QApplication::sendEvent(widget(name), &press);  // as to the focused widget
-            EXPECT_EQ(keys, k.codes) << name << " key " << std::hex << k.key << " \"" << k.text;
+            EXPECT_EQ(keys, codes) << name << " key " << std::hex << key << " \"" << text;
         }
     }
 }
