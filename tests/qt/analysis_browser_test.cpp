@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "qt/analysis_browser.h"
@@ -37,22 +38,18 @@ protected:
         browser->setNavigated([this](const std::string& address) { reports.push_back(address); });
     }
     void read(QTcpSocket* socket) {
-        const QByteArray request = socket->peek(socket->bytesAvailable());
-        if (!request.contains("\r\n\r\n"))
+        if (!socket->peek(socket->bytesAvailable()).contains("\r\n\r\n"))
             return;
-        socket->readAll();
-        const std::string target = request.split(' ').value(1).toStdString();
+        const std::string target = socket->readAll().split(' ').value(1).toStdString();
         targets.push_back(target);
-        if (!responses.count(target)) {
-            responses[target] = "HTTP/1.1 " + QByteArray(target == "/missing" ? "404" : "200") +
-                                " X\r\nContent-Length: 4\r\nConnection: close\r\n\r\npage";
-        }
-        if (responses[target].isEmpty()) {
+        QByteArray& response = responses[target];
+        if (response.isNull())  // not in the table
+            response = "HTTP/1.1 " + QByteArray(target == "/missing" ? "404" : "200") +
+                       " X\r\nContent-Length: 4\r\nConnection: close\r\n\r\npage";
+        if (response.isEmpty())
             held[target] = socket;
-            return;
-        }
-        socket->write(responses[target]);
-        socket->disconnectFromHost();
+        else
+            socket->write(response), socket->disconnectFromHost();
     }
     void redirect(const std::string& target, const QByteArray& location) {
         responses[target] = "HTTP/1.1 302 Found\r\nLocation: " + location +
@@ -63,7 +60,7 @@ protected:
     }
     // Starts a load of `target` that the server holds, and waits until it is there.
     QPointer<QTcpSocket> holdLoad(const std::string& target) {
-        responses[target] = "";
+        responses[target] = "";  // held
         browser->navigate(base + target);
         EXPECT_TRUE(QTest::qWaitFor([&] { return held[target] != nullptr; })) << target;
         return held[target];
@@ -84,12 +81,9 @@ protected:
 
 // Each answer comes through redirects to its last page.
 TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
-    struct Case {
-        std::vector<std::string> wire;       // the request targets as the server reads them
-        std::vector<const char*> redirects;  // the location each of them answers with
-        const char* shown;
-    };
-    const Case cases[] = {
+    // The request targets as the server reads them, the location each of them
+    // answers with, and the address shown.
+    const std::tuple<std::vector<std::string>, std::vector<const char*>, const char*> cases[] = {
         // Percent-encoded and raw UTF-8, the field separator and the paragraph marks.
         {{"/RequestGpInfo.asp?x",
           "/SendGpInfo.asp?%E6%B5%A6%7C2024-01-02%7C%E6%8C%81%3Cbr%3E%3Cbr%3E%E8%A7%82"},
@@ -107,32 +101,33 @@ TEST_F(AnalysisBrowserTest, LastPageIsReportedOnceAsABrowserShowsIt) {
          "/SendGpInfo.asp?E"},
         {{"/missing"}, {}, "/missing"},  // an error page is shown like any other
     };
-    for (const Case& c : cases) {
+    for (const auto& [wire, redirects, shown] : cases) {
         QtAnalysisBrowser fresh;
         reports.clear();
         targets.clear();
         fresh.setNavigated([this](const std::string& address) { reports.push_back(address); });
-        for (std::size_t i = 0; i < c.redirects.size(); ++i)
-            redirect(c.wire[i], c.redirects[i]);
-        fresh.navigate(base + c.wire[0]);
+        for (std::size_t i = 0; i < redirects.size(); ++i)
+            redirect(wire[i], redirects[i]);
+        fresh.navigate(base + wire[0]);
         EXPECT_EQ(fresh.documentAddress(), "");  // nothing shown until the load finishes
-        ASSERT_TRUE(waitReports(1)) << c.shown;
+        ASSERT_TRUE(waitReports(1)) << shown;
         QCoreApplication::processEvents();
-        EXPECT_EQ(reports, std::vector<std::string>{base + c.shown});
-        EXPECT_EQ(fresh.documentAddress(), base + c.shown);
-        EXPECT_EQ(targets, c.wire);
+        EXPECT_EQ(reports, std::vector<std::string>{base + shown});
+        EXPECT_EQ(fresh.documentAddress(), base + shown);
+        EXPECT_EQ(targets, wire);
     }
 }
 
 // A proxy set for the desktop carries requests to hosts other than this one.
 TEST_F(AnalysisBrowserTest, DesktopProxyCarriesTheRequests) {
+    const std::string away = "http://tallyro.invalid/RequestGpInfo.asp?x";
     qputenv("http_proxy", QByteArray::fromStdString(base));
-    browser->navigate("http://tallyro.invalid/RequestGpInfo.asp?x");
+    browser->navigate(away);
     const bool reported = waitReports(1);
     qunsetenv("http_proxy");
     ASSERT_TRUE(reported);
-    EXPECT_EQ(targets, std::vector<std::string>{"http://tallyro.invalid/RequestGpInfo.asp?x"});
-    EXPECT_EQ(browser->documentAddress(), "http://tallyro.invalid/RequestGpInfo.asp?x");
+    EXPECT_EQ(targets, std::vector<std::string>{away});
+    EXPECT_EQ(browser->documentAddress(), away);
 }
 
 // A new navigation abandons the load under way, whose late answer is never

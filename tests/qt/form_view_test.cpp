@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <tuple>
 
 #include "qt/element_widgets.h"
 #include "qt_client.h"
@@ -31,12 +32,6 @@ struct FormViewTest : QtClientTest {
     FormViewTest() { start(); }
 };
 
-// A key press as the window system hands it to the focused widget.
-void press(QWidget* w, Qt::Key key, const char* text, Qt::KeyboardModifiers m = {}) {
-    QKeyEvent event(QEvent::KeyPress, key, m, QString::fromLatin1(text));
-    QApplication::sendEvent(w, &event);
-}
-
 // Makes `w` the active window as the window system would, focus events included.
 void activate(QWidget* w) {
     w->activateWindow();
@@ -56,10 +51,9 @@ QAccessibleInterface* find(QAccessibleInterface* node, QAccessible::Role role,
     const QString text = node->text(QAccessible::Name);
     EXPECT_TRUE(!text.isEmpty() || !controls.contains(node->role())) << "unnamed " << node->role();
     QAccessibleInterface* found = node->role() == role && text == name ? node : nullptr;
-    for (int i = 0; i < node->childCount(); ++i) {
+    for (int i = 0; i < node->childCount(); ++i)
         if (QAccessibleInterface* in = find(node->child(i), role, name); !found)
             found = in;
-    }
     return found;
 }
 QAccessibleInterface* find(QWidget* window, QAccessible::Role role, const char* name) {
@@ -168,29 +162,26 @@ TEST_F(FormViewTest, ChangesCrossTheBindingOnceInEachDirection) {
 // Only keys that produce a character raise KeyPress, with the code of that
 // character; the texts are those Qt gives on X11, or none as on other platforms.
 TEST_F(FormViewTest, EveryTextBoxRaisesKeyPressOnlyForKeysWithACharacter) {
-    struct Key {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        const char* text;
-        std::vector<std::int16_t> codes;  // of KeyDown, then of KeyPress if any
-    };
-    const Key table[] = {{Qt::Key_A, {}, "a", {65, 97}},
-                         {Qt::Key_Backspace, {}, "\b", {8, 8}},
-                         {Qt::Key_Backspace, {}, "", {8, 8}},
-                         {Qt::Key_Return, {}, "\r", {13, 13}},
-                         {Qt::Key_Enter, Qt::KeypadModifier, "\r", {13, 13}},
-                         {Qt::Key_Escape, {}, "\x1b", {27, 27}},
-                         {Qt::Key_V, Qt::ControlModifier, "\x16", {86, 22}},
-                         {Qt::Key_V, Qt::ControlModifier, "", {86, 22}},
-                         {Qt::Key_Delete, {}, "\x7f", {46}},
-                         {Qt::Key_Left, {}, "", {37}},
-                         {Qt::Key_F5, {}, "", {116}},
-                         {Qt::Key_Shift, Qt::ShiftModifier, "", {16}}};
+    // Key, modifiers, text, and the codes of KeyDown, then of KeyPress if any.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, const char*, std::vector<std::int16_t>>
+        table[] = {{Qt::Key_A, {}, "a", {65, 97}},
+                   {Qt::Key_Backspace, {}, "\b", {8, 8}},
+                   {Qt::Key_Backspace, {}, "", {8, 8}},
+                   {Qt::Key_Return, {}, "\r", {13, 13}},
+                   {Qt::Key_Enter, Qt::KeypadModifier, "\r", {13, 13}},
+                   {Qt::Key_Escape, {}, "\x1b", {27, 27}},
+                   {Qt::Key_V, Qt::ControlModifier, "\x16", {86, 22}},
+                   {Qt::Key_V, Qt::ControlModifier, "", {86, 22}},
+                   {Qt::Key_Delete, {}, "\x7f", {46}},
+                   {Qt::Key_Left, {}, "", {37}},
+                   {Qt::Key_F5, {}, "", {116}},
+                   {Qt::Key_Shift, Qt::ShiftModifier, "", {16}}};
     for (const char* name : {"Text1", "UserName_Txt", "PassWord_Txt", "SearchForm_Text"}) {
-        for (const Key& k : table) {
+        for (const auto& [key, modifiers, text, codes] : table) {
             keys.clear();
-            press(widget(name), k.key, k.text, k.modifiers);
-            EXPECT_EQ(keys, k.codes) << name << " key " << std::hex << k.key << " \"" << k.text;
+            QKeyEvent press(QEvent::KeyPress, key, modifiers, QString::fromLatin1(text));
+            QApplication::sendEvent(widget(name), &press);  // as to the focused widget
+            EXPECT_EQ(keys, codes) << name << " key " << std::hex << key << " \"" << text;
         }
     }
 }
@@ -225,10 +216,9 @@ TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearchThatScreenReadersFind) {
     QAccessibleInterface* list = find(window(), QAccessible::List, "股票列表");
     ASSERT_NE(list, nullptr);
     QStringList rows;
-    for (int i = 0; i < list->childCount(); ++i) {
+    for (int i = 0; i < list->childCount(); ++i)
         if (list->child(i)->role() == QAccessible::ListItem && !list->child(i)->state().invisible)
             rows << list->child(i)->text(QAccessible::Name);
-    }
     ASSERT_EQ(rows.size(), 20);
     EXPECT_EQ(rows[1].toStdString(),
               form->el("GpID", 2).text() + " " + form->el("GpName", 2).text());
@@ -297,8 +287,7 @@ TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
     EXPECT_NE(line.find(missing.toStdString()), std::string::npos) << line;
     EXPECT_NE(line.find(::dlerror()), std::string::npos) << line;
     QWidget* host = widget("WebAD");
-    auto* note = host->findChild<QLabel*>();
-    ASSERT_NE(note, nullptr);
+    const QLabel* note = host->findChild<QLabel*>();  // there, as waited for above
     EXPECT_EQ(note->text(), QString::fromUtf8(kWebEngineMissing));
     EXPECT_TRUE(note->isVisibleTo(host));
     EXPECT_EQ(note->geometry(), host->rect());

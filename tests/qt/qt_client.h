@@ -19,7 +19,9 @@
 
 namespace tallyro::qt {
 
-class QtClientTest : public ::testing::Test {
+// The fakes come from FakePlatform; the view's own window system and text
+// measure hide the fake ones.
+class QtClientTest : public ::testing::Test, protected test::FakePlatform {
 protected:
     QtClientTest() : files{dir / "config.ini", test::copyBuiltDatabase(dir.path())} {}
 
@@ -62,14 +64,7 @@ protected:
     test::TempDir dir;
     app::FileLocations files;
     QtWindowSystem windows;
-    test::VirtualClock clock;
-    test::FakeScreen screen;
-    test::FakeUdp udp;
-    test::FakeShell shell;
-    test::FakeTray tray;
     QtTextMeasure measure;
-    test::FakeProcess process;
-    test::FakeAnalysisBrowser browser;
     std::optional<platform::Platform> platform;
     std::unique_ptr<app::FormLogin> form;
 };

@@ -16,10 +16,11 @@ namespace tallyro::test {
 // each to completion, with the semantics of real repeating timers.
 class VirtualClock : public platform::Timers {
 public:
-    void start(const void* key, int intervalMs, std::function<void()> tick) override;
-    void stop(const void* key) override;
+    void start(const void* key, int intervalMs, std::function<void()> tick) override {
+        timers_[key] = Entry{intervalMs, now_ + intervalMs, nextOrder_++, std::move(tick)};
+    }
+    void stop(const void* key) override { timers_.erase(key); }
     void advance(std::int64_t ms);
-    std::int64_t now() const { return now_; }
     bool running(const void* key) const { return timers_.count(key) != 0; }
     std::size_t runningCount() const { return timers_.size(); }
 
@@ -43,7 +44,11 @@ public:
     platform::PixelPoint pointerAt{0, 0};
 
     platform::PixelRect geometry() override { return screen; }
-    std::vector<platform::PixelRect> allScreens() override;
+    std::vector<platform::PixelRect> allScreens() override {
+        std::vector<platform::PixelRect> all{screen};
+        all.insert(all.end(), others.begin(), others.end());
+        return all;
+    }
     platform::PixelRect workArea() override { return work; }
     platform::PixelPoint pointer() override { return pointerAt; }
 };
@@ -55,12 +60,22 @@ public:
     std::vector<std::string> sent;
     bool failSends = false;
 
-    void setRemote(const std::string& host, std::uint16_t port) override;
-    bool send(const std::string& bytes) override;
-    void setArrival(std::function<void(const platform::Datagram&)> onArrival) override;
+    void setRemote(const std::string& host, std::uint16_t port) override {
+        remoteHost = host;
+        remotePort = port;
+    }
+    bool send(const std::string& bytes) override {
+        if (!failSends)
+            sent.push_back(bytes);
+        return !failSends;
+    }
+    void setArrival(std::function<void(const platform::Datagram&)> f) override { onArrival_ = f; }
     // Delivers a datagram as if it came from host:port (the login server by default).
-    void arrive(const std::string& bytes);
-    void arriveFrom(const std::string& bytes, const std::string& host, std::uint16_t port);
+    void arrive(const std::string& bytes) { arriveFrom(bytes, remoteHost, remotePort); }
+    void arriveFrom(const std::string& bytes, const std::string& host, std::uint16_t port) {
+        if (onArrival_)
+            onArrival_(platform::Datagram{bytes, host, port});
+    }
 
 private:
     std::function<void(const platform::Datagram&)> onArrival_;
@@ -78,21 +93,33 @@ public:
     bool area = true;       // a notification area holds it
     bool shown = false;
     int removes = 0;
-    int bitmap = 0;
     std::string tip;
     ui::Element* owner = nullptr;
     std::vector<std::string> menusShown;
 
-    bool add(ui::Element& owner, int bitmapNumber, const std::string& tipText) override;
-    void remove() override;
+    bool add(ui::Element& ownerElement, int, const std::string& tipText) override {
+        owner = &ownerElement;
+        if (available)
+            shown = true, tip = tipText;
+        return available;
+    }
+    void remove() override { ++removes, shown = false; }
     bool reachable() override { return shown && area; }
-    void popupMenu(ui::Element& menu) override;
+    void popupMenu(ui::Element& menu) override { menusShown.push_back(menu.name()); }
 };
 
 // Every character is 12 x 12 pixels wide (CJK) or 6 x 12 (ASCII).
 class FakeTextMeasure : public ui::TextMeasure {
 public:
-    ui::TextSize measure(std::string_view text, const ui::Font& font) override;
+    ui::TextSize measure(std::string_view text, const ui::Font&) override {
+        float width = 0;
+        for (std::size_t i = 0; i < text.size();) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            width += c < 0x80 ? 6 : 12;
+            i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        }
+        return {width, 12};
+    }
 };
 
 // Applies changes by taking them, and counts how often and how much.
@@ -101,12 +128,18 @@ public:
     std::vector<ui::Form*> attached;
     int refreshes = 0;
     std::size_t lastChangedCount = 0;
-
     ui::Element* captured = nullptr;
 
-    void attach(ui::Form& form) override;
-    void detach(ui::Form& form) override;
-    void refresh() override;
+    void attach(ui::Form& form) override { attached.push_back(&form); }
+    void detach(ui::Form& form) override { std::erase(attached, &form); }
+    void refresh() override {
+        ++refreshes;
+        lastChangedCount = 0;
+        for (ui::Form* form : attached) {
+            auto changes = form->takeChanges();
+            lastChangedCount += changes.changed.size() + changes.removed.size();
+        }
+    }
     void setCapture(ui::Element* element) override { captured = element; }
 };
 
@@ -124,14 +157,23 @@ public:
     std::vector<std::string> navigations;
     std::string address;  // what documentAddress() reports
 
-    void navigate(const std::string& url) override;
-    std::string documentAddress() override { return address; }
-    void setNavigated(std::function<void(const std::string&)> onNavigated) override {
-        onNavigated_ = std::move(onNavigated);
+    // The empty document is reached at once, from inside navigate(), as the Qt
+    // browser reports it; real pages only once the test finishes them.
+    void navigate(const std::string& url) override {
+        navigations.push_back(url);
+        if (url == "about:blank")
+            finish(url);
     }
+    std::string documentAddress() override { return address; }
+    void setNavigated(std::function<void(const std::string&)> f) override { onNavigated_ = f; }
     // The load finished on `url`: the document address becomes it (unless the
     // address could not be reached at all) and the finished-navigation callback runs.
-    void finish(const std::string& url, bool reached = true);
+    void finish(const std::string& url, bool reached = true) {
+        if (reached)
+            address = url;
+        if (onNavigated_)
+            onNavigated_(url);
+    }
 
 private:
     std::function<void(const std::string&)> onNavigated_;

@@ -30,66 +30,54 @@ public:
 
     // Replaces the stock table with these (code, name) rows, in this order.
     void setStocks(const std::vector<std::pair<std::string, std::string>>& rows) {
-        const auto quoted = [](const std::string& text) {
-            std::string out = "'";
-            for (const char c : text) {
-                out += c;
-                if (c == '\'')
-                    out += '\'';
-            }
-            return out + "'";
+        const auto quoted = [](std::string text) {
+            for (std::size_t at = 0; (at = text.find('\'', at)) != std::string::npos; at += 2)
+                text.insert(at, 1, '\'');
+            return "'" + text + "'";
         };
         std::string sql = "delete from [QzSj];";
-        for (const auto& [code, name] : rows) {
+        for (const auto& [code, name] : rows)
             sql += "insert into [QzSj] (GpID, GpName) values (" + quoted(code) + ", " +
                    quoted(name) + ");";
-        }
         execSql(client.files.database, sql);
     }
 
-    // Input as the view delivers it.
+    // Input as the view delivers it; returns the event as the handlers left it.
+    app::Event send(app::Event e) {
+        mainWindow.dispatch(e);
+        return e;
+    }
     void dispatch(app::Event& event) { mainWindow.dispatch(event); }
     void type(const std::string& text) {  // the user edits the search box
-        app::Event e{&el("SearchForm_Text"), app::EventKind::UserText};
-        e.text = text;
-        dispatch(e);
+        send({.target = &box(), .kind = app::EventKind::UserText, .text = text});
     }
-    void focus() { send(el("SearchForm_Text"), app::EventKind::GotFocus); }
-    void blur() { send(el("SearchForm_Text"), app::EventKind::LostFocus); }
+    void focus() { send({&box(), app::EventKind::GotFocus}); }
+    void blur() { send({&box(), app::EventKind::LostFocus}); }
     void keyDown(std::int16_t keyCode) { client.keyDown("SearchForm_Text", keyCode); }
     // Returns the character code the box receives (0 when swallowed).
     std::int16_t keyPress(std::int16_t character) {
-        app::Event e{&el("SearchForm_Text"), app::EventKind::KeyPress};
-        e.key = character;
-        dispatch(e);
-        return e.key;
+        return send({.target = &box(), .kind = app::EventKind::KeyPress, .key = character}).key;
     }
     void click(const char* name, std::int16_t row) {
-        send(el(name, row), app::EventKind::Click, app::kButtonLeft);
+        send({&el(name, row), app::EventKind::Click, app::kButtonLeft});
     }
     void dblClick(const char* name, std::int16_t row) {
-        send(el(name, row), app::EventKind::DblClick, app::kButtonLeft);
+        send({&el(name, row), app::EventKind::DblClick, app::kButtonLeft});
     }
     void hover(std::int16_t row) {
-        app::Event e{&el("GpBg", row), app::EventKind::MouseMove};
-        e.x = 300;
-        e.y = 200;
-        dispatch(e);
+        send({.target = &el("GpBg", row), .kind = app::EventKind::MouseMove, .x = 300, .y = 200});
     }
     void wheel(int delta) {
-        app::Event e{&form->window(), app::EventKind::Wheel};
-        e.delta = delta;
-        dispatch(e);
+        send({.target = &form->window(), .kind = app::EventKind::Wheel, .delta = delta});
     }
     void scrollBar(int value) {  // the user drags the scroll bar
-        app::Event e{&el("Frame_TableBar"), app::EventKind::UserValue};
-        e.value = value;
-        dispatch(e);
+        send({.target = &el("Frame_TableBar"), .kind = app::EventKind::UserValue, .value = value});
     }
 
     ui::Element& el(std::string_view name, std::int16_t index = -1) {
         return form->at(name, index);
     }
+    ui::Element& box() { return el("SearchForm_Text"); }
     std::vector<std::string> rowCodes() const {
         std::vector<std::string> codes;
         const std::int16_t rows = lookup::rowCount(*form);
@@ -129,11 +117,6 @@ private:
         app::FormLogin& form = window.start();
         EXPECT_TRUE(window.started);
         return form;
-    }
-    void send(ui::Element& target, app::EventKind kind, std::int16_t button = 0) {
-        app::Event e{&target, kind};
-        e.button = button;
-        dispatch(e);
     }
 };
 
