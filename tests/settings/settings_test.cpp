@@ -31,7 +31,7 @@ std::string repeat(const std::string& piece, int count) {
 
 const std::string kGbkTrails = "[\x81\x5D]\r\n\x81\x41=1\r\n";  // 乚 ends in ']', 丄 in 'A'
 const std::string kNulInside("45\0000", 4);                     // "45", a NUL, "0"
-const std::string kUtf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 20);
+const std::string kUtf16("\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0", 18);
 
 // What is read, written back and read again from the bytes stays the same.
 TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchanged) {
