@@ -38,7 +38,8 @@ command_of() {
   for t in $(tests_of "$1"); do
     bin=$(find build/tests -name "$t" -type f)
     [ -n "$bin" ] || { echo "no test binary $t in build/" >&2; exit 2; }
-    cmd+="${cmd:+ && }QT_QPA_PLATFORM=offscreen $bin >/dev/null 2>&1"
+    # A mutant that hangs is ended here: the mutation tool stops waiting but leaves it running.
+    cmd+="${cmd:+ && }QT_QPA_PLATFORM=offscreen timeout -s KILL 20 $bin >/dev/null 2>&1"
   done
   echo "$cmd"
 }
@@ -52,7 +53,7 @@ for f in "${folders[@]}"; do
   # shellcheck disable=SC2046 # one target per word
   cmake --build build --target $(tests_of "$f") >/dev/null
   test_command=$(command_of "$f")
-  out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 20 \
+  out=$(python3 "$mutants" --build build --max $(( (per + n - 1) / n )) --seed 7 --timeout 30 \
     --targets "$(tests_of "$f")" --test "$test_command" $files 2>&1 |
     tee "build/mutants-$f.log" | tail -n 1)
   score[$f]=$(echo "$out" | grep -o '[0-9.]*%' | tail -n 1 || echo "?")
