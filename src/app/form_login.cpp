@@ -49,6 +49,7 @@ FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLo
       hover_(*form_),
       links_(context_),
       tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }) {
+    form_->window().setTitle(kWindowTitle);
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
     registerHandlers();
@@ -205,8 +206,11 @@ void FormLogin::Form_Load() {
 
 void FormLogin::placeWindow() {
     ui::Element& win = form_->window();
-    float top = kDefaultMargin;
-    float left = window::screenTwips(platform_.screen).width - win.width() - kDefaultMargin;
+    // By default at the top right of the primary screen, wherever that lies on
+    // the desktop.
+    const window::DockScreen primary = window::primaryScreen(platform_.screen);
+    float top = primary.top + kDefaultMargin;
+    float left = primary.right - win.width() - kDefaultMargin;
     if (const auto saved = settings::savedWindowPosition(files_.settings)) {
         // A place saved on a larger or since removed monitor would leave the
         // window where nobody can reach it: such a place counts as none.
@@ -246,8 +250,10 @@ void FormLogin::Bot_Close_Click() {
     removeTrayIcon();
     // The next start opens the narrow window, so a widened one saves where it goes
     // back to when it narrows.
-    settings::saveWindowPosition(files_.settings, form_->window().top(), pages_.narrowLeft(),
-                                 state_.TempWindowPosition);
+    if (!settings::saveWindowPosition(files_.settings, form_->window().top(), pages_.narrowLeft(),
+                                      state_.TempWindowPosition)) {
+        platform_.process.warn("窗口位置未保存：无法写入 " + files_.settings.string() + "。");
+    }
     endProcess();
 }
 
@@ -288,13 +294,13 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
     ui::Element& win = message_->window();
     win.setWidth(3900);
     win.setHeight(2700);
-    const platform::PixelRect screen = platform_.screen.geometry();
-    const float screenWidth = static_cast<float>(screen.right - screen.left) * ui::kTwipsPerPixel;
-    const float screenHeight = static_cast<float>(screen.bottom - screen.top) * ui::kTwipsPerPixel;
-    win.setLeft(screenWidth - win.width() - 75);
-    win.setTop(screenHeight - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) -
+    // At the bottom right of the primary screen, above a bottom taskbar.
+    const window::DockScreen primary = window::primaryScreen(platform_.screen);
+    win.setLeft(primary.right - win.width() - 75);
+    win.setTop(primary.bottom - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) -
                win.height());
     message_->at("NewsBt").setText(title);
+    win.setTitle(title);
     message_->at("WebSet").navigate(deployment_.webBase + "/WebSet.asp?MsgID=" + id);
     win.setVisible(true);
 }

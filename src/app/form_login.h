@@ -32,6 +32,10 @@
 namespace tallyro::app {
 
 inline constexpr const char* kTrayTip = "Tallyro";
+// The main window's name in window lists; the window class, set by the toolkit
+// from the application's name, is the same word and is the menu entry's
+// StartupWMClass.
+inline constexpr const char* kWindowTitle = "Tallyro";
 
 class FormLogin : private ui::FormEvents {
 public:

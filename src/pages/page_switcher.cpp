@@ -42,12 +42,7 @@ void PageSwitcher::neutral() {
                              "SearchClose_Bot", "Frame_results", "WebQuestion"}) {
         c_.el(name).setVisible(false);
     }
-    ui::Element& win = c_.form.window();
-    win.setWidth(kNarrow);
-    if (widenShift_ != 0) {
-        win.setLeft(win.left() + widenShift_);
-        widenShift_ = 0;
-    }
+    setWindowWidth(kNarrow);
     for (std::int16_t i = 1; i <= 5; ++i)
         c_.el("ToolsTree_Bot", i).setPicture(kTabNormal[i - 1]);
     c_.el("WebAD").navigate(c_.deployment.webBase + "/ad.asp");
@@ -104,16 +99,8 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
         c_.el(name).setVisible(true);
     // The web page takes the search panel's place in the widened window; the
     // panel itself stays hidden and only lends its rectangle.
-    ui::Element& win = c_.form.window();
-    win.setWidth(kWide);
-    // A free window near the right edge (where it starts) would put most of
-    // the page beyond the screen: it moves left just enough, and back later.
-    const float screenWidth = window::screenTwips(c_.platform.screen).width;
-    if (c_.state.TempWindowPosition == kSideFree && win.left() + win.width() > screenWidth) {
-        const float left = std::max(0.0f, screenWidth - win.width());
-        widenShift_ = win.left() - left;
-        win.setLeft(left);
-    }
+    setWindowWidth(kWide);
+    const ui::Element& win = c_.form.window();
     ui::Element& web = c_.el("WebQuestion");
     const ui::Element& search = c_.el("Frame_Search");
     web.setWidth(win.width() - 555);
@@ -125,8 +112,51 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
     c_.el("WebAD").setVisible(true);
 }
 
+// Where the window stands when a page changes its width, by its docking side:
+// - docked right, its right edge stays: it grows and shrinks to the left and
+//   stays docked, flush with the edge when shown, out of view by as much as
+//   before when slid out;
+// - docked left, its left edge stays;
+// - free or docked at the top, it grows to the right; where that would cross the
+//   right edge of its screen it moves left just enough (never beyond the
+//   screen's left edge), and when it narrows it goes back to where it stood,
+//   unless it has been moved since.
+float PageSwitcher::leftAtWidth(float width) const {
+    const ui::Element& win = c_.form.window();
+    const std::string& side = c_.state.TempWindowPosition;
+    if (side == kSideRight)
+        return win.left() + win.width() - width;
+    if (side == kSideLeft)
+        return win.left();
+    if (width < win.width() && shift_ && shift_->after == win.left())
+        return shift_->before;
+    if (width > win.width()) {
+        const window::DockScreen screen =
+            window::screenUnder(window::allScreens(c_.platform.screen), window::pixelsOf(win));
+        if (win.left() + width > screen.right)
+            return std::max(screen.left, screen.right - width);
+    }
+    return win.left();
+}
+
+void PageSwitcher::setWindowWidth(float width) {
+    ui::Element& win = c_.form.window();
+    if (width == win.width())
+        return;
+    const float before = win.left();
+    const float left = leftAtWidth(width);
+    const bool widening = width > win.width();
+    win.setWidth(width);
+    win.setLeft(left);
+    if (widening && left != before && c_.state.TempWindowPosition != kSideRight) {
+        shift_ = Shift{before, left};
+    } else if (!widening) {
+        shift_.reset();
+    }
+}
+
 float PageSwitcher::narrowLeft() const {
-    return c_.form.window().left() + widenShift_;
+    return leftAtWidth(kNarrow);
 }
 
 void PageSwitcher::ToolsTree_Bot_Click(std::int16_t index) {

@@ -3,6 +3,7 @@
 // and the two close buttons only switch pages, so they live here too.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "context/context.h"
@@ -28,8 +29,8 @@ public:
     void Bot_CloseSearchMain_Click();
     void SearchClose_Bot_Click();
 
-    // The window's left as the narrow window has it: where a widened window that was
-    // moved left to stay on the screen goes back to.
+    // The window's left as the narrow window has it: what the close button saves,
+    // since the next start opens narrow.
     float narrowLeft() const;
 
 private:
@@ -37,10 +38,17 @@ private:
     void showLoading(const char* cancelButton, const char* status);
     void showWebPage(const char* path, int tab);
 
+    float leftAtWidth(float width) const;
+    void setWindowWidth(float width);
+
     Context& c_;
-    // How far a widened window was moved left to stay on the screen; it goes
-    // back when the window narrows again.
-    float widenShift_ = 0;
+    // A widened window moved left to stay on its screen: where it stood, and
+    // where it was moved to.
+    struct Shift {
+        float before;
+        float after;
+    };
+    std::optional<Shift> shift_;
 };
 
 }  // namespace tallyro::app

@@ -34,6 +34,9 @@ public:
     virtual void exit() = 0;
     // Start-up cannot go on: tells the user why, then ends the process.
     virtual void fatal(const std::string& message) = 0;
+    // Something the program could not do and goes on without: one line on
+    // standard error.
+    virtual void warn(const std::string& message) = 0;
 };
 
 }  // namespace tallyro::platform

@@ -208,6 +208,10 @@ void QtProcess::exit() {
     QCoreApplication::exit(0);
 }
 
+void QtProcess::warn(const std::string& message) {
+    std::fprintf(stderr, "tallyro: %s\n", message.c_str());
+}
+
 void QtProcess::fatal(const std::string& message) {
     std::fprintf(stderr, "tallyro: %s\n", message.c_str());
     QMessageBox::critical(nullptr, QStringLiteral("Tallyro"), QString::fromStdString(message));

@@ -87,6 +87,7 @@ class QtProcess : public platform::Process {
 public:
     void exit() override;
     void fatal(const std::string& message) override;
+    void warn(const std::string& message) override;
 };
 
 }  // namespace tallyro::qt

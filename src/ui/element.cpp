@@ -167,6 +167,13 @@ void Element::setRegion(const WindowRegion& region) {
     mark(kChangeRegion);
 }
 
+void Element::setTitle(const std::string& title) {
+    if (title == title_)
+        return;
+    title_ = title;
+    mark(kChangeTitle);
+}
+
 void Element::requestFocus() {
     mark(kChangeFocus);
 }

@@ -61,6 +61,7 @@ enum Change : std::uint32_t {
     kChangeNavigate = 1u << 9,
     kChangeRegion = 1u << 10,
     kChangeFocus = 1u << 11,
+    kChangeTitle = 1u << 12,
 };
 
 // The rounded outline of a top-level window: a rounded rectangle from (0, 0) to
@@ -181,6 +182,10 @@ public:
     // Top-level windows only.
     const WindowRegion& region() const { return region_; }
     void setRegion(const WindowRegion& region);
+    // The name window lists, task switchers and screen readers show; the
+    // caption (text) stays the design's.
+    const std::string& title() const { return title_; }
+    void setTitle(const std::string& title);
 
     // Asks the view to give this element the keyboard focus.
     void requestFocus();
@@ -201,6 +206,7 @@ private:
     std::string location_;
     std::uint32_t navigations_ = 0;
     WindowRegion region_;
+    std::string title_;
 };
 
 }  // namespace tallyro::ui

@@ -1,7 +1,6 @@
 #include "window/docking.h"
 
 #include <cmath>
-#include <limits>
 
 namespace tallyro::window {
 
@@ -22,71 +21,7 @@ constexpr float kTwips = ui::kTwipsPerPixel;
 // whenever a drag starts, instead of on every tick.
 constexpr int kScreensMaxAge = 100;
 
-DockScreen dockScreen(const std::vector<platform::PixelRect>& all, std::size_t i) {
-    const platform::PixelRect& s = all[i];
-    DockScreen d{static_cast<float>(s.left) * kTwips, static_cast<float>(s.top) * kTwips,
-                 static_cast<float>(s.right) * kTwips, static_cast<float>(s.bottom) * kTwips};
-    for (std::size_t j = 0; j < all.size(); ++j) {
-        const platform::PixelRect& t = all[j];
-        if (j == i)
-            continue;
-        const bool besideVertically = t.top < s.bottom && s.top < t.bottom;
-        const bool besideHorizontally = t.left < s.right && s.left < t.right;
-        if (t.right == s.left && besideVertically)
-            d.leftEdge = false;
-        if (t.left == s.right && besideVertically)
-            d.rightEdge = false;
-        if (t.bottom == s.top && besideHorizontally)
-            d.topEdge = false;
-    }
-    return d;
-}
-
-long distanceSquared(const platform::PixelRect& r, platform::PixelPoint p) {
-    const long dx = p.x < r.left ? r.left - p.x : (p.x >= r.right ? p.x - r.right + 1 : 0);
-    const long dy = p.y < r.top ? r.top - p.y : (p.y >= r.bottom ? p.y - r.bottom + 1 : 0);
-    return dx * dx + dy * dy;
-}
-
-std::size_t nearest(const std::vector<platform::PixelRect>& screens, platform::PixelPoint p) {
-    std::size_t best = 0;
-    long bestDistance = std::numeric_limits<long>::max();
-    for (std::size_t i = 0; i < screens.size(); ++i) {
-        const long d = distanceSquared(screens[i], p);
-        if (d < bestDistance) {
-            best = i;
-            bestDistance = d;
-        }
-    }
-    return best;
-}
-
 }  // namespace
-
-DockScreen screenAt(const std::vector<platform::PixelRect>& screens, platform::PixelPoint p) {
-    if (screens.empty())
-        return {};
-    return dockScreen(screens, nearest(screens, p));
-}
-
-DockScreen screenUnder(const std::vector<platform::PixelRect>& screens, platform::PixelRect r) {
-    if (screens.empty())
-        return {};
-    std::size_t best = 0;
-    long bestArea = 0;
-    for (std::size_t i = 0; i < screens.size(); ++i) {
-        const platform::PixelRect& s = screens[i];
-        const long w = std::min(s.right, r.right) - std::max(s.left, r.left);
-        const long h = std::min(s.bottom, r.bottom) - std::max(s.top, r.top);
-        if (w > 0 && h > 0 && w * h > bestArea) {
-            best = i;
-            bestArea = w * h;
-        }
-    }
-    if (bestArea == 0)
-        best = nearest(screens, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    return dockScreen(screens, best);
-}
 
 Docking::Docking(app::Context& context)
     : ctx_(context),
@@ -110,9 +45,7 @@ void Docking::registerHandlers(app::Handlers& handlers) {
 
 const std::vector<platform::PixelRect>& Docking::screens(bool fresh) {
     if (fresh || screens_.empty() || screensAge_ >= kScreensMaxAge) {
-        screens_ = ctx_.platform.screen.allScreens();
-        if (screens_.empty())
-            screens_.push_back(ctx_.platform.screen.geometry());
+        screens_ = allScreens(ctx_.platform.screen);
         screensAge_ = 0;
     }
     return screens_;
@@ -126,6 +59,10 @@ void Docking::FormTop_MouseDown(std::int16_t button, float x, float y) {
     ctx_.state.TempDragY = static_cast<std::int32_t>(std::lrint(y));
     ctx_.state.TempDragFlag = app::kTrue;
     screens(true);
+    // A drag starts from a settled window: one caught while sliding or slid out
+    // is shown at its edge first, so that no slide resumes later from a step
+    // count that no longer fits where the drag has put the window.
+    settle();
 }
 
 void Docking::FormTop_MouseUp() {
@@ -143,6 +80,9 @@ void Docking::FormTop_MouseMove(const ui::Element& image, float x, float y) {
     app::WindowState& s = ctx_.state;
     if (s.TempDragFlag != app::kTrue)
         return;
+    // Every move puts the window where the drag says, shown: a slide the monitor
+    // started meanwhile (the pointer off a pinned window) ends here.
+    settle();
     const auto dx = static_cast<float>(std::lrint(x - static_cast<float>(s.TempDragX)));
     const auto dy = static_cast<float>(std::lrint(y - static_cast<float>(s.TempDragY)));
     // The screen under the pointer, which is over the image.
@@ -259,25 +199,37 @@ void Docking::Timer2_Timer() {
     slide("Timer2", -1);
 }
 
+void Docking::putAtEdge() {
+    const DockScreen screen = screenUnder(screens(true), pixelsOf(win_));
+    const std::string& side = ctx_.state.TempWindowPosition;
+    if (side == kSideLeft) {
+        win_.setLeft(screen.left);
+    } else if (side == kSideRight) {
+        win_.setLeft(screen.right - win_.width());
+    } else if (side == kSideTop) {
+        win_.setTop(screen.top);
+    }
+}
+
+void Docking::settle() {
+    app::WindowState& s = ctx_.state;
+    const bool sliding = timer1_.enabled() || timer2_.enabled();
+    if (sliding || s.TempWindowCtrl == app::kYes)
+        putAtEdge();
+    timer1_.setEnabled(false);
+    timer2_.setEnabled(false);
+    s.TempWindowNum = 0;
+    s.TempWindowCtrl = app::kNo;
+    timer3_.setEnabled(true);
+}
+
 void Docking::restoreToEdge() {
     app::WindowState& s = ctx_.state;
     if (!win_.visible())
         win_.setVisible(true);
-    const platform::PixelRect place{
-        static_cast<int>(std::floor(win_.left() / kTwips)),
-        static_cast<int>(std::floor(win_.top() / kTwips)),
-        static_cast<int>(std::floor((win_.left() + win_.width()) / kTwips)),
-        static_cast<int>(std::floor((win_.top() + win_.height()) / kTwips))};
-    const DockScreen screen = screenUnder(screens(true), place);
-    if (s.TempWindowPosition == kSideLeft) {
-        win_.setLeft(screen.left);
-    } else if (s.TempWindowPosition == kSideRight) {
-        win_.setLeft(screen.right - win_.width());
-    } else if (s.TempWindowPosition == kSideTop) {
-        win_.setTop(screen.top);
-    }
+    putAtEdge();
+    settle();
     s.TempWindowPosition = kSideFree;
-    s.TempWindowCtrl = app::kNo;
 }
 
 void Docking::movedFromOutside(float left, float top) {

@@ -7,27 +7,11 @@
 #include <vector>
 
 #include "context/context.h"
-#include "ui/handlers.h"
 #include "platform/screen.h"
+#include "platform/screen_metrics.h"
+#include "ui/handlers.h"
 
 namespace tallyro::window {
-
-// A screen in twips, and the edges of it at which the window may dock.
-//
-// With several monitors, the edges are those of the screen the window is on
-// (the one under the pointer while it is dragged or touched), and an edge that
-// another screen adjoins is no edge at all: a user drags the window across it to
-// the other monitor instead of having it snap to the middle of the desktop. With
-// one screen every edge counts, as the behaviour was designed for.
-struct DockScreen {
-    float left = 0, top = 0, right = 0, bottom = 0;
-    bool leftEdge = true, rightEdge = true, topEdge = true;
-};
-
-// The screen that holds the point, or the nearest one.
-DockScreen screenAt(const std::vector<platform::PixelRect>& screens, platform::PixelPoint p);
-// The screen that holds most of the rectangle, or the nearest one to its centre.
-DockScreen screenUnder(const std::vector<platform::PixelRect>& screens, platform::PixelRect r);
 
 class Docking {
 public:
@@ -46,7 +30,8 @@ public:
     // First half of a Timer3 tick, with the pointer read once for the whole tick.
     void monitor(platform::PixelPoint pointer);
 
-    // The tray icon's restore: shown, flush with its edge, free.
+    // The tray icon's restore: shown, flush with its edge, free, with any slide
+    // under way ended and the monitor running.
     void restoreToEdge();
 
     // The window was moved by someone else (the window manager, another
@@ -55,6 +40,10 @@ public:
 
 private:
     void free(float left);
+    // Ends a slide under way, or the slid-out state, leaving a docked window shown
+    // flush with its edge and the monitor running.
+    void settle();
+    void putAtEdge();
     void slide(const char* timer, int direction);
     const std::vector<platform::PixelRect>& screens(bool fresh);
 

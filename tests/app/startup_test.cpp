@@ -102,7 +102,7 @@ TEST_F(StartupTest, AMissingOrDamagedDatabaseEndsStartUp) {
     EXPECT_FALSE(started || fake.process.fatals.size() != 2);
 }
 
-TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesNormally) {
+TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesSayingSo) {
     test::writeFileBytes(dir / "home", "");
     files.settings = dir / "home" / "cfg" / "config.ini";
     start();
@@ -111,6 +111,13 @@ TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesNormally) {
     click("Bot_Close");
     EXPECT_TRUE(fake.process.exits == 1 && fake.process.fatals.empty());
     EXPECT_EQ(test::readFileBytes(dir / "home"), "");
+    // Not saved, and said so: also through a settings file that links to nowhere.
+    files.settings = dir / "link.ini";
+    std::filesystem::create_symlink(dir / "gone" / "config.ini", files.settings);
+    start();
+    click("Bot_Close");
+    ASSERT_EQ(fake.process.warnings.size(), 2u);
+    EXPECT_NE(fake.process.warnings[1].find((dir / "link.ini").string()), std::string::npos);
 }
 
 // Closing from outside acts as the close button; a widened window saves the place it goes
@@ -181,7 +188,7 @@ TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdge) {
     fake.screen.screen = {0, 100, 3840, 2500};
     fake.screen.work = {0, 100, 3840, 2460};
     fake.udp.arrive("Msg|t|1");
-    EXPECT_FLOAT_EQ(popup()->window().top(), 2360 * 15 - 2700);
+    EXPECT_FLOAT_EQ(popup()->window().top(), 2460 * 15 - 2700);
     fake.screen.screen = {0, 0, 1920, 1080};
     const platform::PixelRect odd[] = {{0, 0, 1920, 1080},    {},
                                        {1920, 0, 3840, 1040}, {0, 0, 1920, 1200},

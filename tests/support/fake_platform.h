@@ -147,8 +147,10 @@ class FakeProcess : public platform::Process {
 public:
     int exits = 0;
     std::vector<std::string> fatals;
+    std::vector<std::string> warnings;
     void exit() override { ++exits; }
     void fatal(const std::string& message) override { fatals.push_back(message); }
+    void warn(const std::string& message) override { warnings.push_back(message); }
 };
 
 // Shows whatever address the test sets; records navigations.

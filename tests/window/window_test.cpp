@@ -1,5 +1,6 @@
 // The window on a 1920 x 1080 screen (28800 x 16200 twips) unless a case says otherwise.
 #include "client_fixture.h"
+#include "settings/window_settings.h"
 
 namespace tallyro::window {
 namespace {
@@ -162,6 +163,106 @@ TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
     EXPECT_FLOAT_EQ(win().left(), -360);
 }
 
+// The widened pages against docking: a window docked right grows and shrinks to the
+// left, one docked left or free grows to the right and stays on its screen; whatever
+// pages come in between, a docked window hides to the 5-pixel strip and then holds still.
+TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
+    form->pages().ShowPage(app::kSearchMainPage);
+    click("ToolsTree_Bot", 3);  // from the default place near the right edge
+    EXPECT_EQ(where(), "22050 450 8550 中");
+    pointAt(1500, 100);  // flush with the edge and touched: docked right
+    ASSERT_EQ(s().TempWindowPosition, "右");
+    click("ToolsTree_Bot", 4);  // narrows and widens again, both at the edge
+    EXPECT_EQ(win().left() + win().width(), kScreenW);
+    click("ToolsTree_Bot", 1);
+    EXPECT_EQ(where(), "25200 450 8550 右");
+    pointAt(1000, 900, 12);  // away: out of view, 5 pixels left on screen
+    EXPECT_FLOAT_EQ(win().left(), kScreenW - 75);
+    pointAt(1919, 300, 12);  // on the strip: back, and still while the pointer rests
+    EXPECT_FLOAT_EQ(win().left(), 25200);
+    const std::string rest = where();
+    advance(2000);
+    EXPECT_EQ(where(), rest);
+    EXPECT_TRUE(running("Timer3") && !running("Timer1") && !running("Timer2"));
+    // Slid out, a page that widens keeps as much of the window out of view.
+    pointAt(1000, 900, 12);
+    form->pages().ShowPage(app::kQuestionPage);
+    EXPECT_FLOAT_EQ(win().left(), kScreenW - 6750 + 3525);
+    pointAt(1919, 300, 12);
+    EXPECT_FLOAT_EQ(win().left(), kScreenW - 6750);
+    click("Bot_Close");  // the narrow window's place is saved: flush with the edge
+    EXPECT_EQ(settings::savedWindowPosition(files.settings)->left, 25200);
+
+    // Docked left the window grows to the right; docked at the top near the right edge
+    // it moves left to stay on the screen, and back.
+    for (const auto& [dx, dy, wide, narrow] :
+         {std::tuple{-5000.0f, 0.0f, "0 0 15750 左", "0 0 15750 左"},
+          std::tuple{kScreenW - 4000 - 3000, -4000.0f, "22050 0 8550 上", "24800 0 8550 上"}}) {
+        start();
+        place(3000, 3000);
+        drag(dx, dy);
+        click("ToolsTree_Bot", 3);
+        EXPECT_EQ(where(), wide);
+        click("ToolsTree_Bot", 1);
+        EXPECT_EQ(where(), narrow);
+    }
+    // Moved while widened, the window stays where it was put when it narrows.
+    click("ToolsTree_Bot", 3);
+    drag(-1000, 2000);
+    click("ToolsTree_Bot", 1);
+    EXPECT_EQ(where(), "21050 2000 8550 中");
+}
+
+// A press on the title strip ends a slide and shows the window at its edge; the drag goes
+// on from there, so no old slide resumes when it docks again. The tray's restore during a
+// slide leaves the monitor running.
+TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
+    place(3000, 3000);
+    drag(-3000, 0);
+    pointAt(1000, 1000, 12);
+    ASSERT_FLOAT_EQ(win().left(), -3525);
+    pointAt(2, 300, 4);  // touched: sliding back
+    ASSERT_TRUE(running("Timer2"));
+    send(el("FormTop_Cennet"), EventKind::MouseDown, app::kButtonLeft, 300);
+    EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 左否");
+    EXPECT_TRUE(running("Timer3") && !running("Timer2"));
+    send(el("FormTop_Cennet"), EventKind::MouseMove, 0, 4300, 3150);  // away: free
+    send(el("FormTop_Cennet"), EventKind::MouseUp, 0);
+    EXPECT_EQ(where(), "4000 3000 8550 中");
+    drag(-5000, 0);  // back to the edge, the pointer resting on the window
+    pointAt(100, 300, 200);
+    EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 左否");
+    pointAt(1000, 1000, 12);
+    EXPECT_FLOAT_EQ(win().left(), -3525);
+
+    pointAt(2, 300, 3);
+    ASSERT_TRUE(running("Timer2"));
+    trayClick(app::kButtonLeft);
+    EXPECT_EQ(where(), "0 0 15750 中");
+    EXPECT_TRUE(running("Timer3") && !running("Timer2"));
+    pointAt(10, 10);  // the monitor runs: touched, the window docks again
+    EXPECT_EQ(s().TempWindowPosition, "左");
+}
+
+// With the primary monitor to the right of another, the window starts at the top right of
+// the primary, and widens and docks on it.
+TEST_F(WindowTest, APrimaryMonitorRightOfAnotherIsMeasuredWhereItLies) {
+    fake.screen.screen = {1920, 0, 3840, 1080};
+    fake.screen.work = {1920, 0, 3840, 1040};
+    fake.screen.others = {{0, 0, 1920, 1080}};
+    start();
+    EXPECT_EQ(where(), "53550 450 8550 中");
+    form->pages().ShowPage(app::kComputerPage);
+    EXPECT_EQ(where(), "50850 450 8550 中");
+    form->pages().ShowPage(app::kSearchMainPage);
+    drag(4000, 0);
+    EXPECT_EQ(where(), "54000 0 15750 右");
+    fake.udp.arrive("Msg|t|1");  // the popup at the primary's bottom right, on its taskbar
+    const ui::Element& popup = form->formMessage()->window();
+    EXPECT_EQ((std::array{popup.left(), popup.top()}),
+              (std::array<float, 2>{57600 - 3900 - 75, 1040 * 15 - 2700}));
+}
+
 // Minimised or slid out, back at once, flush with the edge of the monitor it hides on.
 TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
     place(3000, 3000);
@@ -177,6 +278,7 @@ TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
     pointAt(10, 10);
     pointAt(1000, 1000);  // visited and left: now it slides
     EXPECT_TRUE(running("Timer1"));
+    trayClick(app::kButtonLeft);
     fake.screen.others = {{1920, 0, 3840, 1080}};
     place(50000, 3000);
     drag(10000, 0);
