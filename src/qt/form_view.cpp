@@ -70,7 +70,7 @@ public:
         ui::Element& win = form.window();
         window_ = new ContainerWidget(win, post_, nullptr);
         window_->setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
-        window_->setWindowTitle(QString::fromStdString(win.text()));
+        window_->setWindowTitle(QString::fromStdString(win.title()));
         window_->setObjectName(QString::fromStdString(form.name()));
         if (win.picture() != 0)
             window_->setWindowIcon(QIcon(bitmap(win.picture())));
@@ -257,6 +257,8 @@ private:
             return;
         if (bits & ui::kChangeGeometry)
             applyGeometry(e);
+        if (bits & ui::kChangeTitle)
+            w->setWindowTitle(QString::fromStdString(e.title()));
         if (bits & ui::kChangeRegion) {
             const auto& r = e.region();
             if (!(r == lastRegion_)) {

@@ -8,7 +8,7 @@ namespace tallyro::window {
 void ApplyRoundedRegion(ui::Element& window, int cornerWidth, int cornerHeight) {
     const int w = static_cast<int>(std::lround(window.width() / ui::kTwipsPerPixel));
     const int h = static_cast<int>(std::lround(window.height() / ui::kTwipsPerPixel));
-    window.setRegion(ui::WindowRegion{w + 1, h + 1, cornerWidth, cornerHeight});
+    window.setRegion(ui::WindowRegion{w, h, cornerWidth, cornerHeight});
 }
 
 std::vector<RegionSpan> roundedRectSpans(int width, int height, int cornerWidth, int cornerHeight) {

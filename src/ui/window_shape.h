@@ -7,9 +7,9 @@
 
 namespace tallyro::window {
 
-// Clips a top-level window to a rounded rectangle from (0, 0) to one pixel
-// beyond its size in both directions, with corner ellipses of the given size in
-// pixels. Every resize calls it again; a new call replaces the outline.
+// Clips a top-level window to a rounded rectangle over its own size, with corner
+// ellipses of the given size in pixels, so that its four corners are cut alike.
+// Every resize calls it again; a new call replaces the outline.
 void ApplyRoundedRegion(ui::Element& window, int cornerWidth, int cornerHeight);
 
 // One row of a region: pixels [left, right) of row y.

@@ -67,7 +67,17 @@ TEST_F(FormViewTest, WindowAndWindowedElementsLandAtTheirPlaces) {
     EXPECT_EQ(w->windowFlags() & ~Qt::WindowType_Mask,
               Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     EXPECT_EQ(w->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
-    // The rounded outline, row by row as the model shapes it.
+    EXPECT_EQ(w->windowTitle(), "Tallyro");  // the caption "Form1" stays in the model
+    // The rounded outline over the window's own size, its four corners cut alike, row by
+    // row as the model shapes it.
+    const QRegion mask = w->mask();
+    EXPECT_EQ(mask.boundingRect(), QRect(0, 0, 240, 570));
+    for (int y = 0; y < 6; ++y) {
+        const QRect top = mask.intersected(QRect(0, y, 240, 1)).boundingRect();
+        EXPECT_EQ(top.left(), 240 - 1 - top.right()) << y;
+        EXPECT_EQ(mask.intersected(QRect(0, 569 - y, 240, 1)).boundingRect(),
+                  top.translated(0, 569 - 2 * y));
+    }
     const ui::WindowRegion& shape = form->form().window().region();
     for (const window::RegionSpan& row : window::roundedRectSpans(
              shape.width, shape.height, shape.cornerWidth, shape.cornerHeight)) {
@@ -228,6 +238,7 @@ TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearchThatScreenReadersFind) {
     windows.refresh();
     QWidget* popup = windows.windowOf(*form->formMessage());
     EXPECT_NE(find(popup, QAccessible::Dialog, "系统通知"), nullptr);
+    EXPECT_EQ(popup->windowTitle(), "系统通知");
     QAccessibleInterface* close = find(popup, QAccessible::Button, "关闭");
     ASSERT_NE(close, nullptr);
     close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

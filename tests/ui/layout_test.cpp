@@ -83,7 +83,7 @@ TEST_F(LayoutTest, WideLowerAndTooSmallWindows) {
         "FormTop_Right 6690 0 60 390 #148; FormTop_Cennet 3450 0 3240 390 #147; Bot_Close "
         "6195 30 435 360 #110; Frame_Search 585 1920 6135 5220; WebAD 1725 7245 3300 1200; "
         "UserName_border 525 3300 2550 420; ");
-    EXPECT_EQ(form->window().region(), (WindowRegion{451, 571, 9, 9}));
+    EXPECT_EQ(form->window().region(), (WindowRegion{450, 570, 9, 9}));
     form->window().setWidth(3600);
     form->window().setHeight(7000);
     expect(
@@ -109,7 +109,7 @@ TEST(PopupLayoutTest, StandardSizePlacesFrameAndButton) {
         "WebSetBox 150 480 3600 2025; WebSet -30 -30 3660 2085; Bot_Close 3390 30 435 360 #110; "
         "FormTop 0 0 3900 390 #1011; FormCenent 0 390 3900 2250 #102; FormBottom 0 2640 3900 60 "
         "#103; NewsBt 225 120 720 180; ");
-    EXPECT_EQ(popup->window().region(), (WindowRegion{261, 181, 9, 9}));
+    EXPECT_EQ(popup->window().region(), (WindowRegion{260, 180, 9, 9}));
 }
 
 }  // namespace

@@ -6,14 +6,14 @@
 namespace tallyro::window {
 namespace {
 
-// A 240 x 570 window is clipped to (0, 0)-(241, 571), a widened one to 451: rows 0
-// and 1 lose 2 and 1 pixels at both ends, the bottom rows mirror them, the rest are whole.
+// A 240 x 570 window is clipped over its own size, a widened one over 450: rows 0 and 1
+// lose 2 and 1 pixels at both ends, the bottom rows mirror them, the rest are whole.
 TEST(WindowShapeTest, OutlineCutsTheFourCornersOnlyAndCopesWithDegenerateSizes) {
-    for (const int width : {241, 451}) {
-        const auto spans = roundedRectSpans(width, 571, 9, 9);
-        ASSERT_EQ(spans.size(), 571u);
-        for (int y = 0; y < 571; ++y) {
-            const int inset = std::max(0, 2 - std::min(y, 570 - y));
+    for (const int width : {240, 450}) {
+        const auto spans = roundedRectSpans(width, 570, 9, 9);
+        ASSERT_EQ(spans.size(), 570u);
+        for (int y = 0; y < 570; ++y) {
+            const int inset = std::max(0, 2 - std::min(y, 569 - y));
             EXPECT_EQ(spans[static_cast<std::size_t>(y)], (RegionSpan{y, inset, width - inset}));
         }
     }
