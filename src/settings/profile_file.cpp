@@ -22,7 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kBlanks = " \t\r";
+constexpr std::string_view kBlanks = " \t";
+constexpr char kEndOfFileMark = '\x1A';
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 std::string_view trimBlanks(std::string_view s) {
@@ -96,7 +97,8 @@ ParsedLine parseLine(std::string_view text) {
     return parsed;
 }
 
-constexpr std::string_view kLineBreakOrNul{"\r\n\0", 3};
+// Bytes that would end the line or the file's text if written.
+constexpr std::string_view kLineBreakOrNul{"\r\n\0\x1A", 4};
 
 bool holdsLineBreakOrNul(std::string_view s) {
     return s.find_first_of(kLineBreakOrNul) != s.npos;
@@ -273,6 +275,7 @@ bool replaceFile(const fs::path& file, std::string_view bytes) {
 struct ProfileFile::Location {
     std::optional<std::size_t> header;  // the first header of the section
     std::optional<std::size_t> key;     // the first line of the key in that section
+    std::optional<std::size_t> bare;    // the first line there holding only its name
     std::size_t lastContent = 0;        // the section's last non-blank line
 };
 
@@ -284,19 +287,23 @@ ProfileFile::ProfileFile(std::string_view bytes) {
     } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
         encoding_ = Encoding::Unsupported;  // UTF-16: kept whole, never interpreted
     }
+    // 0x1A is no byte of a GBK or UTF-8 character, but may be one of UTF-16.
+    if (const auto mark = bytes.find(kEndOfFileMark);
+        mark != bytes.npos && encoding_ != Encoding::Unsupported) {
+        tail_ = bytes.substr(mark);
+        bytes = bytes.substr(0, mark);
+    }
     std::size_t start = 0;
     while (start < bytes.size()) {
-        const auto newline = bytes.find('\n', start);
-        if (newline == bytes.npos) {
+        const auto end = bytes.find_first_of("\r\n", start);
+        if (end == bytes.npos) {
             lines_.push_back({std::string(bytes.substr(start)), ""});
             break;
         }
-        std::size_t end = newline;
-        if (end > start && bytes[end - 1] == '\r')
-            --end;
-        lines_.push_back({std::string(bytes.substr(start, end - start)),
-                          std::string(bytes.substr(end, newline + 1 - end))});
-        start = newline + 1;
+        const std::size_t eol = bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+        lines_.push_back(
+            {std::string(bytes.substr(start, end - start)), std::string(bytes.substr(end, eol))});
+        start = end + eol;
     }
     for (const Line& line : lines_) {
         if (!line.eol.empty()) {
@@ -370,6 +377,9 @@ ProfileFile::Location ProfileFile::locate(std::string_view section, std::string_
             found.lastContent = i;
         if (parsed.kind == LineKind::Key && !found.key && sameName(parsed.name, key)) {
             found.key = i;
+        } else if (parsed.kind == LineKind::Other && !found.bare &&
+                   sameName(trimBlanks(text), key)) {
+            found.bare = i;
         }
     }
     return found;
@@ -420,6 +430,12 @@ bool ProfileFile::setValue(std::string_view section, std::string_view key, std::
         text.replace(at, text.npos, fileValue);
         return true;
     }
+    if (found.bare) {
+        std::string& text = lines_[*found.bare].text;
+        text.erase(text.find_last_not_of(kBlanks) + 1);
+        text += "=" + fileValue;
+        return true;
+    }
     const std::string keyLine = *fileKey + "=" + fileValue;
     if (found.header) {
         ensureLineEnding(found.lastContent);
@@ -440,7 +456,7 @@ std::string ProfileFile::bytes() const {
         out += line.text;
         out += line.eol;
     }
-    return out;
+    return out + tail_;
 }
 
 bool ProfileFile::save(const fs::path& file) const {

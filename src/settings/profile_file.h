@@ -6,16 +6,20 @@
 // lines that are not understood, and each line's own line ending.
 //
 // Rules a caller may rely on:
+// - A line ends at "\r\n", "\n" or a lone "\r" (files saved by old editors); a
+//   line added takes the file's first line ending. The old end-of-file mark 0x1A
+//   ends the text: what follows it is kept, after the last line, but never read.
 // - Section and key names match without regard to ASCII letter case, with blanks
-//   (space, tab, a stray carriage return) around them ignored, in the file and in the
-//   arguments alike.
+//   (space, tab) around them ignored, in the file and in the arguments alike.
 // - A value read has its surrounding blanks removed, then one pair of matching double
 //   or single quotes around it. A value written reads back as written: one that has
 //   blanks or such a pair of quotes around it is stored inside double quotes.
 // - The first of duplicate sections, and the first of duplicate keys in it, wins for
 //   reading and writing; later duplicates are kept but never seen.
 // - Lines before the first section, lines starting with ';' or '#', and lines without
-//   '=' are not keys. A line starting with '[' without a closing ']' is not a section
+//   '=' are not keys. A line that holds only a key's name ("MainTop") reads as
+//   missing; a write of that key, when the section has no real line for it, fills
+//   that line in place. A line starting with '[' without a closing ']' is not a section
 //   header. The name of a header runs to its last ']'.
 // - A file starting with a UTF-8 byte-order mark is read and written as UTF-8 and
 //   keeps its mark. A file starting with a UTF-16 mark is not understood: it reads as
@@ -44,12 +48,13 @@ public:
     // The value of the key, or nothing when the section or the key is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
-    // Replaces the key's value in place, or adds the key at the end of its section
+    // Replaces the key's value in place (filling a line that holds only its name),
+    // or adds the key at the end of its section
     // (after the section's last non-blank line), or adds the section at the end of the
-    // file. False, changing nothing, when a name is empty or holds a line break or NUL,
-    // when the key holds '=' or starts with '[', ';' or '#', when the value holds a line
-    // break or NUL, when the text has no form in the file's encoding, or when the file's
-    // encoding is not understood.
+    // file. False, changing nothing, when a name is empty or holds a line break, NUL
+    // or 0x1A, when the key holds '=' or starts with '[', ';' or '#', when the value
+    // holds a line break, NUL or 0x1A, when the text has no form in the file's encoding, or when
+    // the file's encoding is not understood.
     bool setValue(std::string_view section, std::string_view key, std::string_view value);
 
     // The file as it would stand on disk.
@@ -64,7 +69,7 @@ private:
     enum class Encoding { Gbk, Utf8, Unsupported };
     struct Line {
         std::string text;  // bytes of the line without its line ending
-        std::string eol;   // "\r\n", "\n", or "" for a last line without one
+        std::string eol;   // "\r\n", "\n", "\r", or "" for a last line without one
     };
     struct Location;
 
@@ -77,6 +82,7 @@ private:
     std::string bom_;
     std::string newline_ = "\r\n";  // for lines this class adds: the file's own style
     std::vector<Line> lines_;
+    std::string tail_;  // from the end-of-file mark on
 };
 
 // One-shot forms, as the Windows profile functions are used: each call reads the whole

@@ -57,7 +57,10 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
         // A UTF-8 mark makes a UTF-8 file; a UTF-16 file is not understood.
         {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "左"},
         {"\xEF\xBB\xBF[s]\nk=a\xC0\xAF\n", "s", "k", "a\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {kUtf16, "s", "k", {}}};
+        {kUtf16, "s", "k", {}},
+        // A lone carriage return ends a line as a line feed does; 0x1A ends the text.
+        {"[WindowMove]\rMainTop=450\rMainLeft=3", "windowmove", "mainleft", "3"},
+        {"[s]\r\nk=450\x1A", "s", "k", "450"}, {"[s]\nk=1\n\x1A[t]\nj=2\n", "t", "j", {}}};
     // One matching pair of quotes around the trimmed value comes off, nothing else.
     const std::vector<std::pair<std::string, std::string>> quotes{{"'450'", "450"},
         {"\"450'", "\"450'"}, {"\"", "\""}, {"\"\"", ""}, {"\"\"a\"\"", "\"a\""},
@@ -76,7 +79,7 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
 
 TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndChangesNothing) {
     // Each row: file, section, key, value, and the file after ("!": the write is refused); '|'
-    // is a line ending, tried as CR LF and as LF.
+    // is a line ending, tried as CR LF, as LF and as CR.
     // clang-format off
     std::vector<std::array<std::string, 5>> cases{
         {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
@@ -95,16 +98,22 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndC
         {"[s]\r\nv=\xFF\x80\x81\r\nk=1\r\n", "s", "k", "2", "[s]\r\nv=\xFF\x80\x81\r\nk=2\r\n"},
         {"\xEF\xBB\xBF[s]\r\nk=\xE5\xB7\xA6\r\n", "s", "k", "中",
          "\xEF\xBB\xBF[s]\r\nk=\xE4\xB8\xAD\r\n"},
-        {"\xEF\xBB\xBF", "s", "k", "😀", "\xEF\xBB\xBF[s]\r\nk=😀\r\n"}};
+        {"\xEF\xBB\xBF", "s", "k", "😀", "\xEF\xBB\xBF[s]\r\nk=😀\r\n"},
+        // A line holding only the key's name is filled in place, unless the key has a line.
+        {"[s]| K |j=1|", "s", "k", "2", "[s]| K=2|j=1|"},
+        {"[s]|k|k=1|", "s", "k", "2", "[s]|k|k=2|"},
+        // What follows the end-of-file mark stays after the last line.
+        {"[s]|k=1|\x1A\x1A", "s", "j", "2", "[s]|k=1|j=2|\x1A\x1A"},
+        {"[s]|k=1\x1A", "t", "j", "2", "[s]|k=1|[t]|j=2|\x1A"}};
     // clang-format on
     const std::vector<std::array<std::string, 3>> refused{
         {"s", "k", "1|j=2"}, {"s", "k", "a\nb"}, {"s", "k", {"a\0b", 3}}, {"s", "k=j", "1"},
         {"s", ";k", "1"},    {"s", "#k", "1"},   {"s", "[k]", "1"},       {"s", "  ", "1"},
         {"", "k", "1"},      {"s\nt", "k", "1"}, {"s", {"k\0j", 3}, "1"}, {"s", "k", "😀"},
-        {"s", "k", "\xFF"}};
+        {"s", "k", "\xFF"},  {"s", "k", "4\x1A"}};
     for (const auto& [section, key, value] : refused)
         cases.push_back({"[s]|k=1|", section, key, value, "!"});
-    for (const std::string eol : {"\r\n", "\n"})
+    for (const std::string eol : {"\r\n", "\n", "\r"})
         for (auto row : cases) {
             for (auto& text : row)
                 text = std::regex_replace(text, std::regex("\\|"), eol);
