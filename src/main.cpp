@@ -93,11 +93,19 @@ std::variant<Options, int> readCommandLine(int argc, char* argv[]) {
 }
 
 QtMessageHandler previousMessageHandler = nullptr;
+// X11 is tried first on a Wayland desktop; where it cannot be reached, the
+// toolkit's report of that failure is no news (the client says what it means).
+bool x11TriedFirst = false;
 
 // What the browser engine says on every start about choices the program made
 // on purpose: no sandbox when run as root, and pages drawn without OpenGL.
 bool isNoticeOfOwnChoice(const QString& message) {
     const QString line = message.trimmed();
+    if (x11TriedFirst &&
+        (line == QLatin1String("could not connect to display") ||
+         line.startsWith(QLatin1String("Could not load the Qt platform plugin \"xcb\"")))) {
+        return true;
+    }
     return line == QLatin1String("Sandboxing disabled by user.") ||
            line == QLatin1String("No suitable graphics backend found") ||
            line.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin."));
@@ -111,6 +119,19 @@ void withoutOwnChoiceNotices(QtMsgType type, const QMessageLogContext& context,
         previousMessageHandler(type, context, message);
     else
         std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+}
+
+// Off X11 a window cannot place itself: the user hears once what that costs.
+// The headless platforms show no window to anyone.
+void sayWhatNeedsX11(const QString& platform) {
+    if (platform == QLatin1String("xcb") || platform == QLatin1String("offscreen") ||
+        platform == QLatin1String("minimal")) {
+        return;
+    }
+    std::fprintf(stderr,
+                 "tallyro: running on %s without X11: the window cannot be placed where it was, "
+                 "docked at a screen edge, slid out of view or kept above other windows\n",
+                 qUtf8Printable(platform));
 }
 
 }  // namespace
@@ -130,10 +151,12 @@ int main(int argc, char* argv[]) {
         previousMessageHandler = qInstallMessageHandler(withoutOwnChoiceNotices);
     }
     // The window places itself in absolute screen coordinates, which native
-    // Wayland does not allow: use X11 (XWayland) unless the user chose otherwise.
+    // Wayland does not allow: use X11 (XWayland) unless the user chose otherwise,
+    // and native Wayland only where X11 cannot be reached.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") &&
         qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+        x11TriedFirst = true;
     }
     // The web views draw through Qt Quick's software renderer: a window that gains
     // an OpenGL-drawn view has its native window recreated by Qt, which the user
@@ -158,6 +181,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tallyro.Tallyro"));
     // The tray icon keeps the program alive while its window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
+    sayWhatNeedsX11(QGuiApplication::platformName());
 
     using namespace tallyro;
     const auto userDir = [](QStandardPaths::StandardLocation where) {
@@ -172,26 +196,33 @@ int main(int argc, char* argv[]) {
     if (!files.notice.empty())
         qWarning("%s", files.notice.c_str());
 
-    qt::QtWindowSystem windows;
-    qt::QtTimers timers;
-    qt::QtScreen screen;
-    qt::QtUdp link;
-    qt::QtShell shell;
-    qt::QtTextMeasure measure;
-    qt::QtProcess process;
-    qt::QtAnalysisBrowser browser;
-    qt::QtTray tray(windows);
+    int exitCode = 1;
+    {
+        qt::QtWindowSystem windows;
+        qt::QtTimers timers;
+        qt::QtScreen screen;
+        qt::QtUdp link;
+        qt::QtShell shell;
+        qt::QtTextMeasure measure;
+        qt::QtProcess process;
+        qt::QtAnalysisBrowser browser;
+        qt::QtTray tray(windows);
 
-    platform::Platform platform{timers,  screen,  link,    shell,  tray,
-                                measure, windows, process, browser};
-    const app::ServerAddresses addresses = app::resolveServerAddresses(
-        app::Deployment{}, app::serverSection(files.settings), options.addresses);
-    for (const std::string& problem : addresses.problems)
-        std::fprintf(stderr, "tallyro: %s\n", problem.c_str());
-    app::FormLogin form(platform, addresses.deployment, files);
-    windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
-    windows.setWheelTarget(&form.form().window());
-    if (!form.start())
-        return 1;
-    return QApplication::exec();
+        platform::Platform platform{timers,  screen,  link,    shell,  tray,
+                                    measure, windows, process, browser};
+        const app::ServerAddresses addresses = app::resolveServerAddresses(
+            app::Deployment{}, app::serverSection(files.settings), options.addresses);
+        for (const std::string& problem : addresses.problems)
+            std::fprintf(stderr, "tallyro: %s\n", problem.c_str());
+        app::FormLogin form(platform, addresses.deployment, files);
+        windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
+        windows.setWheelTarget(&form.form().window());
+        if (form.start())
+            exitCode = QApplication::exec();
+    }
+    // The windows left with the main window, to be deleted by the event loop,
+    // which has ended: they go now, and their web pages with them, before the
+    // application releases the browser engine's profile on its way out.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return exitCode;
 }

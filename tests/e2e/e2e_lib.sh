@@ -74,19 +74,22 @@ start_service() {
 operator() { echo "$*" >&7; }
 
 # main_window PID: waits for the client's main window to be mapped and prints its id.
-main_window() { poll visible "$1" Form1; }
+main_window() { poll visible "$1" Tallyro; }
 
 # start_client NAME LEFT: copies the client into its own folder and starts it
 # there, its window placed LEFT pixels from the screen's left edge through its
 # config.ini, so that no two clients' windows overlap and no click depends on
-# which one is on top. Returns once the window is mapped and its skin drawn.
+# which one is on top; LEFT "default" starts it without config.ini, at its
+# default place. Returns once the window is mapped and its skin drawn.
 start_client() {
   local dir=$WORK/$1 left=${2:-300}
   mkdir -p "$dir"
   cp "$BIN/tallyro" "$BIN/QsDate.mdb" "$dir/"
   cp "$BIN/libtallyro_web.so" "$dir/" 2>/dev/null || true
-  printf '[WindowMove]\r\nMainTop=450\r\nMainLeft=%d\r\nMainVisible=中\r\n' $((left * 15)) \
-    | iconv -f UTF-8 -t GBK >"$dir/config.ini"
+  if [ "$left" != default ]; then
+    printf '[WindowMove]\r\nMainTop=450\r\nMainLeft=%d\r\nMainVisible=中\r\n' $((left * 15)) \
+      | iconv -f UTF-8 -t GBK >"$dir/config.ini"
+  fi
   QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >"$dir/client.log" 2>&1 &
   local pid=$!
   PIDS+=($pid)
@@ -97,6 +100,13 @@ start_client() {
   # Drawn: the login page's dark skin below the boxes.
   wait_pixel "$win" 200 450 404040 "client $1 drawn"
 }
+
+# geometry_is WIN X Y [H]: waits until the window stands at X,Y (and is H tall).
+geometry_at() {
+  g=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | tr '\n' ' ') || true
+  [[ $g == *"X=$2 Y=$3 "* ]] && { [ -z "${4:-}" ] || [[ $g == *"HEIGHT=$4 "* ]]; }
+}
+geometry_is() { g=""; poll geometry_at "$@" || fail "window not at $2,$3${4:+ with height $4}: $g"; }
 
 # Clicks at window-relative pixel coordinates.
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }

@@ -15,10 +15,10 @@ wait_for_log "udp <- 127.0.0.1:[0-9]* Login|demo|$digest|10.09" "$WORK/service.l
 wait_for_log "udp -> 127.0.0.1:[0-9]* LoginOk" "$WORK/service.log"
 shot "$WIN_first" search-page
 
-# A pushed message opens the popup.
+# A pushed message opens the popup, named by its title.
 operator "push 系统通知|欢迎使用 Tallyro"
 wait_for_log "udp -> 127.0.0.1:[0-9]* Msg|" "$WORK/service.log"
-popup=$(poll visible "$PID_first" Form2) || fail "no popup for the pushed message"
+popup=$(poll visible "$PID_first" 系统通知) || fail "no popup for the pushed message"
 eval "$(xdotool getwindowgeometry --shell "$popup")"
 [ "$WIDTH" = 260 ] && [ "$HEIGHT" = 180 ] || fail "popup is ${WIDTH}x${HEIGHT}"
 shot "$popup" popup

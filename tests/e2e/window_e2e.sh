@@ -24,13 +24,6 @@ W=$WIN_one
 ini=$WORK/one/config.ini
 ini_before=$(md5sum <"$ini")
 
-# geometry_is WIN X Y [H]: waits until the window stands at X,Y (and is H tall).
-geometry_at() {
-  g=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | tr '\n' ' ') || true
-  [[ $g == *"X=$2 Y=$3 "* ]] && { [ -z "${4:-}" ] || [[ $g == *"HEIGHT=$4 "* ]]; }
-}
-geometry_is() { g=""; poll geometry_at "$@" || fail "window not at $2,$3${4:+ with height $4}: $g"; }
-
 # "官方网站" opens the site's home page in the browser; under the pointer the
 # link takes its hover colour.
 link=$(region "$W" 35 538 60 16)
@@ -61,7 +54,7 @@ geometry_is "$W" 0 0
 
 # Minimise, then a left click on the tray icon brings the window back.
 click_at "$W" 180 10
-hidden() { ! visible "$PID_one" Form1 >/dev/null; }
+hidden() { ! visible "$PID_one" Tallyro >/dev/null; }
 poll hidden || { import -window root "$SHOTS/minimise-failed.png"; fail "minimise left the window up"; }
 icon=""
 for _ in $(seq 300); do
@@ -73,7 +66,7 @@ for _ in $(seq 300); do
 done
 [ -n "$icon" ] || fail "no tray icon"
 xdotool mousemove --window "$icon" 5 5 click 1
-poll visible "$PID_one" Form1 >/dev/null || fail "the tray click did not bring the window back"
+poll visible "$PID_one" Tallyro >/dev/null || fail "the tray click did not bring the window back"
 geometry_is "$W" 0 0
 
 # A right click opens the menu; its second item, "退出软件", ends the program
