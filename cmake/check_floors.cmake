@@ -1,7 +1,8 @@
-# The include rule of the client's folders. Each folder of src/ stands on a
-# floor; a file may include its own floor and the floors below, never a higher
-# one. Folders on one floor may include each other. src/main.cpp sits on top.
-# Only qt/ (and main.cpp) may include Qt headers.
+# The include and namespace rules of the client's folders. Each folder of src/
+# stands on a floor; a file may include its own floor and the floors below, never
+# a higher one. Folders on one floor may include each other. src/main.cpp sits on
+# top. Only qt/ (and main.cpp) may include Qt headers. Every file under
+# src/<folder>/ is in the namespace tallyro::<folder>.
 #
 #   include(check_floors.cmake) then tallyro_check_floors(<src dir> <result var>)
 #   cmake -DSRC=<src dir> -P check_floors.cmake      (fails on a broken rule)
@@ -12,7 +13,8 @@ set(TALLYRO_FLOORS
   "ui"
   "platform"
   "context"
-  "settings data session lookup quotes pages window"
+  "pages"
+  "settings data session lookup quotes window"
   "app"
   "qt")
 
@@ -51,6 +53,18 @@ function(tallyro_check_floors src_dir out_var)
         list(APPEND problems "src/${file}: ${line}: only qt/ and main.cpp may include Qt")
       endforeach()
     endif()
+    # Every file's namespace is tallyro::<its folder>, so that a reader who goes
+    # by the namespace finds the file. Declaring a class of another folder's
+    # namespace ahead of its use is the one exception.
+    file(READ "${src_dir}/${file}" text)
+    string(REGEX REPLACE "namespace tallyro::[a-z_]+ {\n+((class|struct) [A-Za-z_]+;\n+)+}" ""
+           text "${text}")
+    string(REGEX MATCHALL "namespace tallyro(::[a-z_]+)? {" opened "${text}")
+    foreach(block IN LISTS opened)
+      if(NOT block STREQUAL "namespace tallyro::${from} {")
+        list(APPEND problems "src/${file}: '${block}' is not its folder's namespace tallyro::${from}")
+      endif()
+    endforeach()
     file(STRINGS "${src_dir}/${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"[^\"/]+/")
     foreach(line IN LISTS lines)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"/]+)/.*" "\\1" to "${line}")
@@ -72,7 +86,7 @@ if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   tallyro_check_floors("${SRC}" problems)
   if(problems)
     list(JOIN problems "\n  " text)
-    message(FATAL_ERROR "Includes against the floors of src/:\n  ${text}")
+    message(FATAL_ERROR "Includes against the floors or namespaces outside their folders in src/:\n  ${text}")
   endif()
-  message(STATUS "Every include of src/ keeps to the floors")
+  message(STATUS "Every include of src/ keeps to the floors, every file to its folder's namespace")
 endif()

@@ -19,15 +19,15 @@ namespace tallyro::fuzz {
 struct FuzzWindow {
     test::FakePlatform fake;
     std::unique_ptr<ui::Form> form = ui::makeFormLogin();
-    app::WindowState state;
-    app::Deployment deployment;  // the built-in login server and web base
+    context::WindowState state;
+    context::Deployment deployment;  // the built-in login server and web base
     std::vector<std::string> pages;
-    app::Context context{*form,
-                         state,
-                         fake.platform,
-                         deployment,
-                         []() -> data::LocalDatabase* { return nullptr; },
-                         [this](std::string_view page) { pages.emplace_back(page); }};
+    context::Context context{*form,
+                             state,
+                             fake.platform,
+                             deployment,
+                             []() -> data::LocalDatabase* { return nullptr; },
+                             [this](std::string_view page) { pages.emplace_back(page); }};
 
     ui::Element& el(std::string_view name) { return form->at(name); }
 

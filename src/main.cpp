@@ -211,11 +211,11 @@ int main(int argc, char* argv[]) {
         platform::Platform platform{timers,  screen,  link,    shell,  tray,
                                     measure, windows, process, browser};
         const app::ServerAddresses addresses = app::resolveServerAddresses(
-            app::Deployment{}, app::serverSection(files.settings), options.addresses);
+            context::Deployment{}, app::serverSection(files.settings), options.addresses);
         for (const std::string& problem : addresses.problems)
             std::fprintf(stderr, "tallyro: %s\n", problem.c_str());
         app::FormLogin form(platform, addresses.deployment, files);
-        windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
+        windows.setDispatch([&form](ui::Event& e) { form.dispatch(e); });
         windows.setWheelTarget(&form.form().window());
         if (form.start())
             exitCode = QApplication::exec();

@@ -53,9 +53,9 @@ void BM_EnterToResultPage(benchmark::State& state) {
         state.SkipWithError("tallyro-service did not start");
         return;
     }
-    const app::Deployment deployment{"127.0.0.1",
-                                     static_cast<std::uint16_t>(ready.captured(1).toUInt()),
-                                     "http://127.0.0.1:" + ready.captured(2).toStdString()};
+    const context::Deployment deployment{"127.0.0.1",
+                                         static_cast<std::uint16_t>(ready.captured(1).toUInt()),
+                                         "http://127.0.0.1:" + ready.captured(2).toStdString()};
 
     qt::QtWindowSystem windows;
     qt::QtTimers timers;
@@ -71,33 +71,33 @@ void BM_EnterToResultPage(benchmark::State& state) {
     const std::filesystem::path folder = dir.path().toStdString();
     app::FormLogin form(platform, deployment,
                         {folder / "config.ini", test::copyBuiltDatabase(folder)});
-    windows.setDispatch([&form](app::Event& e) { form.dispatch(e); });
+    windows.setDispatch([&form](ui::Event& e) { form.dispatch(e); });
     form.start();
-    auto send = [&form](ui::Element& target, app::EventKind kind, std::int16_t key = 0,
+    auto send = [&form](ui::Element& target, ui::EventKind kind, std::int16_t key = 0,
                         std::string text = {}) {
-        app::Event e{&target, kind};
+        ui::Event e{&target, kind};
         e.key = key;
         e.text = std::move(text);
         form.dispatch(e);
     };
-    send(form.el("UserName_Txt"), app::EventKind::UserText, 0, "demo");
-    send(form.el("PassWord_Txt"), app::EventKind::UserText, 0, "demo123");
-    send(form.el("Login_Bot"), app::EventKind::Click);
+    send(form.el("UserName_Txt"), ui::EventKind::UserText, 0, "demo");
+    send(form.el("PassWord_Txt"), ui::EventKind::UserText, 0, "demo123");
+    send(form.el("Login_Bot"), ui::EventKind::Click);
     if (!waitUntil([&] { return form.el("Frame_Search").visible(); }, 5000)) {
         state.SkipWithError("sign-in failed");
         return;
     }
     ui::Element& box = form.el("SearchForm_Text");
-    send(box, app::EventKind::GotFocus);
-    send(box, app::EventKind::UserText, 0, "sh600519");
-    send(box, app::EventKind::KeyDown, 40);
+    send(box, ui::EventKind::GotFocus);
+    send(box, ui::EventKind::UserText, 0, "sh600519");
+    send(box, ui::EventKind::KeyDown, 40);
     const ui::Element& results = form.el("Frame_results");
     for (auto _ : state) {
         // From the search page: Enter on the highlighted, complete code.
-        form.pages().ShowPage(app::kSearchMainPage);
+        form.pages().ShowPage(pages::kSearchMainPage);
         QElapsedTimer t;
         t.start();
-        send(box, app::EventKind::KeyPress, app::kKeyEnter);
+        send(box, ui::EventKind::KeyPress, ui::kKeyEnter);
         if (!waitUntil([&] { return results.visible(); }, 5000)) {
             state.SkipWithError("no result page");
             break;

@@ -24,25 +24,21 @@ bool overlaps(const platform::PixelRect& a, const platform::PixelRect& b) {
 
 }  // namespace
 
-FormLogin::FormLogin(platform::Platform& platform, Deployment deployment, FileLocations files)
+FormLogin::FormLogin(platform::Platform& platform, context::Deployment deployment,
+                     FileLocations files)
     : platform_(platform),
       deployment_(std::move(deployment)),
       files_(std::move(files)),
       form_(ui::makeFormLogin()),
       menu_(ui::makeFormMenu()),
-      context_{*form_,
-               state_,
-               platform_,
-               deployment_,
-               [this] { return db_.get(); },
-               [this](std::string_view page) { pages_.ShowPage(page); }},
+      context_{*form_, state_, platform_, deployment_},
       pages_(context_),
       resultList_(context_, [this](const std::string& code) { requests_.SearchGpInfo(code); }),
       searchBox_(context_, resultList_,
                  [this](const std::string& code) { requests_.SearchGpInfo(code); }),
-      requests_(context_),
-      answers_(context_),
-      login_(context_,
+      requests_(context_, pages_),
+      answers_(context_, pages_),
+      login_(context_, pages_,
              [this](const std::string& title, const std::string& id) { showMessage(title, id); }),
       animation_(context_),
       docking_(context_),
@@ -79,8 +75,8 @@ FormLogin::~FormLogin() {
 }
 
 void FormLogin::registerHandlers() {
-    handlers_.on("Bot_Close", EventKind::Click, [this](Event&) { Bot_Close_Click(); });
-    handlers_.on("Bot_Min", EventKind::Click, [this](Event&) { Bot_Min_Click(); });
+    handlers_.on("Bot_Close", ui::EventKind::Click, [this](ui::Event&) { Bot_Close_Click(); });
+    handlers_.on("Bot_Min", ui::EventKind::Click, [this](ui::Event&) { Bot_Min_Click(); });
     pages_.registerHandlers(handlers_);
     resultList_.registerHandlers(handlers_);
     searchBox_.registerHandlers(handlers_);
@@ -93,19 +89,21 @@ void FormLogin::registerHandlers() {
     tray_.registerHandlers(handlers_);
     tray_.registerMenuHandlers(menuHandlers_);
     // The pointer is read once a tick, for the docking monitor and the hover pass.
-    handlers_.on("Timer3", EventKind::Timer, [this](Event&) {
+    handlers_.on("Timer3", ui::EventKind::Timer, [this](ui::Event&) {
         const platform::PixelPoint pointer = platform_.screen.pointer();
         docking_.monitor(pointer);
         hover_.pass(pointer);
     });
-    handlers_.on("FormLogin", EventKind::Moved,
-                 [this](Event& e) { docking_.movedFromOutside(e.x, e.y); });
+    handlers_.on("FormLogin", ui::EventKind::Moved,
+                 [this](ui::Event& e) { docking_.movedFromOutside(e.x, e.y); });
     // Closing from outside (Alt+F4) does what each window's own close button does.
-    handlers_.on("FormLogin", EventKind::CloseRequest, [this](Event&) { Bot_Close_Click(); });
-    messageHandlers_.on("FormMessage", EventKind::CloseRequest, [this](Event&) { closeMessage(); });
-    messageHandlers_.on("Bot_Close", EventKind::Click, [this](Event&) { closeMessage(); });
-    messageHandlers_.on("Bot_Close", EventKind::MouseMove,
-                        [this](Event& e) { messageCloseHover(e); });
+    handlers_.on("FormLogin", ui::EventKind::CloseRequest,
+                 [this](ui::Event&) { Bot_Close_Click(); });
+    messageHandlers_.on("FormMessage", ui::EventKind::CloseRequest,
+                        [this](ui::Event&) { closeMessage(); });
+    messageHandlers_.on("Bot_Close", ui::EventKind::Click, [this](ui::Event&) { closeMessage(); });
+    messageHandlers_.on("Bot_Close", ui::EventKind::MouseMove,
+                        [this](ui::Event& e) { messageCloseHover(e); });
 }
 
 bool FormLogin::start() {
@@ -119,16 +117,16 @@ bool FormLogin::start() {
     return !ended_;
 }
 
-void FormLogin::dispatch(Event& event) {
+void FormLogin::dispatch(ui::Event& event) {
     if (event.target == nullptr)
         return;
     handle([&] {
         ui::Element& target = *event.target;
         switch (event.kind) {
-            case EventKind::UserText:
+            case ui::EventKind::UserText:
                 target.setText(event.text);
                 break;
-            case EventKind::UserValue:
+            case ui::EventKind::UserValue:
                 target.setValue(event.value);
                 break;
             default:
@@ -171,18 +169,19 @@ void FormLogin::Form_Load() {
     placeWindow();
     // 5. Topmost: every skinned window is created on top by the view.
     // 6. Docking and animation start values.
-    state_.TempWindowPosition = kSideFree;
-    state_.TempWindowCtrl = kNo;
+    state_.TempWindowPosition = context::kSideFree;
+    state_.TempWindowCtrl = context::kNo;
     state_.TempPlayNum = 0;
-    state_.TempPlayFx = kSideRight;
+    state_.TempPlayFx = context::kSideRight;
     // 7. Rounded outline.
-    window::ApplyRoundedRegion(win, 9, 9);
+    ui::ApplyRoundedRegion(win, 9, 9);
     // 8. The wheel reaches the window through the view's wheel events.
     // 9. Notification-area icon.
     trayAdded_ = platform_.tray.add(el("IconLogo"), ui::kBitmapTrayIcon, kTrayTip);
     // 10. Local database.
     std::string error;
     db_ = data::LocalDatabase::open(files_.database, &error);
+    context_.database = db_.get();
     if (!db_) {
         removeTrayIcon();
         ended_ = true;
@@ -208,7 +207,7 @@ void FormLogin::placeWindow() {
     ui::Element& win = form_->window();
     // By default at the top right of the primary screen, wherever that lies on
     // the desktop.
-    const window::DockScreen primary = window::primaryScreen(platform_.screen);
+    const platform::DockScreen primary = platform::primaryScreen(platform_.screen);
     float top = primary.top + kDefaultMargin;
     float left = primary.right - win.width() - kDefaultMargin;
     if (const auto saved = settings::savedWindowPosition(files_.settings)) {
@@ -295,9 +294,9 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
     win.setWidth(3900);
     win.setHeight(2700);
     // At the bottom right of the primary screen, above a bottom taskbar.
-    const window::DockScreen primary = window::primaryScreen(platform_.screen);
+    const platform::DockScreen primary = platform::primaryScreen(platform_.screen);
     win.setLeft(primary.right - win.width() - 75);
-    win.setTop(primary.bottom - static_cast<float>(window::GetTaskbarHeight(platform_.screen)) -
+    win.setTop(primary.bottom - static_cast<float>(platform::GetTaskbarHeight(platform_.screen)) -
                win.height());
     message_->at("NewsBt").setText(title);
     win.setTitle(title);
@@ -317,7 +316,7 @@ void FormLogin::destroyMessage() {
     message_.reset();
 }
 
-void FormLogin::messageCloseHover(const Event& event) {
+void FormLogin::messageCloseHover(const ui::Event& event) {
     ui::Element& button = *event.target;
     const bool outside =
         event.x < 0 || event.x > button.width() || event.y < 0 || event.y > button.height();
@@ -342,7 +341,7 @@ void FormLogin::changed(ui::Element& element) {
     // once, inside whatever event set it.
     if (&element.form() != form_.get())
         return;
-    Event change{&element, EventKind::Change};
+    ui::Event change{&element, ui::EventKind::Change};
     handlers_.run(element.name(), change);
 }
 
@@ -357,7 +356,7 @@ void FormLogin::timerChanged(ui::Element& timer) {
 }
 
 void FormLogin::onTimer(ui::Element& timer) {
-    Event tick{&timer, EventKind::Timer};
+    ui::Event tick{&timer, ui::EventKind::Timer};
     dispatch(tick);
 }
 

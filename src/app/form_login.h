@@ -39,7 +39,7 @@ inline constexpr const char* kWindowTitle = "Tallyro";
 
 class FormLogin : private ui::FormEvents {
 public:
-    FormLogin(platform::Platform& platform, Deployment deployment, FileLocations files);
+    FormLogin(platform::Platform& platform, context::Deployment deployment, FileLocations files);
     ~FormLogin() override;
     FormLogin(const FormLogin&) = delete;
     FormLogin& operator=(const FormLogin&) = delete;
@@ -50,18 +50,18 @@ public:
 
     // The entry point for input from the view: routes the event to its handler
     // (through handle). Ignored once the program has ended.
-    void dispatch(Event& event);
+    void dispatch(ui::Event& event);
 
     bool ended() const { return ended_; }
     ui::Form& form() { return *form_; }
     ui::Form& formMenu() { return *menu_; }
     ui::Form* formMessage() { return message_.get(); }
-    WindowState& state() { return state_; }
-    Context& context() { return context_; }
-    const Deployment& deployment() const { return deployment_; }
+    context::WindowState& state() { return state_; }
+    context::Context& context() { return context_; }
+    const context::Deployment& deployment() const { return deployment_; }
     const FileLocations& files() const { return files_; }
     data::LocalDatabase* database() { return db_.get(); }
-    PageSwitcher& pages() { return pages_; }
+    pages::PageSwitcher& pages() { return pages_; }
     session::LoginExchange& login() { return login_; }
     window::Docking& docking() { return docking_; }
     lookup::ResultList& resultList() { return resultList_; }
@@ -104,31 +104,31 @@ private:
     void registerHandlers();
     void closeMessage();
     void destroyMessage();
-    void messageCloseHover(const Event& event);
+    void messageCloseHover(const ui::Event& event);
 
     platform::Platform& platform_;
-    Deployment deployment_;
+    context::Deployment deployment_;
     FileLocations files_;
     std::unique_ptr<ui::Form> form_;
     std::unique_ptr<ui::Form> menu_;
     std::unique_ptr<ui::Form> message_;
     std::unique_ptr<data::LocalDatabase> db_;
-    WindowState state_;
-    Context context_;
-    PageSwitcher pages_;
+    context::WindowState state_;
+    context::Context context_;
+    pages::PageSwitcher pages_;
     lookup::ResultList resultList_;
     lookup::SearchBox searchBox_;
     quotes::QuoteRequests requests_;
     quotes::AnswerMonitor answers_;
     session::LoginExchange login_;
-    window::LoadingAnimation animation_;
+    pages::LoadingAnimation animation_;
     window::Docking docking_;
     window::Hover hover_;
     window::Links links_;
     window::TrayIcon tray_;
-    Handlers handlers_;
-    Handlers messageHandlers_;
-    Handlers menuHandlers_;
+    ui::Handlers handlers_;
+    ui::Handlers messageHandlers_;
+    ui::Handlers menuHandlers_;
     bool trayAdded_ = false;
     bool ended_ = false;
     bool closeMessagePending_ = false;

@@ -189,7 +189,7 @@ T pick(const std::optional<std::string>& fromCommandLine, const char* option,
 
 }  // namespace
 
-ServerAddresses resolveServerAddresses(const Deployment& builtIn,
+ServerAddresses resolveServerAddresses(const context::Deployment& builtIn,
                                        const ServerAddressTexts& settingsFile,
                                        const ServerAddressTexts& commandLine) {
     ServerAddresses out;

@@ -49,7 +49,7 @@ Checked<std::string> checkWebBase(std::string_view text);
 ServerAddressTexts serverSection(const std::filesystem::path& settingsFile);
 
 struct ServerAddresses {
-    Deployment deployment;
+    context::Deployment deployment;
     // One line per refused value, naming where it came from, the key, the value,
     // why, and what is used instead.
     std::vector<std::string> problems;
@@ -57,7 +57,7 @@ struct ServerAddresses {
 
 // Per key: the command line's value if it is good, else the file's if it is
 // good, else the built-in one.
-ServerAddresses resolveServerAddresses(const Deployment& builtIn,
+ServerAddresses resolveServerAddresses(const context::Deployment& builtIn,
                                        const ServerAddressTexts& settingsFile,
                                        const ServerAddressTexts& commandLine);
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tallyro::app {
+namespace tallyro::context {
 
 struct Deployment {
     std::string loginHost = TALLYRO_LOGIN_HOST;
@@ -12,4 +12,4 @@ struct Deployment {
     std::string webBase = TALLYRO_WEB_BASE;  // scheme and host, no trailing slash
 };
 
-}  // namespace tallyro::app
+}  // namespace tallyro::context

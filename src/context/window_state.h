@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tallyro::app {
+namespace tallyro::context {
 
 // Docking sides and the shown/hidden marks are short words compared exactly.
 inline constexpr const char* kSideFree = "中";
@@ -38,4 +38,4 @@ struct WindowState {
     std::int32_t TempDragY = 0;
 };
 
-}  // namespace tallyro::app
+}  // namespace tallyro::context

@@ -6,12 +6,12 @@
 
 namespace tallyro::lookup {
 
-ResultList::ResultList(app::Context& context, SearchGpInfoFn searchGpInfo)
+ResultList::ResultList(context::Context& context, SearchGpInfoFn searchGpInfo)
     : ctx_(context), searchGpInfo_(std::move(searchGpInfo)) {}
 
-void ResultList::registerHandlers(app::Handlers& handlers) {
-    using app::Event;
-    using app::EventKind;
+void ResultList::registerHandlers(ui::Handlers& handlers) {
+    using ui::Event;
+    using ui::EventKind;
     const auto row = [](const Event& e) { return e.target->index(); };
     handlers.on("GpBg", EventKind::Click, [this, row](Event& e) { GpBg_Click(row(e)); });
     handlers.on("GpBg", EventKind::DblClick, [this, row](Event& e) { GpBg_DblClick(row(e)); });
@@ -40,7 +40,7 @@ void ResultList::paintRow(std::int16_t n, std::uint32_t back, std::uint32_t text
 }
 
 void ResultList::GpBg_Click(std::int16_t n) {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     paintRow(s.TempClickMun, kRowBackNormal, kRowTextNormal);
     paintRow(n, kRowBackSelected, kRowTextSelected);
     s.TempClickMun = n;
@@ -58,7 +58,7 @@ void ResultList::GpBg_DblClick(std::int16_t n) {
 }
 
 void ResultList::GpBg_MouseMove(std::int16_t n, std::int16_t, std::int16_t, float, float) {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     if (n == s.TempClickMun)
         return;
     if (s.TempClickMun == s.TempMoveMun) {

@@ -28,11 +28,11 @@ class ResultList {
 public:
     using SearchGpInfoFn = std::function<void(const std::string& code)>;
 
-    ResultList(app::Context& context, SearchGpInfoFn searchGpInfo);
+    ResultList(context::Context& context, SearchGpInfoFn searchGpInfo);
 
     // Click, DblClick and MouseMove of the row arrays, the scroll bar's Change,
     // and the window's Wheel.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     void GpBg_Click(std::int16_t n);
     void GpBg_DblClick(std::int16_t n);
@@ -52,7 +52,7 @@ public:
 private:
     void paintRow(std::int16_t n, std::uint32_t back, std::uint32_t text);
 
-    app::Context& ctx_;
+    context::Context& ctx_;
     SearchGpInfoFn searchGpInfo_;
     // Kept apart from the scroll bar's value: after the keyboard, the bar or a
     // new search has moved the list, the wheel continues from its own position.

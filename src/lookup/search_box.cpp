@@ -36,12 +36,12 @@ double roundHalfEven(double x) {
 
 }  // namespace
 
-SearchBox::SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo)
+SearchBox::SearchBox(context::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo)
     : ctx_(context), list_(list), searchGpInfo_(std::move(searchGpInfo)) {}
 
-void SearchBox::registerHandlers(app::Handlers& handlers) {
-    using app::Event;
-    using app::EventKind;
+void SearchBox::registerHandlers(ui::Handlers& handlers) {
+    using ui::Event;
+    using ui::EventKind;
     handlers.on("SearchForm_Text", EventKind::Change, [this](Event&) { SearchForm_Text_Change(); });
     handlers.on("SearchForm_Text", EventKind::GotFocus,
                 [this](Event&) { SearchForm_Text_GotFocus(); });
@@ -54,7 +54,7 @@ void SearchBox::registerHandlers(app::Handlers& handlers) {
 }
 
 void SearchBox::SearchForm_Text_Change() {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     s.SearchNum = 0;
     ctx_.el("Frame_TableBox").setTop(0);
     ctx_.el("Frame_TableBar").setValue(0);
@@ -64,7 +64,7 @@ void SearchBox::SearchForm_Text_Change() {
     const std::string text = ctx_.el("SearchForm_Text").text();
     if (text.empty())
         return;
-    data::LocalDatabase* db = ctx_.database ? ctx_.database() : nullptr;
+    data::LocalDatabase* db = ctx_.database;
     if (db == nullptr)
         return;
     const data::SearchResult result = db->search(text, kMaxRows);
@@ -110,9 +110,9 @@ void SearchBox::setScrollValue(float rows) {
 }
 
 void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     const float v = ctx_.el("Frame_Table").height() / kRowHeight;
-    if (keyCode == app::kKeyDown) {
+    if (keyCode == ui::kKeyDown) {
         if (rowCount(ctx_.form) < 1 || ctx_.el("SearchForm_Text").text().empty())
             return;
         if (s.SearchNum >= s.SearchNumAll || s.SearchNum >= kMaxRows)
@@ -121,7 +121,7 @@ void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
         list_.GpBg_Click(s.SearchNum);
         const float num = static_cast<float>(s.SearchNum);
         setScrollValue(v < num ? num - v : 0.0f);
-    } else if (keyCode == app::kKeyUp) {
+    } else if (keyCode == ui::kKeyUp) {
         if (s.SearchNum <= 1)
             return;
         --s.SearchNum;
@@ -132,10 +132,10 @@ void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
 }
 
 void SearchBox::SearchForm_Text_KeyPress(std::int16_t& keyAscii) {
-    if (keyAscii != app::kKeyEnter)
+    if (keyAscii != ui::kKeyEnter)
         return;
     keyAscii = 0;
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     ui::Element& box = ctx_.el("SearchForm_Text");
     const ui::Element* highlighted =
         s.SearchNum >= 1 ? ctx_.form.find("GpID", s.SearchNum) : nullptr;

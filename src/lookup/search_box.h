@@ -26,10 +26,10 @@ class SearchBox {
 public:
     using SearchGpInfoFn = std::function<void(const std::string& code)>;
 
-    SearchBox(app::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo);
+    SearchBox(context::Context& context, ResultList& list, SearchGpInfoFn searchGpInfo);
 
     // Change, GotFocus, LostFocus, KeyDown and KeyPress of SearchForm_Text.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     void SearchForm_Text_Change();
     void SearchForm_Text_GotFocus();
@@ -41,7 +41,7 @@ public:
 private:
     void setScrollValue(float rows);
 
-    app::Context& ctx_;
+    context::Context& ctx_;
     ResultList& list_;
     SearchGpInfoFn searchGpInfo_;
 };

@@ -1,6 +1,6 @@
 #include "pages/loading_animation.h"
 
-namespace tallyro::window {
+namespace tallyro::pages {
 
 namespace {
 
@@ -32,21 +32,22 @@ std::array<int, 8> loadingFrame(int t, bool rightward) {
     return bitmaps;
 }
 
-void LoadingAnimation::registerHandlers(app::Handlers& handlers) {
-    handlers.on("PlayFlash", app::EventKind::Timer, [this](app::Event&) { PlayFlash_Timer(); });
+void LoadingAnimation::registerHandlers(ui::Handlers& handlers) {
+    handlers.on("PlayFlash", ui::EventKind::Timer, [this](ui::Event&) { PlayFlash_Timer(); });
 }
 
 void LoadingAnimation::PlayFlash_Timer() {
-    app::WindowState& s = c_.state;
+    context::WindowState& s = ctx_.state;
     ++s.TempPlayNum;
     const int t = s.TempPlayNum;
-    const auto frame = loadingFrame(t, s.TempPlayFx == app::kSideRight);
+    const auto frame = loadingFrame(t, s.TempPlayFx == context::kSideRight);
     for (std::int16_t dot = 1; dot <= 8; ++dot)
-        c_.el("Pic_Load", dot).setPicture(frame[static_cast<std::size_t>(dot - 1)]);
+        ctx_.el("Pic_Load", dot).setPicture(frame[static_cast<std::size_t>(dot - 1)]);
     if (t == 12) {
-        s.TempPlayFx = s.TempPlayFx == app::kSideRight ? app::kSideLeft : app::kSideRight;
+        s.TempPlayFx =
+            s.TempPlayFx == context::kSideRight ? context::kSideLeft : context::kSideRight;
         s.TempPlayNum = 0;
     }
 }
 
-}  // namespace tallyro::window
+}  // namespace tallyro::pages

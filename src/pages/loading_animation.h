@@ -6,19 +6,19 @@
 
 #include "context/context.h"
 
-namespace tallyro::window {
+namespace tallyro::pages {
 
 // Bitmap of each dot, 1 to 8, for frame t (1 to 12) of a sweep.
 std::array<int, 8> loadingFrame(int t, bool rightward);
 
 class LoadingAnimation {
 public:
-    explicit LoadingAnimation(app::Context& context) : c_(context) {}
-    void registerHandlers(app::Handlers& handlers);
+    explicit LoadingAnimation(context::Context& context) : ctx_(context) {}
+    void registerHandlers(ui::Handlers& handlers);
     void PlayFlash_Timer();
 
 private:
-    app::Context& c_;
+    context::Context& ctx_;
 };
 
-}  // namespace tallyro::window
+}  // namespace tallyro::pages

@@ -4,11 +4,21 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "context/context.h"
 
-namespace tallyro::app {
+namespace tallyro::pages {
+
+// Page names passed to ShowPage.
+inline constexpr const char* kLoginPage = "LoginPage";
+inline constexpr const char* kLoadingPage = "LoadingPage";
+inline constexpr const char* kLoadingSearchPage = "LoadingSearchPage";
+inline constexpr const char* kSearchMainPage = "SearchMainPage";
+inline constexpr const char* kSearchResultPage = "SearchResultPage";
+inline constexpr const char* kQuestionPage = "QuestionPage";
+inline constexpr const char* kComputerPage = "ComputerPage";
 
 // Tab pictures, normal and selected, for tabs 1 to 5 (tab 5 has no selected face).
 inline constexpr int kTabNormal[5] = {127, 131, 142, 144, 129};
@@ -19,11 +29,14 @@ inline constexpr const char* kTextGettingQuery = "正在获取查询数据";
 
 class PageSwitcher {
 public:
-    explicit PageSwitcher(Context& context) : c_(context) {}
-    void registerHandlers(Handlers& handlers);
+    explicit PageSwitcher(context::Context& context) : ctx_(context) {}
+    void registerHandlers(ui::Handlers& handlers);
 
     // Any name is accepted; one that is not a page leaves the neutral state.
     void ShowPage(std::string_view page);
+    // The name last given to ShowPage ("" before the first). The window keeps no
+    // page of its own, only what is visible; this is for those who watch it.
+    const std::string& current() const { return current_; }
 
     void ToolsTree_Bot_Click(std::int16_t index);
     void Bot_CloseSearchMain_Click();
@@ -41,7 +54,7 @@ private:
     float leftAtWidth(float width) const;
     void setWindowWidth(float width);
 
-    Context& c_;
+    context::Context& ctx_;
     // A widened window moved left to stay on its screen: where it stood, and
     // where it was moved to.
     struct Shift {
@@ -49,6 +62,7 @@ private:
         float after;
     };
     std::optional<Shift> shift_;
+    std::string current_;
 };
 
-}  // namespace tallyro::app
+}  // namespace tallyro::pages

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-namespace tallyro::window {
+namespace tallyro::platform {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::int32_t GetTaskbarHeight(platform::Screen& screen) {
     return (screenHeightTwips / f - (work.bottom - s.top)) * f;
 }
 
-}  // namespace tallyro::window
+}  // namespace tallyro::platform

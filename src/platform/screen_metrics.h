@@ -9,7 +9,7 @@
 #include "platform/screen.h"
 #include "ui/element.h"
 
-namespace tallyro::window {
+namespace tallyro::platform {
 
 // A screen in twips, and the edges of it at which the window may dock.
 //
@@ -43,4 +43,4 @@ platform::PixelRect pixelsOf(const ui::Element& window);
 // a screen taller than 2184 pixels do not fit 16 bits.
 std::int32_t GetTaskbarHeight(platform::Screen& screen);
 
-}  // namespace tallyro::window
+}  // namespace tallyro::platform

@@ -33,11 +33,11 @@ QRect pixelRect(const ui::Element& e) {
 std::int16_t mouseButton(Qt::MouseButton b) {
     switch (b) {
         case Qt::LeftButton:
-            return app::kButtonLeft;
+            return ui::kButtonLeft;
         case Qt::RightButton:
-            return app::kButtonRight;
+            return ui::kButtonRight;
         case Qt::MiddleButton:
-            return app::kButtonMiddle;
+            return ui::kButtonMiddle;
         default:
             return 0;
     }
@@ -46,11 +46,11 @@ std::int16_t mouseButton(Qt::MouseButton b) {
 std::int16_t mouseButtons(Qt::MouseButtons bs) {
     std::int16_t out = 0;
     if (bs & Qt::LeftButton)
-        out |= app::kButtonLeft;
+        out |= ui::kButtonLeft;
     if (bs & Qt::RightButton)
-        out |= app::kButtonRight;
+        out |= ui::kButtonRight;
     if (bs & Qt::MiddleButton)
-        out |= app::kButtonMiddle;
+        out |= ui::kButtonMiddle;
     return out;
 }
 
@@ -203,15 +203,15 @@ QPointF ContainerWidget::local(QMouseEvent* ev) const {
            QPointF(element_.left() / ui::kTwipsPerPixel, element_.top() / ui::kTwipsPerPixel);
 }
 
-app::Event ContainerWidget::mouseEvent(ui::Element& target, app::EventKind kind,
-                                       QMouseEvent* ev) const {
-    app::Event out{&target, kind};
+ui::Event ContainerWidget::mouseEvent(ui::Element& target, ui::EventKind kind,
+                                      QMouseEvent* ev) const {
+    ui::Event out{&target, kind};
     const QPointF rel = local(ev) - origin(target);
     out.x = static_cast<float>(rel.x()) * ui::kTwipsPerPixel;
     out.y = static_cast<float>(rel.y()) * ui::kTwipsPerPixel;
     out.shift = shiftState(ev->modifiers());
     out.button =
-        kind == app::EventKind::MouseMove ? mouseButtons(ev->buttons()) : mouseButton(ev->button());
+        kind == ui::EventKind::MouseMove ? mouseButtons(ev->buttons()) : mouseButton(ev->button());
     return out;
 }
 
@@ -219,7 +219,7 @@ void ContainerWidget::mousePressEvent(QMouseEvent* ev) {
     ui::Element* target = hit(local(ev));
     pressed_ = target;
     afterDoubleClick_ = false;
-    app::Event e = mouseEvent(*target, app::EventKind::MouseDown, ev);
+    ui::Event e = mouseEvent(*target, ui::EventKind::MouseDown, ev);
     post_(e);
 }
 
@@ -230,18 +230,18 @@ void ContainerWidget::mouseMoveEvent(QMouseEvent* ev) {
         shownPointer_ = target->pointer();
         setCursor(pointerCursor(shownPointer_));
     }
-    app::Event e = mouseEvent(*target, app::EventKind::MouseMove, ev);
+    ui::Event e = mouseEvent(*target, ui::EventKind::MouseMove, ev);
     post_(e);
 }
 
 void ContainerWidget::mouseReleaseEvent(QMouseEvent* ev) {
     ui::Element* target = pressed_ ? pressed_ : hit(local(ev));
     pressed_ = nullptr;
-    app::Event up = mouseEvent(*target, app::EventKind::MouseUp, ev);
+    ui::Event up = mouseEvent(*target, ui::EventKind::MouseUp, ev);
     post_(up);
     const bool over = hit(local(ev)) == target;
     if (over && !afterDoubleClick_ && ev->button() == Qt::LeftButton) {
-        app::Event click{target, app::EventKind::Click};
+        ui::Event click{target, ui::EventKind::Click};
         post_(click);
     }
     afterDoubleClick_ = false;
@@ -252,13 +252,13 @@ void ContainerWidget::mouseDoubleClickEvent(QMouseEvent* ev) {
     pressed_ = target;
     afterDoubleClick_ = true;
     if (ev->button() == Qt::LeftButton) {
-        app::Event dbl{target, app::EventKind::DblClick};
+        ui::Event dbl{target, ui::EventKind::DblClick};
         post_(dbl);
     }
 }
 
 void ContainerWidget::press(ui::Element& target) {
-    app::Event click{&target, app::EventKind::Click};
+    ui::Event click{&target, ui::EventKind::Click};
     post_(click);
 }
 
@@ -277,7 +277,7 @@ void ContainerWidget::moveEvent(QMoveEvent* event) {
         if (p == event->pos())
             return;
     }
-    app::Event moved{&element_, app::EventKind::Moved};
+    ui::Event moved{&element_, ui::EventKind::Moved};
     moved.x = static_cast<float>(event->pos().x()) * ui::kTwipsPerPixel;
     moved.y = static_cast<float>(event->pos().y()) * ui::kTwipsPerPixel;
     post_(moved);
@@ -288,7 +288,7 @@ void ContainerWidget::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (!isWindow())
         return;
-    app::Event close{&element_, app::EventKind::CloseRequest};
+    ui::Event close{&element_, ui::EventKind::CloseRequest};
     post_(close);
 }
 
@@ -305,7 +305,7 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
         setEchoMode(QLineEdit::Password);
     }
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
-        app::Event ev{&element_, app::EventKind::UserText};
+        ui::Event ev{&element_, ui::EventKind::UserText};
         ev.text = text.toStdString();
         post_(ev);
     });
@@ -322,7 +322,7 @@ TextBoxWidget* TextBoxWidget::of(const QObject* object) {
 }
 
 void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
-    app::Event down{&element_, app::EventKind::KeyDown};
+    ui::Event down{&element_, ui::EventKind::KeyDown};
     down.key = virtualKeyCode(event->key());
     down.shift = shiftState(event->modifiers());
     post_(down);
@@ -334,7 +334,7 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     }
     // A handler may swallow the character by setting the code to 0, so the
     // key press runs synchronously here and the box acts on its answer.
-    app::Event press{&element_, app::EventKind::KeyPress};
+    ui::Event press{&element_, ui::EventKind::KeyPress};
     press.key = code;
     post_(press);
     if (press.key == 0) {
@@ -355,7 +355,7 @@ void TextBoxWidget::focusInEvent(QFocusEvent* event) {
     if (focusReported_ && windowActivation(*event))
         return;
     focusReported_ = true;
-    app::Event ev{&element_, app::EventKind::GotFocus};
+    ui::Event ev{&element_, ui::EventKind::GotFocus};
     post_(ev);
 }
 
@@ -364,7 +364,7 @@ void TextBoxWidget::focusOutEvent(QFocusEvent* event) {
     if (!focusReported_ || windowActivation(*event))
         return;
     focusReported_ = false;
-    app::Event ev{&element_, app::EventKind::LostFocus};
+    ui::Event ev{&element_, ui::EventKind::LostFocus};
     post_(ev);
 }
 

@@ -15,7 +15,7 @@
 namespace tallyro::qt {
 
 // Hands an event to the dispatch; KeyPress handlers may change the event's key.
-using Post = std::function<void(app::Event&)>;
+using Post = std::function<void(ui::Event&)>;
 
 bool isWindowless(ui::Kind kind);
 
@@ -60,7 +60,7 @@ private:
     // while a drag moves the window, the two differ until the move is done.
     QPointF local(QMouseEvent* event) const;
     ui::Element* hit(QPointF pos) const;
-    app::Event mouseEvent(ui::Element& target, app::EventKind kind, QMouseEvent* event) const;
+    ui::Event mouseEvent(ui::Element& target, ui::EventKind kind, QMouseEvent* event) const;
     QPointF origin(const ui::Element& target) const;
 
     ui::Element& element_;

@@ -42,7 +42,7 @@ bool hasWidget(ui::Kind k) {
 
 QRegion regionOf(const ui::WindowRegion& r) {
     QRegion out;
-    const auto spans = window::roundedRectSpans(r.width, r.height, r.cornerWidth, r.cornerHeight);
+    const auto spans = ui::roundedRectSpans(r.width, r.height, r.cornerWidth, r.cornerHeight);
     // Rows with the same extent merge into one rectangle.
     std::size_t i = 0;
     while (i < spans.size()) {
@@ -63,7 +63,7 @@ QRegion regionOf(const ui::WindowRegion& r) {
 class FormView {
 public:
     FormView(ui::Form& form, Post post) : form_(form) {
-        post_ = [alive = alive_, post = std::move(post)](app::Event& e) {
+        post_ = [alive = alive_, post = std::move(post)](ui::Event& e) {
             if (*alive)
                 post(e);
         };
@@ -169,7 +169,7 @@ private:
                 auto* box = new QCheckBox(parent);
                 box->setFocusPolicy(Qt::NoFocus);
                 QObject::connect(box, &QCheckBox::clicked, box, [this, &e](bool checked) {
-                    app::Event ev{&e, app::EventKind::UserValue};
+                    ui::Event ev{&e, ui::EventKind::UserValue};
                     ev.value = checked ? 1 : 0;
                     post_(ev);
                 });
@@ -182,7 +182,7 @@ private:
                 bar->setPageStep(1);
                 bar->setFocusPolicy(Qt::NoFocus);
                 QObject::connect(bar, &QScrollBar::valueChanged, bar, [this, &e](int v) {
-                    app::Event ev{&e, app::EventKind::UserValue};
+                    ui::Event ev{&e, ui::EventKind::UserValue};
                     ev.value = v;
                     post_(ev);
                 });
@@ -355,7 +355,7 @@ QtWindowSystem::~QtWindowSystem() {
 }
 
 void QtWindowSystem::attach(ui::Form& form) {
-    views_.push_back(std::make_unique<FormView>(form, [this](app::Event& e) {
+    views_.push_back(std::make_unique<FormView>(form, [this](ui::Event& e) {
         if (detaching_ > 0)
             return;
         if (applying_ || draining_) {
@@ -369,7 +369,7 @@ void QtWindowSystem::attach(ui::Form& form) {
 
 void QtWindowSystem::detach(ui::Form& form) {
     // Widgets going away report focus changes; none of that is input any more.
-    std::erase_if(pending_, [&form](const app::Event& e) { return &e.target->form() == &form; });
+    std::erase_if(pending_, [&form](const ui::Event& e) { return &e.target->form() == &form; });
     ++detaching_;
     std::erase_if(views_, [&form](const auto& v) { return &v->form() == &form; });
     --detaching_;
@@ -392,7 +392,7 @@ void QtWindowSystem::drain() {
         return;
     draining_ = true;
     while (!pending_.empty()) {
-        app::Event e = pending_.front();
+        ui::Event e = pending_.front();
         pending_.pop_front();
         draining_ = false;
         if (dispatch_)
@@ -438,7 +438,7 @@ QRect QtWindowSystem::rectInWindow(const ui::Element& element) const {
     return r;
 }
 
-void QtWindowSystem::post(app::Event event) {
+void QtWindowSystem::post(ui::Event event) {
     if (detaching_ > 0)
         return;
     if (applying_ || draining_) {
@@ -468,7 +468,7 @@ bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
             return false;
     }
     // Every other turn over the main window goes to the window, once.
-    app::Event ev{wheelTarget_, app::EventKind::Wheel};
+    ui::Event ev{wheelTarget_, ui::EventKind::Wheel};
     ev.delta = wheel->angleDelta().y();
     post(ev);
     return true;

@@ -22,7 +22,7 @@ namespace tallyro::qt {
 
 class FormView;
 
-using Dispatch = std::function<void(app::Event&)>;
+using Dispatch = std::function<void(ui::Event&)>;
 
 class QtWindowSystem : public QObject, public platform::WindowSystem {
 public:
@@ -43,7 +43,7 @@ public:
 
     // Input from a widget: dispatched at once, or after the change set being
     // applied is done, so applying never runs handlers halfway.
-    void post(app::Event event);
+    void post(ui::Event event);
 
     // The wheel turned over the main window, where no web page or advice text
     // lies under the pointer: delivered to the main window.
@@ -56,7 +56,7 @@ private:
 
     std::vector<std::unique_ptr<FormView>> views_;
     Dispatch dispatch_;
-    std::deque<app::Event> pending_;
+    std::deque<ui::Event> pending_;
     ui::Element* wheelTarget_ = nullptr;
     bool applying_ = false;
     int detaching_ = 0;

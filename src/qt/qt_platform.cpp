@@ -162,11 +162,11 @@ bool QtTray::add(ui::Element& owner, int bitmapNumber, const std::string& tip) {
     QObject::connect(
         icon_.get(), &QSystemTrayIcon::activated, icon_.get(),
         [this](QSystemTrayIcon::ActivationReason reason) {
-            app::Event ev{owner_, app::EventKind::MouseMove};
+            ui::Event ev{owner_, ui::EventKind::MouseMove};
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
-                ev.button = app::kButtonLeft;
+                ev.button = ui::kButtonLeft;
             } else if (reason == QSystemTrayIcon::Context) {
-                ev.button = app::kButtonRight;
+                ev.button = ui::kButtonRight;
             } else {
                 return;
             }
@@ -191,7 +191,7 @@ void QtTray::popupMenu(ui::Element& menu) {
     for (ui::Element* item : menu.form().children(menu)) {
         QAction* action = popup.addAction(QString::fromStdString(item->text()));
         QObject::connect(action, &QAction::triggered, &popup, [this, item] {
-            windows_.post(app::Event{item, app::EventKind::Click});
+            windows_.post(ui::Event{item, ui::EventKind::Click});
         });
     }
     popup.exec(QCursor::pos());

@@ -156,11 +156,12 @@ std::string indexAdvice(double pressure, double support) {
     return text;
 }
 
-AnswerMonitor::AnswerMonitor(app::Context& context) : ctx_(context) {}
+AnswerMonitor::AnswerMonitor(context::Context& context, pages::PageSwitcher& pages)
+    : ctx_(context), pages_(pages) {}
 
-void AnswerMonitor::registerHandlers(app::Handlers& handlers) {
-    handlers.on("SearchGpInfoMonitor", app::EventKind::Timer,
-                [this](app::Event&) { SearchGpInfoMonitor_Timer(); });
+void AnswerMonitor::registerHandlers(ui::Handlers& handlers) {
+    handlers.on("SearchGpInfoMonitor", ui::EventKind::Timer,
+                [this](ui::Event&) { SearchGpInfoMonitor_Timer(); });
 }
 
 void AnswerMonitor::SearchGpInfoMonitor_Timer() {
@@ -217,7 +218,7 @@ void AnswerMonitor::stockAnswer(std::string_view address) {
         return refuse(kSuspendedMessage);
     fillLevels(f, true);
     ctx_.el("SearchGp_Info").setText(stockAdvice(f[8]));
-    ctx_.ShowPage(app::kSearchResultPage);
+    pages_.ShowPage(pages::kSearchResultPage);
     finish();
 }
 
@@ -235,7 +236,7 @@ void AnswerMonitor::indexAnswer(std::string_view address) {
         return refuse(kBusyMessage);
     fillLevels(f, false);
     ctx_.el("SearchGp_Info").setText(indexAdvice(*pressure, *support));
-    ctx_.ShowPage(app::kSearchResultPage);
+    pages_.ShowPage(pages::kSearchResultPage);
     finish();
 }
 

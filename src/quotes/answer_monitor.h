@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "context/context.h"
+#include "pages/page_switcher.h"
 #include "ui/handlers.h"
 
 namespace tallyro::quotes {
@@ -38,10 +39,10 @@ std::string indexAdvice(double pressure, double support);
 
 class AnswerMonitor {
 public:
-    explicit AnswerMonitor(app::Context& context);
+    AnswerMonitor(context::Context& context, pages::PageSwitcher& pages);
 
     // The Timer event of SearchGpInfoMonitor.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     void SearchGpInfoMonitor_Timer();
 
@@ -62,7 +63,8 @@ private:
     void finish();
     void refuse(const char* message);
 
-    app::Context& ctx_;
+    context::Context& ctx_;
+    pages::PageSwitcher& pages_;
     bool handling_ = false;
 };
 

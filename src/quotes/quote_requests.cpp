@@ -78,14 +78,14 @@ std::string accountName(std::string_view caption) {
     return std::string(caption.substr(i));
 }
 
-QuoteRequests::QuoteRequests(app::Context& context, RandomFn random)
-    : ctx_(context), random_(std::move(random)) {}
+QuoteRequests::QuoteRequests(context::Context& context, pages::PageSwitcher& pages, RandomFn random)
+    : ctx_(context), pages_(pages), random_(std::move(random)) {}
 
-void QuoteRequests::registerHandlers(app::Handlers& handlers) {
-    handlers.on("SearchDapan_shanghai", app::EventKind::Click,
-                [this](app::Event&) { SearchDapan_shanghai_Click(); });
-    handlers.on("SearchDapan_shenzhen", app::EventKind::Click,
-                [this](app::Event&) { SearchDapan_shenzhen_Click(); });
+void QuoteRequests::registerHandlers(ui::Handlers& handlers) {
+    handlers.on("SearchDapan_shanghai", ui::EventKind::Click,
+                [this](ui::Event&) { SearchDapan_shanghai_Click(); });
+    handlers.on("SearchDapan_shenzhen", ui::EventKind::Click,
+                [this](ui::Event&) { SearchDapan_shenzhen_Click(); });
 }
 
 void QuoteRequests::SearchGpInfo(const std::string& TempSearchGpID) {
@@ -105,8 +105,7 @@ void QuoteRequests::SearchDapan_shenzhen_Click() {
 void QuoteRequests::request(const std::string& requestPath, const std::string& shownCode) {
     // Reseeding and drawing happen together; nothing between them draws.
     const float r = random_ ? random_() : 0.0f;
-    if (ctx_.ShowPage)
-        ctx_.ShowPage(app::kLoadingSearchPage);
+    pages_.ShowPage(pages::kLoadingSearchPage);
     const std::string address = ctx_.deployment.webBase + requestPath +
                                 queryValue(accountName(ctx_.el("Info_UserName").text())) +
                                 kPgRunField + std::to_string(pgRunNumber(r));

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "context/context.h"
+#include "pages/page_switcher.h"
 #include "ui/handlers.h"
 
 namespace tallyro::quotes {
@@ -49,11 +50,12 @@ public:
     // Draws r in [0, 1) for a request; called once per request.
     using RandomFn = std::function<float()>;
 
-    explicit QuoteRequests(app::Context& context, RandomFn random = RequestRandom());
+    QuoteRequests(context::Context& context, pages::PageSwitcher& pages,
+                  RandomFn random = RequestRandom());
     void setRandom(RandomFn random) { random_ = std::move(random); }
 
     // Click of the two index buttons.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     // The code goes into the address as given and is shown upper-cased.
     void SearchGpInfo(const std::string& TempSearchGpID);
@@ -64,7 +66,8 @@ private:
     // requestPath ends where the account name follows.
     void request(const std::string& requestPath, const std::string& shownCode);
 
-    app::Context& ctx_;
+    context::Context& ctx_;
+    pages::PageSwitcher& pages_;
     RandomFn random_;
 };
 

@@ -10,26 +10,26 @@
 
 namespace tallyro::session {
 
-LoginExchange::LoginExchange(app::Context& context, ShowMessage showMessage)
-    : c_(context), showMessage_(std::move(showMessage)) {}
+LoginExchange::LoginExchange(context::Context& context, pages::PageSwitcher& pages,
+                             ShowMessage showMessage)
+    : ctx_(context), pages_(pages), showMessage_(std::move(showMessage)) {}
 
-void LoginExchange::registerHandlers(app::Handlers& handlers) {
-    using app::EventKind;
-    handlers.on("Login_Bot", EventKind::Click, [this](app::Event&) { Login_Bot_Click(); });
+void LoginExchange::registerHandlers(ui::Handlers& handlers) {
+    using ui::EventKind;
+    handlers.on("Login_Bot", EventKind::Click, [this](ui::Event&) { Login_Bot_Click(); });
     handlers.on("PassWord_Txt", EventKind::KeyPress,
-                [this](app::Event& e) { PassWord_Txt_KeyPress(e.key); });
+                [this](ui::Event& e) { PassWord_Txt_KeyPress(e.key); });
     handlers.on("UserName_Txt", EventKind::KeyPress,
-                [this](app::Event& e) { UserName_Txt_KeyPress(e.key); });
-    handlers.on("Timer_Monitor", EventKind::Timer, [this](app::Event&) { Timer_Monitor_Timer(); });
-    handlers.on("LoginClose_Bot", EventKind::Click,
-                [this](app::Event&) { LoginClose_Bot_Click(); });
-    handlers.on("Login_Txt", EventKind::Click, [this](app::Event&) { Login_Txt_Click(); });
+                [this](ui::Event& e) { UserName_Txt_KeyPress(e.key); });
+    handlers.on("Timer_Monitor", EventKind::Timer, [this](ui::Event&) { Timer_Monitor_Timer(); });
+    handlers.on("LoginClose_Bot", EventKind::Click, [this](ui::Event&) { LoginClose_Bot_Click(); });
+    handlers.on("Login_Txt", EventKind::Click, [this](ui::Event&) { Login_Txt_Click(); });
 }
 
 std::optional<std::string> LoginExchange::passwordDigest() {
-    const std::string& password = c_.el("PassWord_Txt").text();
+    const std::string& password = ctx_.el("PassWord_Txt").text();
     // A remembered account's box already holds the stored digest.
-    if (c_.state.TempAutoLogin == "Yes")
+    if (ctx_.state.TempAutoLogin == "Yes")
         return password;
     const auto bytes = text::utf8ToGbk(password);
     if (!bytes)
@@ -38,10 +38,10 @@ std::optional<std::string> LoginExchange::passwordDigest() {
 }
 
 void LoginExchange::refuseLocally(const char* why) {
-    c_.ShowPage(app::kLoadingPage);
-    c_.el("Login_Txt").setText(why);
-    c_.el("PlayFlash").setEnabled(false);
-    c_.el("Timer_Monitor").setEnabled(false);
+    pages_.ShowPage(pages::kLoadingPage);
+    ctx_.el("Login_Txt").setText(why);
+    ctx_.el("PlayFlash").setEnabled(false);
+    ctx_.el("Timer_Monitor").setEnabled(false);
 }
 
 void LoginExchange::Login_Bot_Click() {
@@ -50,36 +50,36 @@ void LoginExchange::Login_Bot_Click() {
         refuseLocally(kTextPasswordNotSendable);
         return;
     }
-    const auto name = text::utf8ToGbk(c_.el("UserName_Txt").text());
+    const auto name = text::utf8ToGbk(ctx_.el("UserName_Txt").text());
     if (!name) {
         refuseLocally(kTextNameNotSendable);
         return;
     }
     const std::string datagram = "Login|" + *name + "|" + *digest + "|" + kClientVersion;
-    if (!c_.platform.link.send(datagram)) {
+    if (!ctx_.platform.link.send(datagram)) {
         refuseLocally(kTextNotSent);
         return;
     }
-    c_.ShowPage(app::kLoadingPage);
+    pages_.ShowPage(pages::kLoadingPage);
 }
 
 void LoginExchange::PassWord_Txt_KeyPress(std::int16_t& key) {
-    if (key == app::kKeyEnter) {
+    if (key == ui::kKeyEnter) {
         key = 0;
         Login_Bot_Click();
         return;
     }
-    c_.state.TempAutoLogin = "No";
+    ctx_.state.TempAutoLogin = "No";
 }
 
 void LoginExchange::UserName_Txt_KeyPress(std::int16_t&) {
-    c_.state.TempAutoLogin = "No";
-    c_.el("PassWord_Txt").setText("");
+    ctx_.state.TempAutoLogin = "No";
+    ctx_.el("PassWord_Txt").setText("");
 }
 
 void LoginExchange::Link_DataArrival(const platform::Datagram& datagram) {
-    if (datagram.senderHost != c_.deployment.loginHost ||
-        datagram.senderPort != c_.deployment.loginPort)
+    if (datagram.senderHost != ctx_.deployment.loginHost ||
+        datagram.senderPort != ctx_.deployment.loginPort)
         return;
     if (datagram.bytes.empty())
         return;
@@ -90,7 +90,7 @@ void LoginExchange::Link_DataArrival(const platform::Datagram& datagram) {
     if (kind == "TestLogin") {
         if (f.size() < 2)
             return;
-        c_.platform.link.send("TestLogin|" + std::string(f[1]));
+        ctx_.platform.link.send("TestLogin|" + std::string(f[1]));
     } else if (kind == "Err") {
         if (f.size() < 2)
             return;
@@ -105,7 +105,7 @@ void LoginExchange::Link_DataArrival(const platform::Datagram& datagram) {
 }
 
 void LoginExchange::answerErr(const std::string& code) {
-    ui::Element& status = c_.el("Login_Txt");
+    ui::Element& status = ctx_.el("Login_Txt");
     if (code == "Password")
         status.setText(kTextWrongPassword);
     if (code == "Style")
@@ -117,42 +117,42 @@ void LoginExchange::answerErr(const std::string& code) {
         status.setForeColor(kColourWhite);
     }
     if (code == "Users") {
-        c_.ShowPage(app::kLoadingPage);
+        pages_.ShowPage(pages::kLoadingPage);
         status.setText(kTextOtherUser);
     }
-    c_.el("PlayFlash").setEnabled(false);
-    c_.el("Timer_Monitor").setEnabled(false);
+    ctx_.el("PlayFlash").setEnabled(false);
+    ctx_.el("Timer_Monitor").setEnabled(false);
 }
 
 void LoginExchange::answerLoginOk() {
-    const std::string& name = c_.el("UserName_Txt").text();
-    c_.el("Info_UserName").setText(kAccountPrefix + name);
-    c_.ShowPage(app::kSearchMainPage);
-    data::LocalDatabase* db = c_.database();
+    const std::string& name = ctx_.el("UserName_Txt").text();
+    ctx_.el("Info_UserName").setText(kAccountPrefix + name);
+    pages_.ShowPage(pages::kSearchMainPage);
+    data::LocalDatabase* db = ctx_.database;
     if (!db)
         return;
     // The stored password is always the digest, never the typed text.
     const auto digest = passwordDigest();
     if (!digest)
         return;
-    db->saveAccount({c_.el("Chk_AutoLogin").value() != 0 ? "Yes" : "No", name, *digest});
+    db->saveAccount({ctx_.el("Chk_AutoLogin").value() != 0 ? "Yes" : "No", name, *digest});
 }
 
 void LoginExchange::Timer_Monitor_Timer() {
-    c_.el("Login_Txt").setText(kTextTimedOut);
-    c_.el("Timer_Monitor").setEnabled(false);
-    c_.el("PlayFlash").setEnabled(false);
+    ctx_.el("Login_Txt").setText(kTextTimedOut);
+    ctx_.el("Timer_Monitor").setEnabled(false);
+    ctx_.el("PlayFlash").setEnabled(false);
 }
 
 void LoginExchange::LoginClose_Bot_Click() {
-    c_.ShowPage(app::kLoginPage);
-    c_.form.window().setHeight(8550);
+    pages_.ShowPage(pages::kLoginPage);
+    ctx_.form.window().setHeight(8550);
 }
 
 void LoginExchange::Login_Txt_Click() {
-    if (c_.el("Login_Txt").text() != kTextOldVersion)
+    if (ctx_.el("Login_Txt").text() != kTextOldVersion)
         return;
-    c_.platform.shell.openUrl(c_.deployment.webBase + "/Qelvix.exe");
+    ctx_.platform.shell.openUrl(ctx_.deployment.webBase + "/Qelvix.exe");
 }
 
 }  // namespace tallyro::session

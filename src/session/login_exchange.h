@@ -7,6 +7,7 @@
 #include <string>
 
 #include "context/context.h"
+#include "pages/page_switcher.h"
 #include "platform/udp_endpoint.h"
 
 namespace tallyro::session {
@@ -29,8 +30,8 @@ inline constexpr const char* kAccountPrefix = "帐号: ";
 class LoginExchange {
 public:
     using ShowMessage = std::function<void(const std::string& title, const std::string& id)>;
-    LoginExchange(app::Context& context, ShowMessage showMessage);
-    void registerHandlers(app::Handlers& handlers);
+    LoginExchange(context::Context& context, pages::PageSwitcher& pages, ShowMessage showMessage);
+    void registerHandlers(ui::Handlers& handlers);
 
     void Login_Bot_Click();
     void PassWord_Txt_KeyPress(std::int16_t& key);
@@ -51,7 +52,8 @@ private:
     void answerErr(const std::string& code);
     void answerLoginOk();
 
-    app::Context& c_;
+    context::Context& ctx_;
+    pages::PageSwitcher& pages_;
     ShowMessage showMessage_;
 };
 

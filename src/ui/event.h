@@ -7,10 +7,8 @@
 #include <string>
 
 namespace tallyro::ui {
-class Element;
-}
 
-namespace tallyro::app {
+class Element;
 
 enum class EventKind : std::uint8_t {
     Click,
@@ -54,4 +52,4 @@ struct Event {
     std::string text;  // UserText
 };
 
-}  // namespace tallyro::app
+}  // namespace tallyro::ui

@@ -9,7 +9,7 @@
 
 #include "ui/event.h"
 
-namespace tallyro::app {
+namespace tallyro::ui {
 
 class Handlers {
 public:
@@ -36,4 +36,4 @@ private:
     std::map<std::string, std::array<Fn, kKinds>, std::less<>> slots_;
 };
 
-}  // namespace tallyro::app
+}  // namespace tallyro::ui

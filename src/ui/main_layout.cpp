@@ -70,7 +70,7 @@ void layoutMainWindow(Form& f) {
     f.at("Web_Label").move(525, H() - 450);
 
     // 7. Outline.
-    window::ApplyRoundedRegion(f.window(), 9, 9);
+    ui::ApplyRoundedRegion(f.window(), 9, 9);
 
     // 8. Skin frame.
     Element& topLeft = f.at("FormTop_Left");
@@ -196,7 +196,7 @@ void layoutMainWindow(Form& f) {
 void layoutPopup(Form& f) {
     const float W = f.window().width();
     const float H = f.window().height();
-    window::ApplyRoundedRegion(f.window(), 9, 9);
+    ui::ApplyRoundedRegion(f.window(), 9, 9);
     Element& top = f.at("FormTop");
     top.setPicture(1011);
     top.move(0, 0, W, 390);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace tallyro::window {
+namespace tallyro::ui {
 
 void ApplyRoundedRegion(ui::Element& window, int cornerWidth, int cornerHeight) {
     const int w = static_cast<int>(std::lround(window.width() / ui::kTwipsPerPixel));
@@ -37,4 +37,4 @@ std::vector<RegionSpan> roundedRectSpans(int width, int height, int cornerWidth,
     return spans;
 }
 
-}  // namespace tallyro::window
+}  // namespace tallyro::ui

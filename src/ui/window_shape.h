@@ -5,7 +5,7 @@
 
 #include "ui/element.h"
 
-namespace tallyro::window {
+namespace tallyro::ui {
 
 // Clips a top-level window to a rounded rectangle over its own size, with corner
 // ellipses of the given size in pixels, so that its four corners are cut alike.
@@ -24,4 +24,4 @@ struct RegionSpan {
 // ellipses of cornerWidth x cornerHeight, one span per row, top to bottom.
 std::vector<RegionSpan> roundedRectSpans(int width, int height, int cornerWidth, int cornerHeight);
 
-}  // namespace tallyro::window
+}  // namespace tallyro::ui

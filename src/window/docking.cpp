@@ -6,10 +6,10 @@ namespace tallyro::window {
 
 namespace {
 
-using app::kSideFree;
-using app::kSideLeft;
-using app::kSideRight;
-using app::kSideTop;
+using context::kSideFree;
+using context::kSideLeft;
+using context::kSideRight;
+using context::kSideTop;
 
 constexpr float kFreeHeight = 8550;
 constexpr float kTaskbarAllowance = 450;
@@ -23,41 +23,41 @@ constexpr int kScreensMaxAge = 100;
 
 }  // namespace
 
-Docking::Docking(app::Context& context)
+Docking::Docking(context::Context& context)
     : ctx_(context),
       win_(context.form.window()),
       timer1_(context.el("Timer1")),
       timer2_(context.el("Timer2")),
       timer3_(context.el("Timer3")) {}
 
-void Docking::registerHandlers(app::Handlers& handlers) {
-    using app::EventKind;
+void Docking::registerHandlers(ui::Handlers& handlers) {
+    using ui::EventKind;
     for (const char* image : {"FormTop_Left", "FormTop_Cennet", "FormTop_Right"}) {
         handlers.on(image, EventKind::MouseDown,
-                    [this](app::Event& e) { FormTop_MouseDown(e.button, e.x, e.y); });
-        handlers.on(image, EventKind::MouseUp, [this](app::Event&) { FormTop_MouseUp(); });
+                    [this](ui::Event& e) { FormTop_MouseDown(e.button, e.x, e.y); });
+        handlers.on(image, EventKind::MouseUp, [this](ui::Event&) { FormTop_MouseUp(); });
         handlers.on(image, EventKind::MouseMove,
-                    [this](app::Event& e) { FormTop_MouseMove(*e.target, e.x, e.y); });
+                    [this](ui::Event& e) { FormTop_MouseMove(*e.target, e.x, e.y); });
     }
-    handlers.on("Timer1", EventKind::Timer, [this](app::Event&) { Timer1_Timer(); });
-    handlers.on("Timer2", EventKind::Timer, [this](app::Event&) { Timer2_Timer(); });
+    handlers.on("Timer1", EventKind::Timer, [this](ui::Event&) { Timer1_Timer(); });
+    handlers.on("Timer2", EventKind::Timer, [this](ui::Event&) { Timer2_Timer(); });
 }
 
 const std::vector<platform::PixelRect>& Docking::screens(bool fresh) {
     if (fresh || screens_.empty() || screensAge_ >= kScreensMaxAge) {
-        screens_ = allScreens(ctx_.platform.screen);
+        screens_ = platform::allScreens(ctx_.platform.screen);
         screensAge_ = 0;
     }
     return screens_;
 }
 
 void Docking::FormTop_MouseDown(std::int16_t button, float x, float y) {
-    if (button != app::kButtonLeft)
+    if (button != ui::kButtonLeft)
         return;
     // Rounded as a whole number is: to the nearest, halves to even.
     ctx_.state.TempDragX = static_cast<std::int32_t>(std::lrint(x));
     ctx_.state.TempDragY = static_cast<std::int32_t>(std::lrint(y));
-    ctx_.state.TempDragFlag = app::kTrue;
+    ctx_.state.TempDragFlag = context::kTrue;
     screens(true);
     // A drag starts from a settled window: one caught while sliding or slid out
     // is shown at its edge first, so that no slide resumes later from a step
@@ -66,7 +66,7 @@ void Docking::FormTop_MouseDown(std::int16_t button, float x, float y) {
 }
 
 void Docking::FormTop_MouseUp() {
-    ctx_.state.TempDragFlag = app::kFalse;
+    ctx_.state.TempDragFlag = context::kFalse;
 }
 
 void Docking::free(float left) {
@@ -77,8 +77,8 @@ void Docking::free(float left) {
 }
 
 void Docking::FormTop_MouseMove(const ui::Element& image, float x, float y) {
-    app::WindowState& s = ctx_.state;
-    if (s.TempDragFlag != app::kTrue)
+    context::WindowState& s = ctx_.state;
+    if (s.TempDragFlag != context::kTrue)
         return;
     // Every move puts the window where the drag says, shown: a slide the monitor
     // started meanwhile (the pointer off a pinned window) ends here.
@@ -88,9 +88,9 @@ void Docking::FormTop_MouseMove(const ui::Element& image, float x, float y) {
     // The screen under the pointer, which is over the image.
     const float pointerX = win_.left() + image.left() + x;
     const float pointerY = win_.top() + image.top() + y;
-    const DockScreen screen =
-        screenAt(screens(false), {static_cast<int>(std::floor(pointerX / kTwips)),
-                                  static_cast<int>(std::floor(pointerY / kTwips))});
+    const platform::DockScreen screen =
+        platform::screenAt(screens(false), {static_cast<int>(std::floor(pointerX / kTwips)),
+                                            static_cast<int>(std::floor(pointerY / kTwips))});
     const float left = win_.left() + dx;
     const float width = win_.width();
     bool docked = false;
@@ -129,7 +129,7 @@ void Docking::FormTop_MouseMove(const ui::Element& image, float x, float y) {
 }
 
 void Docking::monitor(platform::PixelPoint pointer) {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     ++screensAge_;
     const float cx = static_cast<float>(pointer.x) * kTwips;
     const float cy = static_cast<float>(pointer.y) * kTwips;
@@ -141,7 +141,7 @@ void Docking::monitor(platform::PixelPoint pointer) {
     if (inside && s.TempWindowPosition == kSideFree) {
         // A free window lying exactly at an edge docks once the pointer is on it;
         // left is looked at before right, right before top.
-        const DockScreen screen = screenAt(screens(false), pointer);
+        const platform::DockScreen screen = platform::screenAt(screens(false), pointer);
         if (left == screen.left && screen.leftEdge) {
             s.TempWindowPosition = kSideLeft;
         } else if (left == screen.right - width && screen.rightEdge) {
@@ -152,11 +152,11 @@ void Docking::monitor(platform::PixelPoint pointer) {
     }
     if (s.TempWindowPosition == kSideFree)
         return;
-    if (inside && s.TempWindowCtrl == app::kYes) {
+    if (inside && s.TempWindowCtrl == context::kYes) {
         s.TempWindowNum = 0;
         timer2_.setEnabled(true);
         timer3_.setEnabled(false);
-    } else if (!inside && s.TempWindowCtrl == app::kNo) {
+    } else if (!inside && s.TempWindowCtrl == context::kNo) {
         s.TempWindowNum = 0;
         timer1_.setEnabled(true);
         timer3_.setEnabled(false);
@@ -166,7 +166,7 @@ void Docking::monitor(platform::PixelPoint pointer) {
 void Docking::slide(const char* timer, int direction) {
     // direction +1 slides out of view, -1 back; each moving tick adds a fixed
     // step to where the window is, and the final tick corrects by the strip.
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     const std::string& side = s.TempWindowPosition;
     const float sideStep = static_cast<float>(s.MaxMeWidth / 10);
     float dLeft = 0, dTop = 0;
@@ -187,7 +187,7 @@ void Docking::slide(const char* timer, int direction) {
         return;
     }
     ctx_.el(timer).setEnabled(false);
-    s.TempWindowCtrl = direction > 0 ? app::kYes : app::kNo;
+    s.TempWindowCtrl = direction > 0 ? context::kYes : context::kNo;
     timer3_.setEnabled(true);
 }
 
@@ -200,7 +200,8 @@ void Docking::Timer2_Timer() {
 }
 
 void Docking::putAtEdge() {
-    const DockScreen screen = screenUnder(screens(true), pixelsOf(win_));
+    const platform::DockScreen screen =
+        platform::screenUnder(screens(true), platform::pixelsOf(win_));
     const std::string& side = ctx_.state.TempWindowPosition;
     if (side == kSideLeft) {
         win_.setLeft(screen.left);
@@ -212,19 +213,19 @@ void Docking::putAtEdge() {
 }
 
 void Docking::settle() {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     const bool sliding = timer1_.enabled() || timer2_.enabled();
-    if (sliding || s.TempWindowCtrl == app::kYes)
+    if (sliding || s.TempWindowCtrl == context::kYes)
         putAtEdge();
     timer1_.setEnabled(false);
     timer2_.setEnabled(false);
     s.TempWindowNum = 0;
-    s.TempWindowCtrl = app::kNo;
+    s.TempWindowCtrl = context::kNo;
     timer3_.setEnabled(true);
 }
 
 void Docking::restoreToEdge() {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     if (!win_.visible())
         win_.setVisible(true);
     putAtEdge();
@@ -233,10 +234,10 @@ void Docking::restoreToEdge() {
 }
 
 void Docking::movedFromOutside(float left, float top) {
-    app::WindowState& s = ctx_.state;
+    context::WindowState& s = ctx_.state;
     // While the program moves the window itself (a drag, a slide) the window
     // system reports those moves late; they are not the user's.
-    if (s.TempDragFlag == app::kTrue || timer1_.enabled() || timer2_.enabled())
+    if (s.TempDragFlag == context::kTrue || timer1_.enabled() || timer2_.enabled())
         return;
     if (left == win_.left() && top == win_.top())
         return;
@@ -244,7 +245,7 @@ void Docking::movedFromOutside(float left, float top) {
     // Put somewhere by hand, the window is free; lying at an edge, it docks
     // again once the pointer is on it.
     s.TempWindowPosition = kSideFree;
-    s.TempWindowCtrl = app::kNo;
+    s.TempWindowCtrl = context::kNo;
 }
 
 }  // namespace tallyro::window

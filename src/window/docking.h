@@ -15,10 +15,10 @@ namespace tallyro::window {
 
 class Docking {
 public:
-    explicit Docking(app::Context& context);
+    explicit Docking(context::Context& context);
 
     // The title strip's mouse events, and the two slide timers.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     void FormTop_MouseDown(std::int16_t button, float x, float y);
     void FormTop_MouseUp();
@@ -47,7 +47,7 @@ private:
     void slide(const char* timer, int direction);
     const std::vector<platform::PixelRect>& screens(bool fresh);
 
-    app::Context& ctx_;
+    context::Context& ctx_;
     ui::Element& win_;
     ui::Element& timer1_;
     ui::Element& timer2_;

@@ -17,11 +17,11 @@ constexpr Link kLinks[] = {
 
 }  // namespace
 
-void Links::registerHandlers(app::Handlers& handlers) {
-    using app::EventKind;
-    handlers.on("Jion_Label", EventKind::Click, [this](app::Event&) { WindowOpenUrl("RegUser"); });
-    handlers.on("RePass_Label", EventKind::Click, [this](app::Event&) { WindowOpenUrl("RePass"); });
-    handlers.on("Web_Label", EventKind::Click, [this](app::Event&) { WindowOpenUrl("Web"); });
+void Links::registerHandlers(ui::Handlers& handlers) {
+    using ui::EventKind;
+    handlers.on("Jion_Label", EventKind::Click, [this](ui::Event&) { WindowOpenUrl("RegUser"); });
+    handlers.on("RePass_Label", EventKind::Click, [this](ui::Event&) { WindowOpenUrl("RePass"); });
+    handlers.on("Web_Label", EventKind::Click, [this](ui::Event&) { WindowOpenUrl("Web"); });
 }
 
 void Links::WindowOpenUrl(const std::string& key) {

@@ -11,17 +11,17 @@ namespace tallyro::window {
 
 class Links {
 public:
-    explicit Links(app::Context& context) : ctx_(context) {}
+    explicit Links(context::Context& context) : ctx_(context) {}
 
     // Clicks of Jion_Label, RePass_Label and Web_Label.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
 
     // Opens the page of a link key: "RegUser", "RePass" or "Web", compared
     // exactly; any other key opens nothing.
     void WindowOpenUrl(const std::string& key);
 
 private:
-    app::Context& ctx_;
+    context::Context& ctx_;
 };
 
 }  // namespace tallyro::window

@@ -2,7 +2,7 @@
 
 namespace tallyro::window {
 
-TrayIcon::TrayIcon(app::Context& context, ui::Form& menuForm, Docking& docking, Links& links,
+TrayIcon::TrayIcon(context::Context& context, ui::Form& menuForm, Docking& docking, Links& links,
                    std::function<void()> exitSoft)
     : ctx_(context),
       menuForm_(menuForm),
@@ -10,22 +10,22 @@ TrayIcon::TrayIcon(app::Context& context, ui::Form& menuForm, Docking& docking, 
       links_(links),
       exitSoft_(std::move(exitSoft)) {}
 
-void TrayIcon::registerHandlers(app::Handlers& handlers) {
-    handlers.on("IconLogo", app::EventKind::MouseMove,
-                [this](app::Event& e) { IconLogo_MouseMove(e.button); });
+void TrayIcon::registerHandlers(ui::Handlers& handlers) {
+    handlers.on("IconLogo", ui::EventKind::MouseMove,
+                [this](ui::Event& e) { IconLogo_MouseMove(e.button); });
 }
 
-void TrayIcon::registerMenuHandlers(app::Handlers& handlers) {
-    handlers.on("Menu_Web", app::EventKind::Click, [this](app::Event&) { Menu_Web_Click(); });
-    handlers.on("Menu_Exit", app::EventKind::Click, [this](app::Event&) { Menu_Exit_Click(); });
+void TrayIcon::registerMenuHandlers(ui::Handlers& handlers) {
+    handlers.on("Menu_Web", ui::EventKind::Click, [this](ui::Event&) { Menu_Web_Click(); });
+    handlers.on("Menu_Exit", ui::EventKind::Click, [this](ui::Event&) { Menu_Exit_Click(); });
 }
 
 void TrayIcon::IconLogo_MouseMove(std::int16_t button) {
-    if (button == app::kButtonLeft) {
+    if (button == ui::kButtonLeft) {
         docking_.restoreToEdge();
         ctx_.el("Text1").requestFocus();
     }
-    if (button == app::kButtonRight)
+    if (button == ui::kButtonRight)
         ctx_.platform.tray.popupMenu(menuForm_.at("Menu_System"));
 }
 

@@ -13,20 +13,20 @@ namespace tallyro::window {
 
 class TrayIcon {
 public:
-    TrayIcon(app::Context& context, ui::Form& menuForm, Docking& docking, Links& links,
+    TrayIcon(context::Context& context, ui::Form& menuForm, Docking& docking, Links& links,
              std::function<void()> exitSoft);
 
     // IconLogo's MouseMove, which carries the icon's clicks.
-    void registerHandlers(app::Handlers& handlers);
+    void registerHandlers(ui::Handlers& handlers);
     // Menu_Web and Menu_Exit, on the menu's own form.
-    void registerMenuHandlers(app::Handlers& handlers);
+    void registerMenuHandlers(ui::Handlers& handlers);
 
     void IconLogo_MouseMove(std::int16_t button);
     void Menu_Web_Click();
     void Menu_Exit_Click();
 
 private:
-    app::Context& ctx_;
+    context::Context& ctx_;
     ui::Form& menuForm_;
     Docking& docking_;
     Links& links_;

@@ -61,9 +61,9 @@ TEST(FileLocationsTest, ProgramFolderThenUserFoldersThenTheInstalledDatabaseAndA
     EXPECT_EQ(test::readFileBytes(dir / "home"), "a file where the folders should be");
 }
 
-const Deployment kBuiltIn{"127.0.0.1", 4116, "http://127.0.0.1:8340"};
+const context::Deployment kBuiltIn{"127.0.0.1", 4116, "http://127.0.0.1:8340"};
 
-std::string used(const Deployment& d) {
+std::string used(const context::Deployment& d) {
     return d.loginHost + " " + std::to_string(d.loginPort) + " " + d.webBase;
 }
 

@@ -16,8 +16,8 @@ protected:
     int rows() { return lookup::rowCount(form->form()); }
     ui::Form* popup() { return form->formMessage(); }
     ui::Element& pel(const char* name) { return popup()->at(name); }
-    void send(const char* name, EventKind kind, float x = 0, float y = 0) {
-        Event e{&pel(name), kind, 0, 0, x, y};
+    void send(const char* name, ui::EventKind kind, float x = 0, float y = 0) {
+        ui::Event e{&pel(name), kind, 0, 0, x, y};
         form->dispatch(e);
     }
 };
@@ -125,7 +125,7 @@ TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesSayingSo) {
 TEST_F(StartupTest, CloseSavesTheNarrowWindowsPlaceAndExitSavesNothing) {
     start();
     win().move(1234, 567);
-    Event close{&win(), EventKind::CloseRequest};
+    ui::Event close{&win(), ui::EventKind::CloseRequest};
     form->dispatch(close);
     EXPECT_TRUE(fake.process.exits == 1 && !fake.tray.shown);
     EXPECT_EQ(saved("MainTop") + " " + saved("MainLeft") + " " + saved("MainVisible"),
@@ -169,11 +169,11 @@ TEST_F(StartupTest, PopupIsReusedWhileOpenAndItsCloseButtonCapturesThePointer) {
     const std::array<float, 3> moves[] = {
         {100, 100, 111}, {-1, 100, 110}, {b.width(), 0, 111}, {-1, 100, 110}, {0, b.height(), 111}};
     for (const auto& [x, y, picture] : moves) {
-        send("Bot_Close", EventKind::MouseMove, x, y);
+        send("Bot_Close", ui::EventKind::MouseMove, x, y);
         EXPECT_EQ(b.picture(), picture) << x << "," << y;
         EXPECT_EQ(fake.windows.captured, picture == 111 ? &b : nullptr);
     }
-    send("Bot_Close", EventKind::Click);  // gone, and the next message makes a new one
+    send("Bot_Close", ui::EventKind::Click);  // gone, and the next message makes a new one
     EXPECT_EQ(fake.windows.attached.size(), 1u);
     fake.udp.arrive("Msg|again|2");
     ASSERT_NE(popup(), nullptr);

@@ -22,7 +22,7 @@ protected:
             stocks.emplace_back("sh6000" + std::to_string(10 + i), "股票" + std::to_string(i));
         w.setStocks(stocks);
     }
-    void keys(int times, std::int16_t key = app::kKeyDown) {
+    void keys(int times, std::int16_t key = ui::kKeyDown) {
         while (times-- > 0)
             w.keyDown(key);
     }
@@ -91,7 +91,7 @@ TEST_F(LookupTest, ArrowsMoveTheHighlightWithinTheRowsAndTheMatchesUntilTheNextC
     w.type("sh6");
     keys(25);
     EXPECT_EQ(paint(), std::string(19, '.') + "S");
-    keys(23, app::kKeyUp);
+    keys(23, ui::kKeyUp);
     keys(1);
     keys(1, 37);  // Left moves nothing
     EXPECT_EQ(paint(), ".S");
@@ -107,31 +107,31 @@ TEST_F(LookupTest, ArrowsMoveTheHighlightWithinTheRowsAndTheMatchesUntilTheNextC
 
 TEST_F(LookupTest, EnterCompletesToTheHighlightedCodeThenRequestsIt) {
     w.type("sh600011");
-    EXPECT_EQ(w.keyPress(app::kKeyEnter), 0);  // no highlight: swallowed, nothing else
+    EXPECT_EQ(w.keyPress(ui::kKeyEnter), 0);  // no highlight: swallowed, nothing else
     EXPECT_EQ(text(), "sh600011");
     w.type("股票12");  // eight bytes but four characters: completed, not requested
     keys(1);
-    w.keyPress(app::kKeyEnter);
+    w.keyPress(ui::kKeyEnter);
     EXPECT_EQ(text(), "sh600022");
     w.type("股票1");  // 股票1, then 股票10 to 股票19
     keys(2);
-    EXPECT_EQ(w.keyPress(app::kKeyEnter), 0);
+    EXPECT_EQ(w.keyPress(ui::kKeyEnter), 0);
     EXPECT_EQ(text(), "sh600020");
     EXPECT_EQ(w.rowCodes(), std::vector<std::string>{"sh600020"});
     EXPECT_EQ(w.state.SearchNum, 1);
     EXPECT_EQ(paint(), "S");
-    EXPECT_EQ(w.keyPress(app::kKeyEnter), 0);
+    EXPECT_EQ(w.keyPress(ui::kKeyEnter), 0);
     EXPECT_EQ(w.requested(), std::vector<std::string>{"sh600020"});
     // When the text already equals the highlighted code, the list is rebuilt all the same,
     // so that only row 1 stays painted as selected.
     w.setStocks({{"sz00010", "甲"}, {"sz0001", "乙"}, {"sz00012", "丙"}});
     w.type("sz0001");
     keys(2);
-    w.keyPress(app::kKeyEnter);
+    w.keyPress(ui::kKeyEnter);
     EXPECT_EQ(paint(), "S");
-    w.keyPress(app::kKeyEnter);
+    w.keyPress(ui::kKeyEnter);
     EXPECT_EQ(text(), "sz00010");
-    w.keyPress(app::kKeyEnter);
+    w.keyPress(ui::kKeyEnter);
     EXPECT_EQ(w.state.SearchNum, 1);
     EXPECT_EQ(paint(), "S");
     EXPECT_EQ(w.requested().size(), 1u);  // none of them
@@ -152,7 +152,7 @@ TEST_F(LookupTest, ArrowsScrollTheHighlightIntoView) {
         w.type("");
         w.type("sh6");
         keys(downs);
-        keys(ups, app::kKeyUp);
+        keys(ups, ui::kKeyUp);
         EXPECT_EQ(w.state.SearchNum, row);
         EXPECT_EQ(w.el("Frame_TableBar").value(), value) << viewport << " " << downs << " " << ups;
         EXPECT_FLOAT_EQ(top(), -((9000 - w.el("Frame_Table").height()) / 10) * value);

@@ -26,7 +26,7 @@ void destroyNoRttiObject(QObject* object);
 namespace tallyro::qt {
 namespace {
 
-using app::EventKind;
+using ui::EventKind;
 
 struct FormViewTest : QtClientTest {
     FormViewTest() { start(); }
@@ -79,8 +79,8 @@ TEST_F(FormViewTest, WindowAndWindowedElementsLandAtTheirPlaces) {
                   top.translated(0, 569 - 2 * y));
     }
     const ui::WindowRegion& shape = form->form().window().region();
-    for (const window::RegionSpan& row : window::roundedRectSpans(
-             shape.width, shape.height, shape.cornerWidth, shape.cornerHeight)) {
+    for (const ui::RegionSpan& row :
+         ui::roundedRectSpans(shape.width, shape.height, shape.cornerWidth, shape.cornerHeight)) {
         EXPECT_EQ(w->mask().intersected(QRect(-1, row.y, 1000, 1)),
                   QRegion(row.left, row.y, row.right - row.left, 1))
             << row.y;

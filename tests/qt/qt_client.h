@@ -32,10 +32,10 @@ protected:
         platform.emplace(clock, screen, link ? *link : udp, shell, tray, measure, windows, process,
                          browser);
         form = std::make_unique<app::FormLogin>(
-            *platform, app::Deployment{"127.0.0.1", port, "http://127.0.0.1:9"}, files);
-        windows.setDispatch([this](app::Event& e) {
+            *platform, context::Deployment{"127.0.0.1", port, "http://127.0.0.1:9"}, files);
+        windows.setDispatch([this](ui::Event& e) {
             events.push_back(e.target->name() + ":" + std::to_string(static_cast<int>(e.kind)));
-            if (e.kind == app::EventKind::KeyDown || e.kind == app::EventKind::KeyPress)
+            if (e.kind == ui::EventKind::KeyDown || e.kind == ui::EventKind::KeyPress)
                 keys.push_back(e.key);
             form->dispatch(e);
         });
@@ -51,7 +51,7 @@ protected:
     QRect rect(const char* name, std::int16_t i = -1) {
         return windows.rectInWindow(form->el(name, i));
     }
-    int count(const std::string& name, app::EventKind kind) const {
+    int count(const std::string& name, ui::EventKind kind) const {
         return static_cast<int>(std::count(events.begin(), events.end(),
                                            name + ":" + std::to_string(static_cast<int>(kind))));
     }

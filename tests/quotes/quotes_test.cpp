@@ -31,7 +31,7 @@ protected:
         w.browser.address = address;
         w.fake.clock.advance(100);
     }
-    long shown() { return std::count(w.pages.begin(), w.pages.end(), "SearchResultPage"); }
+    const std::string& page() { return w.pages.current(); }
     long blanks() {
         const auto& n = w.browser.navigations;
         return std::count(n.begin(), n.end(), "about:blank");
@@ -48,13 +48,13 @@ protected:
     void expectRefused(const char* message, long handled = 1) {
         EXPECT_EQ(text("Login_Txt"), message);
         EXPECT_EQ(panel(), shownAtStart);
-        EXPECT_EQ(shown(), 0);
+        EXPECT_EQ(page(), "LoadingSearchPage");
         EXPECT_EQ(blanks(), handled);
         EXPECT_FALSE(w.monitorRunning());
     }
 
     void click(const char* name) {
-        app::Event e{&w.el(name), app::EventKind::Click};
+        ui::Event e{&w.el(name), ui::EventKind::Click};
         w.dispatch(e);
     }
     const std::string& lastAddress() { return w.browser.navigations.back(); }
@@ -64,13 +64,9 @@ protected:
 };
 
 TEST_F(QuotesTest, LoadingPageThenAddressThenMonitorAndTheCodeShownUpperCased) {
-    std::size_t navigationsAtShowPage = 99;
-    w.context.ShowPage = [&](std::string_view) {
-        navigationsAtShowPage = w.browser.navigations.size();
-    };
     w.el("SearchGpInfoMonitor").setEnabled(false);
     w.requests.SearchGpInfo("Saz`{@0");  // the ends of the lower-case letters, and beside them
-    EXPECT_EQ(navigationsAtShowPage, 0u);
+    EXPECT_EQ(page(), "LoadingSearchPage");
     EXPECT_TRUE(w.monitorRunning());
     EXPECT_EQ(lastAddress(), kStock + "Saz`{@0&UserID=trader&PgRun=-49998");
     EXPECT_EQ(w.el("SearchGp_ID").text(), "SAZ`{@0");
@@ -117,7 +113,7 @@ TEST_F(QuotesTest, StockAnswerFillsThePanelAndShowsIt) {
     EXPECT_EQ(panel(),
               "浦发银行/查询时间: 2024-01-02 14:30:05/RMB: 10.50/3.2%/RMB: 10.17/RMB: "
               "9.80/-3.6%/\u3000\u3000a\r\n\r\n\u3000\u3000/");
-    EXPECT_EQ(w.pages, (std::vector<std::string>{"LoadingSearchPage", "SearchResultPage"}));
+    EXPECT_EQ(page(), "SearchResultPage");
     EXPECT_EQ(w.browser.documentAddress(), "about:blank");
     EXPECT_FALSE(w.monitorRunning());
     // Fields go as the server wrote them; the payload ends at a second "?".
@@ -158,7 +154,7 @@ TEST_F(QuotesTest, IndexAnswerShowsItsLevelsAndTheAdviceFromPressureAndSupport) 
     w.browser.finish("http://web.test/SendDaPan.asp?上证|2024-01-02|15:00|3300|1.5|3150|2900|-2");
     EXPECT_EQ(panel(), "上证/查询时间: 2024-01-02 15:00/3300/1.5%/3150/2900/-2%/\u3000\u30003100" +
                            std::string(kIndexMidpointTail) + "\r\n\r\n" + kFixedParagraphs + "/");
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(page(), "SearchResultPage");
     EXPECT_FALSE(w.monitorRunning());
 }
 
@@ -199,10 +195,11 @@ TEST_F(QuotesTest, OnlyTheServicesAnswerPagesCount) {
           "http://web.test/SendDaPan.asp", "http://web.test/sendGpInfo.asp",
           "http://web.test.example/SendG", "http://web.test/SendX.asp", "",
           "res://ie.dll/x.htm#http://web.test/SendG"}) {
+        w.pages.ShowPage("SearchMainPage");
         w.el("SearchGpInfoMonitor").setEnabled(true);
         arriveAndTick(address + "?名|1|2|3|4|5|6|7|8");
-        answers += answers < 3;  // the first three are answers
-        EXPECT_EQ(shown(), answers) << address;
+        const bool answer = answers < 3 && ++answers;  // the first three are answers
+        EXPECT_EQ(page(), answer ? "SearchResultPage" : "SearchMainPage") << address;
         EXPECT_EQ(blanks(), answers) << address;
     }
     EXPECT_FALSE(hasAnswerPrefix("http://h.example/svc/SendG?x", "http://H.example/Svc/SendG"));
@@ -228,7 +225,7 @@ TEST_F(QuotesTest, PollingGoesOnUntilAnAnswerWhichIsHandledOnce) {
     w.monitor.navigated(w.browser.documentAddress());  // the report after the tick
     w.requests.SearchGpInfo("sh600004");
     w.fake.clock.advance(1000);
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(page(), "LoadingSearchPage");
     EXPECT_EQ(blanks(), 1);
     EXPECT_TRUE(w.monitorRunning());
 }
@@ -242,10 +239,11 @@ TEST_F(QuotesTest, AFinishedNavigationIsHandledAtOnceAndOnlyOnceWhileTheMonitorR
     EXPECT_EQ(blanks(), 1);
     w.requests.SearchGpInfo("sh600000");
     w.browser.finish(kStockAnswer);
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(page(), "SearchResultPage");
+    w.pages.ShowPage("SearchMainPage");
     w.monitor.navigated(w.browser.documentAddress());
     w.monitor.SearchGpInfoMonitor_Timer();  // a tick already queued when the timer stopped
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(page(), "SearchMainPage");
     EXPECT_EQ(blanks(), 2);
 }
 

@@ -28,7 +28,7 @@ public:
     app::FormLogin& start() {
         form.reset();
         form = std::make_unique<app::FormLogin>(
-            fake.platform, app::Deployment{kLoginHost, kLoginPort, kWebBase}, files);
+            fake.platform, context::Deployment{kLoginHost, kLoginPort, kWebBase}, files);
         started = form->start();
         return *form;
     }
@@ -36,27 +36,27 @@ public:
     ui::Element& el(std::string_view name, std::int16_t index = -1) {
         return form->el(name, index);
     }
-    app::WindowState& state() { return form->state(); }
+    context::WindowState& state() { return form->state(); }
 
-    void send(ui::Element& target, app::EventKind kind) {
-        app::Event e{&target, kind};
+    void send(ui::Element& target, ui::EventKind kind) {
+        ui::Event e{&target, kind};
         form->dispatch(e);
     }
     void click(std::string_view name, std::int16_t index = -1) {
-        send(el(name, index), app::EventKind::Click);
+        send(el(name, index), ui::EventKind::Click);
     }
     // A character key: KeyDown then KeyPress; the character reaches the box
     // unless a handler swallowed it. Returns the code the handlers left.
     std::int16_t type(std::string_view box, char32_t ch) {
         ui::Element& target = el(box);
-        app::Event down{&target, app::EventKind::KeyDown};
+        ui::Event down{&target, ui::EventKind::KeyDown};
         down.key = static_cast<std::int16_t>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
         form->dispatch(down);
-        app::Event press{&target, app::EventKind::KeyPress};
+        ui::Event press{&target, ui::EventKind::KeyPress};
         press.key = static_cast<std::int16_t>(ch);
         form->dispatch(press);
         if (press.key != 0 && ch >= 32 && ch < 127) {
-            app::Event edit{&target, app::EventKind::UserText};
+            ui::Event edit{&target, ui::EventKind::UserText};
             edit.text = target.text() + static_cast<char>(ch);
             form->dispatch(edit);
         }
@@ -68,7 +68,7 @@ public:
     }
     // A key without a character (arrows): KeyDown only, as the view raises it.
     void keyDown(std::string_view box, std::int16_t code) {
-        app::Event down{&el(box), app::EventKind::KeyDown};
+        ui::Event down{&el(box), ui::EventKind::KeyDown};
         down.key = code;
         form->dispatch(down);
     }

@@ -21,11 +21,6 @@ public:
     explicit SearchWindow(quotes::QuoteRequests::RandomFn random = {}) {
         if (random)
             mainWindow.requests().setRandom(std::move(random));
-        app::Context& c = mainWindow.context();
-        c.ShowPage = [this, show = c.ShowPage](std::string_view page) {
-            pages.emplace_back(page);
-            show(page);
-        };
     }
 
     // Replaces the stock table with these (code, name) rows, in this order.
@@ -43,35 +38,35 @@ public:
     }
 
     // Input as the view delivers it; returns the event as the handlers left it.
-    app::Event send(app::Event e) {
+    ui::Event send(ui::Event e) {
         mainWindow.dispatch(e);
         return e;
     }
-    void dispatch(app::Event& event) { mainWindow.dispatch(event); }
+    void dispatch(ui::Event& event) { mainWindow.dispatch(event); }
     void type(const std::string& text) {  // the user edits the search box
-        send({.target = &box(), .kind = app::EventKind::UserText, .text = text});
+        send({.target = &box(), .kind = ui::EventKind::UserText, .text = text});
     }
-    void focus() { send({&box(), app::EventKind::GotFocus}); }
-    void blur() { send({&box(), app::EventKind::LostFocus}); }
+    void focus() { send({&box(), ui::EventKind::GotFocus}); }
+    void blur() { send({&box(), ui::EventKind::LostFocus}); }
     void keyDown(std::int16_t keyCode) { client.keyDown("SearchForm_Text", keyCode); }
     // Returns the character code the box receives (0 when swallowed).
     std::int16_t keyPress(std::int16_t character) {
-        return send({.target = &box(), .kind = app::EventKind::KeyPress, .key = character}).key;
+        return send({.target = &box(), .kind = ui::EventKind::KeyPress, .key = character}).key;
     }
     void click(const char* name, std::int16_t row) {
-        send({&el(name, row), app::EventKind::Click, app::kButtonLeft});
+        send({&el(name, row), ui::EventKind::Click, ui::kButtonLeft});
     }
     void dblClick(const char* name, std::int16_t row) {
-        send({&el(name, row), app::EventKind::DblClick, app::kButtonLeft});
+        send({&el(name, row), ui::EventKind::DblClick, ui::kButtonLeft});
     }
     void hover(std::int16_t row) {
-        send({.target = &el("GpBg", row), .kind = app::EventKind::MouseMove, .x = 300, .y = 200});
+        send({.target = &el("GpBg", row), .kind = ui::EventKind::MouseMove, .x = 300, .y = 200});
     }
     void wheel(int delta) {
-        send({.target = &form->window(), .kind = app::EventKind::Wheel, .delta = delta});
+        send({.target = &form->window(), .kind = ui::EventKind::Wheel, .delta = delta});
     }
     void scrollBar(int value) {  // the user drags the scroll bar
-        send({.target = &el("Frame_TableBar"), .kind = app::EventKind::UserValue, .value = value});
+        send({.target = &el("Frame_TableBar"), .kind = ui::EventKind::UserValue, .value = value});
     }
 
     ui::Element& el(std::string_view name, std::int16_t index = -1) {
@@ -105,12 +100,12 @@ public:
     FakePlatform& fake = client.fake;
     FakeAnalysisBrowser& browser = client.fake.browser;
     ui::Form* form = &mainWindow.form();
-    app::WindowState& state = mainWindow.state();
-    app::Context& context = mainWindow.context();
+    context::WindowState& state = mainWindow.state();
+    context::Context& context = mainWindow.context();
     lookup::ResultList& list = mainWindow.resultList();
     quotes::QuoteRequests& requests = mainWindow.requests();
     quotes::AnswerMonitor& monitor = mainWindow.answers();
-    std::vector<std::string> pages;  // every ShowPage call
+    pages::PageSwitcher& pages = mainWindow.pages();
 
 private:
     static app::FormLogin& started(ClientWindow& window) {

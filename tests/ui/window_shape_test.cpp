@@ -3,7 +3,7 @@
 
 #include "ui/window_shape.h"
 
-namespace tallyro::window {
+namespace tallyro::ui {
 namespace {
 
 // A 240 x 570 window is clipped over its own size, a widened one over 450: rows 0 and 1
@@ -27,4 +27,4 @@ TEST(WindowShapeTest, OutlineCutsTheFourCornersOnlyAndCopesWithDegenerateSizes) 
 }
 
 }  // namespace
-}  // namespace tallyro::window
+}  // namespace tallyro::ui

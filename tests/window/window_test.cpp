@@ -5,7 +5,7 @@
 namespace tallyro::window {
 namespace {
 
-using app::EventKind;
+using ui::EventKind;
 constexpr float kScreenW = 28800;
 
 class WindowTest : public test::ClientTest {
@@ -15,7 +15,7 @@ protected:
         ASSERT_TRUE(started);
     }
     ui::Element& win() { return form->form().window(); }
-    app::WindowState& s() { return state(); }
+    context::WindowState& s() { return state(); }
     void place(float left, float top) { win().move(left, top); }
     // The window as "left top height side", and " hidden" when it is.
     std::string where() {
@@ -25,13 +25,13 @@ protected:
         return out.str();
     }
     void send(ui::Element& to, EventKind kind, std::int16_t button, float x = 0, float y = 150) {
-        app::Event e{&to, kind, button, 0, x, y};
+        ui::Event e{&to, kind, button, 0, x, y};
         form->dispatch(e);
     }
     // Presses the left button on the title strip, moves by (dx, dy) and releases.
     void drag(float dx, float dy) {
-        send(el("FormTop_Cennet"), EventKind::MouseDown, app::kButtonLeft, 300);
-        send(el("FormTop_Cennet"), EventKind::MouseMove, app::kButtonLeft, 300 + dx, 150 + dy);
+        send(el("FormTop_Cennet"), EventKind::MouseDown, ui::kButtonLeft, 300);
+        send(el("FormTop_Cennet"), EventKind::MouseMove, ui::kButtonLeft, 300 + dx, 150 + dy);
         send(el("FormTop_Cennet"), EventKind::MouseUp, 0);
     }
     // The pointer at pixel (x, y), then as many Timer3 ticks.
@@ -66,10 +66,10 @@ TEST_F(WindowTest, EachDragBranchEndsWhereItShouldAndOnlyTheLeftButtonDrags) {
     drag(-1, 600);
     EXPECT_EQ(where(), "25199 600 8550 中");
     // Only the left button starts a drag, and any release ends it.
-    send(el("FormTop_Left"), EventKind::MouseDown, app::kButtonRight);
+    send(el("FormTop_Left"), EventKind::MouseDown, ui::kButtonRight);
     send(el("FormTop_Left"), EventKind::MouseMove, 0, 900);
-    send(el("FormTop_Left"), EventKind::MouseDown, app::kButtonLeft);
-    send(el("FormTop_Left"), EventKind::MouseUp, app::kButtonMiddle);
+    send(el("FormTop_Left"), EventKind::MouseDown, ui::kButtonLeft);
+    send(el("FormTop_Left"), EventKind::MouseUp, ui::kButtonMiddle);
     send(el("FormTop_Left"), EventKind::MouseMove, 0, 900);
     EXPECT_EQ(where(), "25199 600 8550 中");
 }
@@ -167,7 +167,7 @@ TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
 // left, one docked left or free grows to the right and stays on its screen; whatever
 // pages come in between, a docked window hides to the 5-pixel strip and then holds still.
 TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
-    form->pages().ShowPage(app::kSearchMainPage);
+    form->pages().ShowPage(pages::kSearchMainPage);
     click("ToolsTree_Bot", 3);  // from the default place near the right edge
     EXPECT_EQ(where(), "22050 450 8550 中");
     pointAt(1500, 100);  // flush with the edge and touched: docked right
@@ -186,7 +186,7 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     EXPECT_TRUE(running("Timer3") && !running("Timer1") && !running("Timer2"));
     // Slid out, a page that widens keeps as much of the window out of view.
     pointAt(1000, 900, 12);
-    form->pages().ShowPage(app::kQuestionPage);
+    form->pages().ShowPage(pages::kQuestionPage);
     EXPECT_FLOAT_EQ(win().left(), kScreenW - 6750 + 3525);
     pointAt(1919, 300, 12);
     EXPECT_FLOAT_EQ(win().left(), kScreenW - 6750);
@@ -223,7 +223,7 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     ASSERT_FLOAT_EQ(win().left(), -3525);
     pointAt(2, 300, 4);  // touched: sliding back
     ASSERT_TRUE(running("Timer2"));
-    send(el("FormTop_Cennet"), EventKind::MouseDown, app::kButtonLeft, 300);
+    send(el("FormTop_Cennet"), EventKind::MouseDown, ui::kButtonLeft, 300);
     EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 左否");
     EXPECT_TRUE(running("Timer3") && !running("Timer2"));
     send(el("FormTop_Cennet"), EventKind::MouseMove, 0, 4300, 3150);  // away: free
@@ -237,7 +237,7 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
 
     pointAt(2, 300, 3);
     ASSERT_TRUE(running("Timer2"));
-    trayClick(app::kButtonLeft);
+    trayClick(ui::kButtonLeft);
     EXPECT_EQ(where(), "0 0 15750 中");
     EXPECT_TRUE(running("Timer3") && !running("Timer2"));
     pointAt(10, 10);  // the monitor runs: touched, the window docks again
@@ -252,9 +252,9 @@ TEST_F(WindowTest, APrimaryMonitorRightOfAnotherIsMeasuredWhereItLies) {
     fake.screen.others = {{0, 0, 1920, 1080}};
     start();
     EXPECT_EQ(where(), "53550 450 8550 中");
-    form->pages().ShowPage(app::kComputerPage);
+    form->pages().ShowPage(pages::kComputerPage);
     EXPECT_EQ(where(), "50850 450 8550 中");
-    form->pages().ShowPage(app::kSearchMainPage);
+    form->pages().ShowPage(pages::kSearchMainPage);
     drag(4000, 0);
     EXPECT_EQ(where(), "54000 0 15750 右");
     fake.udp.arrive("Msg|t|1");  // the popup at the primary's bottom right, on its taskbar
@@ -267,24 +267,24 @@ TEST_F(WindowTest, APrimaryMonitorRightOfAnotherIsMeasuredWhereItLies) {
 TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
     place(3000, 3000);
     click("Bot_Min");
-    trayClick(app::kButtonLeft);
+    trayClick(ui::kButtonLeft);
     EXPECT_EQ(where(), "3000 3000 8550 中");
     drag(-3000, 0);
     pointAt(1000, 1000, 12);
     ASSERT_FLOAT_EQ(win().left(), -3525);
-    trayClick(app::kButtonLeft);
+    trayClick(ui::kButtonLeft);
     advance(500);  // the pointer away has not visited it: it stays
     EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 中否");
     pointAt(10, 10);
     pointAt(1000, 1000);  // visited and left: now it slides
     EXPECT_TRUE(running("Timer1"));
-    trayClick(app::kButtonLeft);
+    trayClick(ui::kButtonLeft);
     fake.screen.others = {{1920, 0, 3840, 1080}};
     place(50000, 3000);
     drag(10000, 0);
     pointAt(2500, 900, 12);
     ASSERT_FLOAT_EQ(win().left(), 57600 - 75);
-    trayClick(app::kButtonLeft);
+    trayClick(ui::kButtonLeft);
     EXPECT_FLOAT_EQ(win().left(), 57600 - 3600);
 }
 
@@ -294,7 +294,7 @@ TEST_F(WindowTest, TrayMenuAndMinimiseWithoutATray) {
     click("Bot_Min");
     EXPECT_EQ(where(), "24750 450 8550 中");
     fake.tray.area = true;
-    trayClick(app::kButtonRight);
+    trayClick(ui::kButtonRight);
     ASSERT_EQ(fake.tray.menusShown, std::vector<std::string>{"Menu_System"});
     for (const char* item : {"Menu_Web", "Menu_Exit"}) {
         send(form->formMenu().at(item), EventKind::Click, 0);
