@@ -13,9 +13,9 @@
 
 #include "app/form_login.h"
 #include "app/server_addresses.h"
-#include "qt/analysis_browser.h"
 #include "qt/form_view.h"
 #include "qt/qt_platform.h"
+#include "qt/redirect_browser.h"
 #include "session/login_exchange.h"
 
 namespace {
@@ -205,7 +205,7 @@ int main(int argc, char* argv[]) {
         qt::QtShell shell;
         qt::QtTextMeasure measure;
         qt::QtProcess process;
-        qt::QtAnalysisBrowser browser;
+        qt::RedirectBrowser browser;
         qt::QtTray tray(windows);
 
         platform::Platform platform{timers,  screen,  link,    shell,  tray,

@@ -183,22 +183,16 @@ void AnswerMonitor::poll() {
 }
 
 bool AnswerMonitor::handle(const std::string& address) {
-    // Sending the browser to the empty page may report a finished navigation
-    // straight away, from inside the handling of the answer.
-    if (handling_)
-        return true;
     const std::string& base = ctx_.deployment.webBase;
     const bool stock = hasAnswerPrefix(address, cat(base, kStockAnswerPath));
     const bool index = !stock && hasAnswerPrefix(address, cat(base, kIndexAnswerPath));
     if (!stock && !index)
         return false;
-    handling_ = true;
     if (stock) {
         stockAnswer(address);
     } else {
         indexAnswer(address);
     }
-    handling_ = false;
     return true;
 }
 

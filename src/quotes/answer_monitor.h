@@ -65,7 +65,6 @@ private:
 
     context::Context& ctx_;
     pages::PageSwitcher& pages_;
-    bool handling_ = false;
 };
 
 }  // namespace tallyro::quotes

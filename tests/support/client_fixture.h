@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/form_login.h"
+#include "fake_keyboard.h"
 #include "fake_platform.h"
 #include "temp_dir.h"
 #include "test_database.h"
@@ -45,22 +46,17 @@ public:
     void click(std::string_view name, std::int16_t index = -1) {
         send(el(name, index), ui::EventKind::Click);
     }
-    // A character key: KeyDown then KeyPress; the character reaches the box
-    // unless a handler swallowed it. Returns the code the handlers left.
+    // A key as the user presses it on a box (see fake_keyboard.h). Returns the
+    // character code the handlers left.
     std::int16_t type(std::string_view box, char32_t ch) {
-        ui::Element& target = el(box);
-        ui::Event down{&target, ui::EventKind::KeyDown};
-        down.key = static_cast<std::int16_t>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
-        form->dispatch(down);
-        ui::Event press{&target, ui::EventKind::KeyPress};
-        press.key = static_cast<std::int16_t>(ch);
-        form->dispatch(press);
-        if (press.key != 0 && ch >= 32 && ch < 127) {
-            ui::Event edit{&target, ui::EventKind::UserText};
-            edit.text = target.text() + static_cast<char>(ch);
-            form->dispatch(edit);
-        }
-        return press.key;
+        std::int16_t left = 0;
+        const Key key = ch == 8 ? kBackspace : characterKey(static_cast<char>(ch));
+        pressKey(el(box), key, [&](ui::Event& e) {
+            form->dispatch(e);
+            if (e.kind == ui::EventKind::KeyPress)
+                left = e.key;
+        });
+        return left;
     }
     void typeText(std::string_view box, std::string_view text) {
         for (char ch : text)
@@ -68,9 +64,7 @@ public:
     }
     // A key without a character (arrows): KeyDown only, as the view raises it.
     void keyDown(std::string_view box, std::int16_t code) {
-        ui::Event down{&el(box), ui::EventKind::KeyDown};
-        down.key = code;
-        form->dispatch(down);
+        pressKey(el(box), Key{code, 0}, [&](ui::Event& e) { form->dispatch(e); });
     }
     void advance(int ms) { fake.clock.advance(ms); }
 

@@ -4,9 +4,18 @@
 
 namespace tallyro::test {
 
+void VirtualClock::runPosted() {
+    while (!posted_.empty()) {
+        const auto event = std::move(posted_.front());
+        posted_.erase(posted_.begin());
+        event();
+    }
+}
+
 void VirtualClock::advance(std::int64_t ms) {
     const std::int64_t end = now_ + ms;
     for (;;) {
+        runPosted();
         auto next = timers_.end();
         for (auto it = timers_.begin(); it != timers_.end(); ++it) {
             const Entry& e = it->second;

@@ -13,9 +13,12 @@
 namespace tallyro::test {
 
 // Timers on a virtual clock: advance(ms) fires the due ticks in time order,
-// each to completion, with the semantics of real repeating timers.
+// each to completion, with the semantics of real repeating timers. What is
+// posted to the event loop runs at the next advance, even advance(0), before any
+// tick due later.
 class VirtualClock : public platform::Timers {
 public:
+    void post(std::function<void()> event) { posted_.push_back(std::move(event)); }
     void start(const void* key, int intervalMs, std::function<void()> tick) override {
         timers_[key] = Entry{intervalMs, now_ + intervalMs, nextOrder_++, std::move(tick)};
     }
@@ -31,7 +34,10 @@ private:
         std::uint64_t order;
         std::function<void()> tick;
     };
+    void runPosted();
+
     std::map<const void*, Entry> timers_;
+    std::vector<std::function<void()>> posted_;
     std::int64_t now_ = 0;
     std::uint64_t nextOrder_ = 0;
 };
@@ -153,24 +159,38 @@ public:
     void warn(const std::string& message) override { warnings.push_back(message); }
 };
 
-// Shows whatever address the test sets; records navigations.
+// A browser whose network is the test: navigate() records the address and starts
+// a load that the test ends with finish(); a newer navigation abandons it. The
+// empty page is shown at once and, as a browser does, reported from the event
+// loop: its report is posted to the clock. The test may also set the address
+// shown directly.
 class FakeAnalysisBrowser : public platform::AnalysisBrowser {
 public:
+    explicit FakeAnalysisBrowser(VirtualClock& clock) : clock_(clock) {}
     std::vector<std::string> navigations;
     std::string address;  // what documentAddress() reports
+    std::string loading;  // the load under way, "" when none
 
-    // The empty document is reached at once, from inside navigate(), as the Qt
-    // browser reports it; real pages only once the test finishes them.
     void navigate(const std::string& url) override {
         navigations.push_back(url);
-        if (url == "about:blank")
-            finish(url);
+        const std::uint64_t navigation = ++navigation_;
+        loading = url;
+        if (url != "about:blank")
+            return;
+        loading.clear();
+        address = url;
+        clock_.post([this, navigation] {
+            if (navigation == navigation_ && onNavigated_)
+                onNavigated_("about:blank");
+        });
     }
     std::string documentAddress() override { return address; }
     void setNavigated(std::function<void(const std::string&)> f) override { onNavigated_ = f; }
-    // The load finished on `url`: the document address becomes it (unless the
+    // A load finished on `url`: the document address becomes it (unless the
     // address could not be reached at all) and the finished-navigation callback runs.
     void finish(const std::string& url, bool reached = true) {
+        loading.clear();
+        ++navigation_;
         if (reached)
             address = url;
         if (onNavigated_)
@@ -178,6 +198,8 @@ public:
     }
 
 private:
+    VirtualClock& clock_;
+    std::uint64_t navigation_ = 0;
     std::function<void(const std::string&)> onNavigated_;
 };
 
@@ -190,7 +212,7 @@ struct FakePlatform {
     FakeTextMeasure measure;
     FakeWindowSystem windows;
     FakeProcess process;
-    FakeAnalysisBrowser browser;
+    FakeAnalysisBrowser browser{clock};
     platform::Platform platform{clock,   screen,  udp,     shell,  tray,
                                 measure, windows, process, browser};
 };

@@ -1,19 +1,20 @@
-#include "qt/analysis_browser.h"
+#include "qt/redirect_browser.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include "text/gbk_codec.h"
 #include "text/utf8.h"
 
 namespace tallyro::qt {
 
-QtAnalysisBrowser::QtAnalysisBrowser() {
+RedirectBrowser::RedirectBrowser() {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     manager_.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
-QtAnalysisBrowser::~QtAnalysisBrowser() {
+RedirectBrowser::~RedirectBrowser() {
     // abort() reports the reply finished at once; nobody may hear of it now.
     if (current_) {
         current_->disconnect();
@@ -21,7 +22,8 @@ QtAnalysisBrowser::~QtAnalysisBrowser() {
     }
 }
 
-void QtAnalysisBrowser::navigate(const std::string& url) {
+void RedirectBrowser::navigate(const std::string& url) {
+    const std::uint64_t navigation = ++navigation_;
     if (current_) {
         QNetworkReply* old = current_;
         current_ = nullptr;
@@ -35,8 +37,10 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
     }
     if (url == "about:blank") {
         address_ = url;
-        if (onNavigated_)
-            onNavigated_(address_);
+        QTimer::singleShot(0, &manager_, [this, navigation] {
+            if (navigation == navigation_ && onNavigated_)
+                onNavigated_("about:blank");
+        });
         return;
     }
     // The address goes out as given: its few escapes are kept, everything else is
@@ -49,7 +53,7 @@ void QtAnalysisBrowser::navigate(const std::string& url) {
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply] { finished(reply); });
 }
 
-void QtAnalysisBrowser::finished(QNetworkReply* reply) {
+void RedirectBrowser::finished(QNetworkReply* reply) {
     reply->deleteLater();
     if (reply != current_)
         return;
@@ -65,7 +69,7 @@ void QtAnalysisBrowser::finished(QNetworkReply* reply) {
         onNavigated_(reached);
 }
 
-std::string QtAnalysisBrowser::displayAddress(const QUrl& url) {
+std::string RedirectBrowser::displayAddress(const QUrl& url) {
     const QByteArray raw = QByteArray::fromPercentEncoding(url.toEncoded());
     const std::string_view bytes(raw.constData(), static_cast<std::size_t>(raw.size()));
     if (text::isValidUtf8(bytes))

@@ -1,6 +1,6 @@
-// The hidden analysis browser: loads the request address over HTTP with the
-// system's proxy settings, follows the service's redirects, and remembers the
-// final address as the document shown.
+// The hidden analysis browser without a browser engine: loads the request address
+// over HTTP with the system's proxy settings, follows the service's redirects, and
+// remembers the final address as the document shown.
 #pragma once
 
 #include <QNetworkAccessManager>
@@ -11,10 +11,10 @@
 
 namespace tallyro::qt {
 
-class QtAnalysisBrowser : public platform::AnalysisBrowser {
+class RedirectBrowser : public platform::AnalysisBrowser {
 public:
-    QtAnalysisBrowser();
-    ~QtAnalysisBrowser() override;
+    RedirectBrowser();
+    ~RedirectBrowser() override;
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address_; }
     void setNavigated(std::function<void(const std::string&)> onNavigated) override {
@@ -31,6 +31,8 @@ private:
     QNetworkAccessManager manager_;
     QPointer<QNetworkReply> current_;
     std::string address_;
+    // Counts navigations, so that the report of one abandoned since never comes.
+    std::uint64_t navigation_ = 0;
     std::function<void(const std::string&)> onNavigated_;
 };
 
