@@ -1,5 +1,6 @@
 // LocalDatabase on small files built by the tests, with faults from outside; the delivered
 // database against data/stocks.csv, and its generator make_stock_db.
+#include "replace_all.h"
 #include "data/local_database.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <regex>
 
 #include "child_process.h"
 #include "temp_dir.h"
@@ -240,7 +240,7 @@ TEST(MakeStockDb, BuildsFromGoodInputAndRejectsMalformedInputLeavingTheOutputAlo
     const auto rows = kGoodCsv.substr(kHeader.size());
     // clang-format off
     std::vector<std::pair<std::string, std::string>> cases{{kGoodCsv, ""},
-        {"\xEF\xBB\xBF" + std::regex_replace(kGoodCsv, std::regex("\n"), "\r\n"), ""},
+        {"\xEF\xBB\xBF" + test::replaceAll(kGoodCsv, "\n", "\r\n"), ""},
         {"", "empty file"}, {kHeader, "no stocks"}, {"code,name\n" + rows, ":1:"},
         {kGoodCsv + "sh600036,招商银行,ZSYX\n", "already on line 3"},
         {kHeader + "sh60000,浦发银行,PFYX\n" + rows, ":2:"},

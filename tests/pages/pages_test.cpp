@@ -2,17 +2,9 @@
 #include <algorithm>
 
 #include "client_fixture.h"
-#include "pages/loading_animation.h"
 
 namespace tallyro::pages {
 namespace {
-
-// A frame is made in place, in its caller's array: nothing beyond its 8 dots changes.
-TEST(LoadingFrameTest, WritesNothingBeyondTheEightDots) {
-    std::array<int, 9> frame{0, 0, 0, 0, 0, 0, 0, 0, 0x5a5a5a5a};
-    new (frame.data()) std::array<int, 8>(loadingFrame(1, true));
-    EXPECT_EQ(*static_cast<volatile int*>(&frame[8]), 0x5a5a5a5a);
-}
 
 class PagesTest : public test::ClientTest {
 protected:

@@ -1,6 +1,7 @@
 // The settings file: lookups, edits that keep every other byte, GBK and odd files, the ini size
 // limits, numbers, the saved window position, and saving that never leaves a broken file.
 #include "child_process.h"
+#include "replace_all.h"
 #include "settings/ini_values.h"
 #include "settings/profile_file.h"
 #include "settings/window_settings.h"
@@ -14,7 +15,6 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
-#include <regex>
 #include <tuple>
 
 namespace tallyro::settings {
@@ -116,7 +116,7 @@ TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndC
     for (const std::string eol : {"\r\n", "\n", "\r"})
         for (auto row : cases) {
             for (auto& text : row)
-                text = std::regex_replace(text, std::regex("\\|"), eol);
+                text = test::replaceAll(text, "|", eol);
             ProfileFile profile(row[0]);
             EXPECT_EQ(profile.setValue(row[1], row[2], row[3]), row[4] != "!") << row[0] << row[2];
             EXPECT_EQ(profile.bytes(), row[4] == "!" ? row[0] : row[4]) << row[0] << row[2];
@@ -193,9 +193,9 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     // largest pid_t), '@' for this one, '^' for the one that started it, which may be saving.
     const auto named = [](std::string name) {
         const auto gone = std::to_string(std::numeric_limits<pid_t>::max());
-        name = std::regex_replace(name, std::regex("#"), gone);
-        name = std::regex_replace(name, std::regex("@"), std::to_string(::getpid()));
-        return std::regex_replace(name, std::regex("\\^"), std::to_string(::getppid()));
+        name = test::replaceAll(name, "#", gone);
+        name = test::replaceAll(name, "@", std::to_string(::getpid()));
+        return test::replaceAll(name, "^", std::to_string(::getppid()));
     };
     const std::vector<std::string> leftovers{".real.ini.#-0.tmp", ".real.ini.#-4294967295.tmp",
                                              ".real.ini.@-99999.tmp"};
