@@ -23,12 +23,31 @@ if [ -x "$build/bin/tallyro-service" ]; then
   sleep 0.5
 fi
 
+# A display number nobody holds: no lock file, no socket, and our own Xvfb
+# answering on it (one that cannot take the number ends at once).
+start_xvfb() {
+  local n pid
+  for n in $(seq 90 189); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    pid=$!
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        pids+=($pid)
+        export DISPLAY=":$n"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  echo "run.sh: no free X display from :90 to :189" >&2
+  exit 1
+}
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  display=:$(( 90 + RANDOM % 100 ))
-  Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  start_xvfb
   "$build/bin/tallyro" &
   client=$!
   pids+=($client)
@@ -37,7 +56,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     sleep 0.1
   done
   sleep 2
-  shot=${TALLYRO_SCREENSHOT:-$root/build/tallyro-screenshot.png}
+  shot=${TALLYRO_SCREENSHOT:-$build/tallyro-screenshot.png}
   win=$(xdotool search --onlyvisible --pid "$client" | head -n 1)
   if [ -n "$win" ]; then import -window "$win" "$shot"; else import -window root "$shot"; fi
   echo "No display: the client runs under Xvfb ($DISPLAY). Screenshot of its window: $shot"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# screens.sh BUILD_DIR OUT_DIR: the pictures of the user's guide, taken from the
+# real client under Xvfb against tallyro-service on the built-in ports (run it
+# where nothing else holds them: scripts/screenshots.sh gives it a network of its
+# own). Each waits for what it shows, as the end-to-end tests do.
+OUT=${2:?usage: $0 BUILD_DIR OUT_DIR}
+source "$(dirname "$0")/../../tests/e2e/e2e_lib.sh"
+
+# keep WIN NAME: the window, reduced to a small palette (the skin has few colours).
+keep() { import -window "$1" -depth 8 -colors 128 "PNG8:$OUT/$2.png"; }
+
+start_display
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$WORK/trayer.log" 2>&1 &
+PIDS+=($!)
+start_service
+start_client guide 1400
+W=$WIN_guide
+keep "$W" login
+sign_in "$W" demo demo123
+selected=$(pixel "$W" 4 146)  # tab 1's selected face
+list=$(region "$W" 10 175 220 90)
+type_into "$W" 100 146 600
+wait_region_change "$W" 10 175 220 90 "$list" "matches listed"
+xdotool mousemove 900 500  # the pointer off the rows: no row lit by hover
+keep "$W" search
+xdotool key Down  # the first row, then its code in the box, then its analysis
+wait_pixel "$W" 190 183 3C3C3C "first row selected by Down"
+box=$(region "$W" 60 138 130 16)
+xdotool key Return
+wait_region_change "$W" 60 138 130 16 "$box" "box completed to the code"
+xdotool key Return
+wait_for_log "http GET /RequestGpInfo.asp?GpID=sh600000" "$WORK/service.log"
+wait_pixel "$W" 4 183 "$selected" "result page"
+xdotool mousemove 900 500
+sleep 0.5  # the result page's text boxes draw once after the switch
+keep "$W" analysis
+
+# Dragged to the right edge: docked, full height; then slid out, a strip left.
+xdotool mousemove --window "$W" 120 10 mousedown 1
+xdotool mousemove 1910 200
+xdotool mouseup 1
+geometry_is "$W" 1680 0 1050
+import -window root -crop 520x1080+1400+0 -depth 8 -colors 128 "PNG8:$OUT/docked.png"
+xdotool mousemove 900 500
+geometry_is "$W" 1915 0
+import -window root -crop 520x1080+1400+0 -depth 8 -colors 128 "PNG8:$OUT/slid-out.png"
+echo "screens: pictures in $OUT"
