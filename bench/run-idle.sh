@@ -1,43 +1,107 @@
 #!/usr/bin/env bash
-# Idle CPU of the running client under Xvfb: the share of one core it uses over
-# SECONDS (default 20) while nothing happens, on the login page and on the
-# search page docked at the left edge and shown (the pointer resting on it).
-# Three rounds each; prints every round and the medians.
+# What the running client costs while nothing happens, under Xvfb with trayer as
+# the notification area: wake-ups a second (voluntary and involuntary context
+# switches of every thread of its process tree, the page engine's processes
+# included) and the share of one core it uses, over SECONDS (default 20) after
+# settling, beside a bare Qt window measured in the same run. Four states: the
+# login page, the search page, docked at the left edge and slid out, minimised
+# to the tray; the pointer rests away from the window in each. Three rounds;
+# prints every round and the medians.
 #   bench/run-idle.sh [BUILD_DIR] [SECONDS]
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${2:-20}
 source "$root/tests/e2e/e2e_lib.sh" "${1:-$root/build}"
 
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# busy PID: percent of one core used over the measuring time, after a few
-# seconds for the work that follows a change (the page engine starting) to end.
-busy() {
-  local hz t0 t1
+# The process and all its descendants.
+tree() {
+  local p
+  echo "$1"
+  for p in $(pgrep -P "$1"); do tree "$p"; done
+}
+# "switches ticks" summed over the tree: context switches of every thread, and
+# user and system clock ticks of every process.
+sample() {
+  local p s=0 t=0 v
+  for p in $(tree "$1"); do
+    v=$(cat /proc/"$p"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n + 0}')
+    s=$((s + v))
+    v=$(awk '{print $14 + $15}' /proc/"$p"/stat 2>/dev/null || echo 0)
+    t=$((t + v))
+  done
+  echo "$s $t"
+}
+# measure PID: "wakeups-a-second cpu-percent" over the measuring time, after a
+# few seconds for what follows a change (the page engine starting) to end.
+measure() {
+  local a b
   sleep 5
-  hz=$(getconf CLK_TCK)
-  t0=$(ticks "$1")
+  a=$(sample "$1")
   sleep "$seconds"
-  t1=$(ticks "$1")
-  awk -v a="$t0" -v b="$t1" -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f\n", 100 * (b - a) / hz / s }'
+  b=$(sample "$1")
+  awk -v a="$a" -v b="$b" -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN {
+    split(a, x, " "); split(b, y, " ")
+    printf "%.1f %.2f\n", (y[1] - x[1]) / s, 100 * (y[2] - x[2]) / hz / s }'
 }
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+# tray_icon PID: the id of the client's icon in the notification area.
+tray_icon() {
+  local w
+  for w in $(xdotool search --pid "$1" 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    if [ "$WIDTH" -le 32 ] && [ "$HEIGHT" -le 32 ] && [ "$WIDTH" -gt 1 ]; then echo "$w"; return 0; fi
+  done
+  return 1
+}
 
 start_display
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$WORK/trayer.log" 2>&1 &
+PIDS+=($!)
 start_service
-login=() docked=() rss=()
+declare -A got
+states="bare login search slid-out minimised"
 for round in 1 2 3; do
+  "$BIN/../bench/startup/bench_bare_window" &
+  bare=$!
+  PIDS+=($bare)
+  poll xdotool search --onlyvisible --pid "$bare" >/dev/null || fail "no bare window"
+  xdotool mousemove 1000 800
+  got[bare]+="$(measure "$bare")|"
+  kill "$bare"
+
   start_client "r$round" 300
   eval "pid=\$PID_r$round win=\$WIN_r$round"
   xdotool mousemove 1000 800
-  login+=("$(busy "$pid")")
+  got[login]+="$(measure "$pid")|"
   sign_in "$win" demo demo123
+  xdotool mousemove 1000 800
+  got[search]+="$(measure "$pid")|"
   xdotool mousemove --window "$win" 120 10 mousedown 1
   xdotool mousemove 20 200
   xdotool mouseup 1
-  xdotool mousemove 100 600
-  docked+=("$(busy "$pid")")
-  rss+=("$(awk '/^VmRSS/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status")")
+  xdotool mousemove 1000 800
+  geometry_is "$win" -235 0
+  got[slid-out]+="$(measure "$pid")|"
+  icon=$(poll tray_icon "$pid") || fail "no tray icon"
+  xdotool mousemove --window "$icon" 5 5 click 1
+  geometry_is "$win" 0 0
+  click_at "$win" 180 10
+  poll unmapped "$win" || fail "minimise left the window up"
+  xdotool mousemove 1000 800
+  got[minimised]+="$(measure "$pid")|"
+  rss=$(awk '/^VmRSS/ {printf "%.0f", $2 / 1024}' "/proc/$pid/status")
   kill "$pid"
-  echo "round $round: login page ${login[-1]} %, docked search page ${docked[-1]} % of one core, ${rss[-1]} MiB resident"
+  line="round $round:"
+  for s in $states; do
+    last=$(echo "${got[$s]}" | tr '|' '\n' | sed '/^$/d' | tail -n 1)
+    line+=" $s ${last% *} wake-ups/s ${last#* } %;"
+  done
+  echo "$line $rss MiB resident"
+  rsses+=("$rss")
 done
-echo "median over ${seconds} s: login page $(median "${login[@]}") %, docked search page $(median "${docked[@]}") % of one core, $(median "${rss[@]}") MiB resident"
+line="median over $seconds s:"
+for s in $states; do
+  w=() c=()
+  while IFS=' ' read -r a b; do w+=("$a"); c+=("$b"); done < <(echo "${got[$s]}" | tr '|' '\n' | sed '/^$/d')
+  line+=" $s $(median "${w[@]}") wake-ups/s $(median "${c[@]}") %;"
+done
+echo "$line $(median "${rsses[@]}") MiB resident"

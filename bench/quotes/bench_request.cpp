@@ -12,9 +12,9 @@
 
 #include "app/form_login.h"
 #include "fake_platform.h"
-#include "qt/analysis_browser.h"
 #include "qt/form_view.h"
 #include "qt/qt_platform.h"
+#include "qt/redirect_browser.h"
 #include "test_database.h"
 
 namespace {
@@ -65,7 +65,7 @@ void BM_EnterToResultPage(benchmark::State& state) {
     test::FakeTray tray;
     qt::QtTextMeasure measure;
     test::FakeProcess process;
-    qt::QtAnalysisBrowser browser;
+    qt::RedirectBrowser browser;
     platform::Platform platform{timers,  screen,  link,    shell,  tray,
                                 measure, windows, process, browser};
     const std::filesystem::path folder = dir.path().toStdString();

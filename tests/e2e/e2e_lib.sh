@@ -73,8 +73,21 @@ start_service() {
 
 operator() { echo "$*" >&7; }
 
-# main_window PID: waits for the client's main window to be mapped and prints its id.
-main_window() { poll visible "$1" Tallyro; }
+# mapped WIN: the window is mapped (shown), whatever its name.
+mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+unmapped() { ! mapped "$1"; }
+
+# main_window PID: waits for the client's main window to be mapped and prints its
+# id. The tray icon's window bears the program's name too, but is a few pixels wide.
+main_window_now() {
+  local w
+  for w in $(xdotool search --all --onlyvisible --pid "$1" --name '^Tallyro$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+    [ "$WIDTH" -ge 200 ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+main_window() { poll main_window_now "$1"; }
 
 # start_client NAME LEFT: copies the client into its own folder and starts it
 # there, its window placed LEFT pixels from the screen's left edge through its

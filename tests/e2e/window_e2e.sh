@@ -54,8 +54,7 @@ geometry_is "$W" 0 0
 
 # Minimise, then a left click on the tray icon brings the window back.
 click_at "$W" 180 10
-hidden() { ! visible "$PID_one" Tallyro >/dev/null; }
-poll hidden || { import -window root "$SHOTS/minimise-failed.png"; fail "minimise left the window up"; }
+poll unmapped "$W" || { import -window root "$SHOTS/minimise-failed.png"; fail "minimise left the window up"; }
 icon=""
 for _ in $(seq 300); do
   for w in $(xdotool search --pid "$PID_one" 2>/dev/null); do
@@ -66,7 +65,7 @@ for _ in $(seq 300); do
 done
 [ -n "$icon" ] || fail "no tray icon"
 xdotool mousemove --window "$icon" 5 5 click 1
-poll visible "$PID_one" Tallyro >/dev/null || fail "the tray click did not bring the window back"
+poll mapped "$W" || fail "the tray click did not bring the window back"
 geometry_is "$W" 0 0
 
 # A right click opens the menu; its second item, "退出软件", ends the program
