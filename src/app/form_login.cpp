@@ -43,6 +43,7 @@ FormLogin::FormLogin(platform::Platform& platform, context::Deployment deploymen
       animation_(context_),
       docking_(context_),
       hover_(*form_),
+      pointerWatch_(context_, docking_, hover_),
       links_(context_),
       tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }) {
     form_->window().setTitle(kWindowTitle);
@@ -88,12 +89,7 @@ void FormLogin::registerHandlers() {
     links_.registerHandlers(handlers_);
     tray_.registerHandlers(handlers_);
     tray_.registerMenuHandlers(menuHandlers_);
-    // The pointer is read once a tick, for the docking monitor and the hover pass.
-    handlers_.on("Timer3", ui::EventKind::Timer, [this](ui::Event&) {
-        const platform::PixelPoint pointer = platform_.screen.pointer();
-        docking_.monitor(pointer);
-        hover_.pass(pointer);
-    });
+    pointerWatch_.registerHandlers(handlers_);
     handlers_.on("FormLogin", ui::EventKind::Moved,
                  [this](ui::Event& e) { docking_.movedFromOutside(e.x, e.y); });
     // Closing from outside (Alt+F4) does what each window's own close button does.
@@ -112,9 +108,11 @@ bool FormLogin::start() {
     if (!ended_)
         form_->window().setVisible(true);
     --depth_;
-    if (!ended_)
-        platform_.windows.refresh();
-    return !ended_;
+    if (ended_)
+        return false;
+    settleTimers();
+    platform_.windows.refresh();
+    return true;
 }
 
 void FormLogin::dispatch(ui::Event& event) {
@@ -153,7 +151,14 @@ void FormLogin::handle(const std::function<void()>& handler) {
     // The popup goes only once nothing is left that may still use its elements.
     if (closeMessagePending_)
         destroyMessage();
+    settleTimers();
     platform_.windows.refresh();
+}
+
+void FormLogin::settleTimers() {
+    pointerWatch_.afterInput();
+    updateTimer(el("Timer3"));
+    updateTimer(el("SearchGpInfoMonitor"));
 }
 
 void FormLogin::Form_Load() {
@@ -348,9 +353,33 @@ void FormLogin::changed(ui::Element& element) {
 void FormLogin::timerChanged(ui::Element& timer) {
     // Called only on a real change: enabling a stopped timer or giving a running
     // one a new interval starts a fresh interval; disabling stops it.
-    if (timer.enabled() && timer.interval() > 0) {
+    if (running_.erase(&timer) != 0)
+        platform_.timers.stop(&timer);
+    updateTimer(timer);
+}
+
+// An enabled timer's clock runs only while its work can find something to do:
+// Timer3's while something it watches moves (see PointerWatch), the analysis
+// monitor's while the browser loads a request. Idle, nothing wakes the program.
+bool FormLogin::timerWanted(const ui::Element& timer) const {
+    if (!timer.enabled() || timer.interval() <= 0)
+        return false;
+    if (timer.name() == "Timer3")
+        return pointerWatch_.wantsTicks();
+    if (timer.name() == "SearchGpInfoMonitor")
+        return platform_.browser.loading();
+    return true;
+}
+
+void FormLogin::updateTimer(ui::Element& timer) {
+    const bool wanted = timerWanted(timer);
+    if (wanted == running_.contains(&timer))
+        return;
+    if (wanted) {
+        running_.insert(&timer);
         platform_.timers.start(&timer, timer.interval(), [this, &timer] { onTimer(timer); });
     } else {
+        running_.erase(&timer);
         platform_.timers.stop(&timer);
     }
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/file_locations.h"
@@ -27,6 +28,7 @@
 #include "window/docking.h"
 #include "window/hover.h"
 #include "window/links.h"
+#include "window/pointer_watch.h"
 #include "window/tray_icon.h"
 
 namespace tallyro::app {
@@ -51,6 +53,9 @@ public:
     // The entry point for input from the view: routes the event to its handler
     // (through handle). Ignored once the program has ended.
     void dispatch(ui::Event& event);
+    // Runs work as one input from outside the view, as dispatch runs a handler:
+    // the view and the timers catch up with it afterwards.
+    void input(const std::function<void()>& work) { handle(work); }
 
     bool ended() const { return ended_; }
     ui::Form& form() { return *form_; }
@@ -98,6 +103,9 @@ private:
     void changed(ui::Element& element) override;
     void timerChanged(ui::Element& timer) override;
     void onTimer(ui::Element& timer);
+    bool timerWanted(const ui::Element& timer) const;
+    void settleTimers();
+    void updateTimer(ui::Element& timer);
     void placeWindow();
     void removeTrayIcon();
     void endProcess();
@@ -124,6 +132,7 @@ private:
     pages::LoadingAnimation animation_;
     window::Docking docking_;
     window::Hover hover_;
+    window::PointerWatch pointerWatch_;
     window::Links links_;
     window::TrayIcon tray_;
     ui::Handlers handlers_;
@@ -133,6 +142,8 @@ private:
     bool ended_ = false;
     bool closeMessagePending_ = false;
     int depth_ = 0;
+    // The timers whose clock runs now.
+    std::set<const ui::Element*> running_;
 };
 
 }  // namespace tallyro::app

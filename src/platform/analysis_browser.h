@@ -18,6 +18,8 @@ public:
     // The address of the document shown now, as a browser shows it (percent
     // escapes decoded to text); "" while no document has been shown.
     virtual std::string documentAddress() = 0;
+    // Whether a load is under way (the empty page never is).
+    virtual bool loading() const = 0;
     // Called on the user-interface thread whenever a navigation has finished,
     // with the address it ended on: the document's, or the address that could not
     // be reached at all (whose document is then not shown). Always from the event

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 
 #include "qt/accessibility.h"
@@ -450,7 +451,24 @@ void QtWindowSystem::post(ui::Event event) {
 }
 
 bool QtWindowSystem::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::Wheel || !wheelTarget_)
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseMove || type == QEvent::Enter || type == QEvent::Leave) {
+        // Seen on the native window, before any widget: every move over it
+        // counts, whichever child is under the pointer and whether it tracks
+        // the mouse or not.
+        if (auto* native = qobject_cast<QWindow*>(watched)) {
+            for (const auto& v : views_) {
+                if (v->window()->windowHandle() == native) {
+                    post(ui::Event{&v->form().window(), type == QEvent::Leave
+                                                            ? ui::EventKind::PointerLeft
+                                                            : ui::EventKind::PointerMoved});
+                    break;
+                }
+            }
+        }
+        return false;
+    }
+    if (type != QEvent::Wheel || !wheelTarget_)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget)

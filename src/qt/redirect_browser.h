@@ -17,6 +17,7 @@ public:
     ~RedirectBrowser() override;
     void navigate(const std::string& url) override;
     std::string documentAddress() override { return address_; }
+    bool loading() const override { return !current_.isNull(); }
     void setNavigated(std::function<void(const std::string&)> onNavigated) override {
         onNavigated_ = std::move(onNavigated);
     }

@@ -27,6 +27,8 @@ enum class EventKind : std::uint8_t {
     Change,        // a text box's text or a scroll bar's value changed, whoever set it
     CloseRequest,  // the window system asks a window to close (Alt+F4, a task manager)
     Moved,         // a window was moved from outside the program: x and y, twips
+    PointerMoved,  // the pointer entered the window or moved over it
+    PointerLeft,   // the pointer left the window
 };
 
 // Mouse buttons and key codes as the handlers know them.

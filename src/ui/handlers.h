@@ -32,7 +32,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kKinds = static_cast<std::size_t>(EventKind::Moved) + 1;
+    static constexpr std::size_t kKinds = static_cast<std::size_t>(EventKind::PointerLeft) + 1;
     std::map<std::string, std::array<Fn, kKinds>, std::less<>> slots_;
 };
 

@@ -59,7 +59,7 @@ public:
     std::string refused() override { return "http://127.0.0.1:9/RequestGpInfo.asp"; }
     bool waitReports(std::size_t count) override {
         clock.advance(0);
-        std::string url = fake.loading;
+        std::string url = fake.underWay;
         const std::string host = at("");
         if (!url.empty() && (!url.starts_with(host) || !held.contains(url.substr(host.size())))) {
             for (auto r = redirects.find(url.substr(host.size())); r != redirects.end();

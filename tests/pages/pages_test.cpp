@@ -37,7 +37,7 @@ protected:
     }
     std::string tabs() { return pictures("ToolsTree_Bot", 5, 0); }
     std::string dots() { return pictures("Pic_Load", 8, 1000); }  // levels 0 to 4 of dots 1 to 8
-    bool running(const char* timer) { return fake.clock.running(&el(timer)); }
+    bool running(const char* timer) { return el(timer).enabled(); }
 };
 
 TEST_F(PagesTest, LoadingPagesStartTheirMonitorAndAnUnknownPageLeavesTheNeutralState) {

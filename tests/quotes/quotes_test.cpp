@@ -65,7 +65,7 @@ protected:
 
 TEST_F(QuotesTest, LoadingPageThenAddressThenMonitorAndTheCodeShownUpperCased) {
     w.el("SearchGpInfoMonitor").setEnabled(false);
-    w.requests.SearchGpInfo("Saz`{@0");  // the ends of the lower-case letters, and beside them
+    w.request("Saz`{@0");  // the ends of the lower-case letters, and beside them
     EXPECT_EQ(page(), "LoadingSearchPage");
     EXPECT_TRUE(w.monitorRunning());
     EXPECT_EQ(lastAddress(), kStock + "Saz`{@0&UserID=trader&PgRun=-49998");
@@ -108,7 +108,7 @@ TEST(RequestRandomTest, DrawsSpreadOverTheWholeRangeEvenOnAStoppedClock) {
 }
 
 TEST_F(QuotesTest, StockAnswerFillsThePanelAndShowsIt) {
-    w.requests.SearchGpInfo("sh600000");
+    w.request("sh600000");
     arriveAndTick(kStockAnswer);
     EXPECT_EQ(panel(),
               "浦发银行/查询时间: 2024-01-02 14:30:05/RMB: 10.50/3.2%/RMB: 10.17/RMB: "
@@ -117,7 +117,7 @@ TEST_F(QuotesTest, StockAnswerFillsThePanelAndShowsIt) {
     EXPECT_EQ(w.browser.documentAddress(), "about:blank");
     EXPECT_FALSE(w.monitorRunning());
     // Fields go as the server wrote them; the payload ends at a second "?".
-    w.requests.SearchGpInfo("sh600000");
+    w.request("sh600000");
     arriveAndTick("http://web.test/SendGpInfo.asp?名|t1|t2| 7.1 |-0|x|1e3|%|b?c|d");
     EXPECT_EQ(text("SearchGp_UpMoney"), "RMB:  7.1 ");
     EXPECT_EQ(text("SearchGp_Info"), "\u3000\u3000b\r\n\r\n\u3000\u3000");
@@ -142,7 +142,7 @@ TEST_F(QuotesTest, RefusedAnswersLeaveTheirMessageOnTheLoadingPage) {
     long handled = 0;
     for (const auto& [message, list] : answers) {
         for (const char* answer : list) {
-            w.requests.SearchGpInfo("sh600000");
+            w.request("sh600000");
             arriveAndTick(std::string("http://web.test/") + answer);
             expectRefused(message, ++handled);
         }
@@ -150,7 +150,7 @@ TEST_F(QuotesTest, RefusedAnswersLeaveTheirMessageOnTheLoadingPage) {
 }
 
 TEST_F(QuotesTest, IndexAnswerShowsItsLevelsAndTheAdviceFromPressureAndSupport) {
-    w.requests.SearchDapan_shanghai_Click();
+    click("SearchDapan_shanghai");
     w.browser.finish("http://web.test/SendDaPan.asp?上证|2024-01-02|15:00|3300|1.5|3150|2900|-2");
     EXPECT_EQ(panel(), "上证/查询时间: 2024-01-02 15:00/3300/1.5%/3150/2900/-2%/\u3000\u30003100" +
                            std::string(kIndexMidpointTail) + "\r\n\r\n" + kFixedParagraphs + "/");
@@ -195,35 +195,34 @@ TEST_F(QuotesTest, OnlyTheServicesAnswerPagesCount) {
           "http://web.test/SendDaPan.asp", "http://web.test/sendGpInfo.asp",
           "http://web.test.example/SendG", "http://web.test/SendX.asp", "",
           "res://ie.dll/x.htm#http://web.test/SendG"}) {
-        w.pages.ShowPage("SearchMainPage");
-        w.el("SearchGpInfoMonitor").setEnabled(true);
+        w.request("sh600000");
         arriveAndTick(address + "?名|1|2|3|4|5|6|7|8");
         const bool answer = answers < 3 && ++answers;  // the first three are answers
-        EXPECT_EQ(page(), answer ? "SearchResultPage" : "SearchMainPage") << address;
+        EXPECT_EQ(page(), answer ? "SearchResultPage" : "LoadingSearchPage") << address;
         EXPECT_EQ(blanks(), answers) << address;
     }
     EXPECT_FALSE(hasAnswerPrefix("http://h.example/svc/SendG?x", "http://H.example/Svc/SendG"));
 }
 
 TEST_F(QuotesTest, ANavigationEndingElsewhereEndsTheWaitAsBusyButTheEmptyPageDoesNot) {
-    w.requests.SearchGpInfo("sh600000");
+    w.request("sh600000");
     w.browser.finish("about:blank");
     EXPECT_TRUE(w.monitorRunning());
     w.browser.finish("http://web.test/RequestGpInfo.asp?GpID=sh600000", false);  // unreachable
     expectRefused(kBusyMessage);
-    w.requests.SearchGpInfo("sh600000");  // the next request waits afresh
+    w.request("sh600000");  // the next request waits afresh
     w.browser.finish("http://web.test/Other.asp");
     expectRefused(kBusyMessage, 2);
 }
 
 TEST_F(QuotesTest, PollingGoesOnUntilAnAnswerWhichIsHandledOnce) {
-    w.requests.SearchGpInfo("sh600000");
+    w.request("sh600000");
     arriveAndTick("http://web.test/RequestGpInfo.asp?GpID=sh600000");
     w.fake.clock.advance(5000);
     EXPECT_TRUE(w.monitorRunning());
     arriveAndTick(kStockAnswer);
     w.monitor.navigated(w.browser.documentAddress());  // the report after the tick
-    w.requests.SearchGpInfo("sh600004");
+    w.request("sh600004");
     w.fake.clock.advance(1000);
     EXPECT_EQ(page(), "LoadingSearchPage");
     EXPECT_EQ(blanks(), 1);
@@ -234,10 +233,10 @@ TEST_F(QuotesTest, AFinishedNavigationIsHandledAtOnceAndOnlyOnceWhileTheMonitorR
     w.el("SearchGpInfoMonitor").setEnabled(false);
     w.browser.finish("http://web.test/SendGpInfo.asp?ErrGpMoney");
     EXPECT_TRUE(w.browser.navigations.empty());
-    w.requests.SearchGpInfo("sh600000");  // the next tick finds the answer still there
+    w.request("sh600000");  // the next tick finds the answer still there
     w.fake.clock.advance(100);
     EXPECT_EQ(blanks(), 1);
-    w.requests.SearchGpInfo("sh600000");
+    w.request("sh600000");
     w.browser.finish(kStockAnswer);
     EXPECT_EQ(page(), "SearchResultPage");
     w.pages.ShowPage("SearchMainPage");

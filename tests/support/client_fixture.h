@@ -67,12 +67,28 @@ public:
         pressKey(el(box), Key{code, 0}, [&](ui::Event& e) { form->dispatch(e); });
     }
     void advance(int ms) { fake.clock.advance(ms); }
+    // The pointer goes to pixel (x, y), told to the window as the window system
+    // tells it: a move while over the main window's pixels, a leave when it
+    // goes off them.
+    void movePointer(int x, int y) {
+        fake.screen.pointerAt = {x, y};
+        ui::Element& w = form->form().window();
+        const auto px = [](float twips) { return static_cast<int>(twips / ui::kTwipsPerPixel); };
+        const bool over = w.visible() && x >= px(w.left()) && x < px(w.left() + w.width()) &&
+                          y >= px(w.top()) && y < px(w.top() + w.height());
+        if (over || pointerOver_)
+            send(w, over ? ui::EventKind::PointerMoved : ui::EventKind::PointerLeft);
+        pointerOver_ = over;
+    }
 
     TempDir dir;
     FakePlatform fake;
     app::FileLocations files;
     std::unique_ptr<app::FormLogin> form;
     bool started = false;
+
+private:
+    bool pointerOver_ = false;
 };
 
 class ClientTest : public ::testing::Test, public ClientWindow {};

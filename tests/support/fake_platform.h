@@ -169,15 +169,15 @@ public:
     explicit FakeAnalysisBrowser(VirtualClock& clock) : clock_(clock) {}
     std::vector<std::string> navigations;
     std::string address;  // what documentAddress() reports
-    std::string loading;  // the load under way, "" when none
+    std::string underWay;  // the load under way, "" when none
 
     void navigate(const std::string& url) override {
         navigations.push_back(url);
         const std::uint64_t navigation = ++navigation_;
-        loading = url;
+        underWay = url;
         if (url != "about:blank")
             return;
-        loading.clear();
+        underWay.clear();
         address = url;
         clock_.post([this, navigation] {
             if (navigation == navigation_ && onNavigated_)
@@ -185,11 +185,12 @@ public:
         });
     }
     std::string documentAddress() override { return address; }
+    bool loading() const override { return !underWay.empty(); }
     void setNavigated(std::function<void(const std::string&)> f) override { onNavigated_ = f; }
     // A load finished on `url`: the document address becomes it (unless the
     // address could not be reached at all) and the finished-navigation callback runs.
     void finish(const std::string& url, bool reached = true) {
-        loading.clear();
+        underWay.clear();
         ++navigation_;
         if (reached)
             address = url;

@@ -80,7 +80,11 @@ public:
             codes.push_back(form->at("GpID", n).text());
         return codes;
     }
-    bool monitorRunning() { return fake.clock.running(&el("SearchGpInfoMonitor")); }
+    bool monitorRunning() { return el("SearchGpInfoMonitor").enabled(); }
+    // A stock's analysis asked for, as one input.
+    void request(const std::string& code) {
+        mainWindow.input([&] { requests.SearchGpInfo(code); });
+    }
     // The codes of the stock requests sent, from the addresses the browser went to.
     std::vector<std::string> requested() const {
         const std::string field = "/RequestGpInfo.asp?GpID=";

@@ -36,10 +36,10 @@ protected:
     }
     // The pointer at pixel (x, y), then as many Timer3 ticks.
     void pointAt(int x, int y, int ticks = 1) {
-        fake.screen.pointerAt = {x, y};
+        movePointer(x, y);
         advance(10 * ticks);
     }
-    bool running(const char* timer) { return fake.clock.running(&el(timer)); }
+    bool running(const char* timer) { return el(timer).enabled(); }
     void trayClick(std::int16_t button) { send(el("IconLogo"), EventKind::MouseMove, button); }
 };
 
@@ -184,6 +184,7 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     advance(2000);
     EXPECT_EQ(where(), rest);
     EXPECT_TRUE(running("Timer3") && !running("Timer1") && !running("Timer2"));
+    EXPECT_EQ(fake.clock.runningCount(), 0u);  // at rest, no clock runs
     // Slid out, a page that widens keeps as much of the window out of view.
     pointAt(1000, 900, 12);
     form->pages().ShowPage(pages::kQuestionPage);
