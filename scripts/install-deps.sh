@@ -13,7 +13,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer
-  weston qt6-wayland
+  weston qt6-wayland desktop-file-utils
   fonts-noto-cjk fonts-liberation2 imagemagick
   dpkg-dev
   clang libclang-rt-14-dev

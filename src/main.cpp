@@ -16,6 +16,7 @@
 #include "qt/form_view.h"
 #include "qt/qt_platform.h"
 #include "qt/redirect_browser.h"
+#include "qt/x11_global_keys.h"
 #include "session/login_exchange.h"
 
 namespace {
@@ -130,7 +131,8 @@ void sayWhatNeedsX11(const QString& platform) {
     }
     std::fprintf(stderr,
                  "tallyro: running on %s without X11: the window cannot be placed where it was, "
-                 "docked at a screen edge, slid out of view or kept above other windows\n",
+                 "docked at a screen edge, slid out of view or kept above other windows, and "
+                 "there is no boss key\n",
                  qUtf8Printable(platform));
 }
 
@@ -207,9 +209,10 @@ int main(int argc, char* argv[]) {
         qt::QtProcess process;
         qt::RedirectBrowser browser;
         qt::QtTray tray(windows);
+        qt::X11GlobalKeys keys;
 
-        platform::Platform platform{timers,  screen,  link,    shell,  tray,
-                                    measure, windows, process, browser};
+        platform::Platform platform{timers,  screen,  link,    shell,   tray,
+                                    measure, windows, process, browser, keys};
         const app::ServerAddresses addresses = app::resolveServerAddresses(
             context::Deployment{}, app::serverSection(files.settings), options.addresses);
         for (const std::string& problem : addresses.problems)

@@ -66,8 +66,9 @@ void BM_EnterToResultPage(benchmark::State& state) {
     qt::QtTextMeasure measure;
     test::FakeProcess process;
     qt::RedirectBrowser browser;
-    platform::Platform platform{timers,  screen,  link,    shell,  tray,
-                                measure, windows, process, browser};
+    test::FakeGlobalKeys keys;
+    platform::Platform platform{timers,  screen,  link,    shell,   tray,
+                                measure, windows, process, browser, keys};
     const std::filesystem::path folder = dir.path().toStdString();
     app::FormLogin form(platform, deployment,
                         {folder / "config.ini", test::copyBuiltDatabase(folder)});

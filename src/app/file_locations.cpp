@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <fstream>
+
 #include <string>
 #include <system_error>
+#include "app/start_at_login.h"
 
 namespace tallyro::app {
 
@@ -66,10 +68,18 @@ FileLocations locateFiles(const fs::path& programDir, const fs::path& userConfig
     const bool installed =
         !fs::exists(programDir / kDatabaseFileName, ec) &&
         fs::is_regular_file(programDir / kInstalledDataDir / kDatabaseFileName, ec);
-    if (!installed && folderIsWritable(programDir)) {
-        return {programDir / kSettingsFileName, programDir / kDatabaseFileName};
-    }
-    return userFileLocations(programDir, userConfigDir, userDataDir);
+    FileLocations out =
+        !installed && folderIsWritable(programDir)
+            ? FileLocations{programDir / kSettingsFileName, programDir / kDatabaseFileName}
+            : userFileLocations(programDir, userConfigDir, userDataDir);
+    out.autostartDir = userConfigDir.parent_path() / "autostart";
+    out.program = programDir / kProgramName;
+    const fs::path menuEntry =
+        (programDir / kInstalledDataDir / ".." / "applications" / kDesktopEntryName)
+            .lexically_normal();
+    if (installed && fs::is_regular_file(menuEntry, ec))
+        out.menuEntry = menuEntry;
+    return out;
 }
 
 FileLocations userFileLocations(const fs::path& programDir, const fs::path& userConfigDir,

@@ -13,6 +13,7 @@ namespace tallyro::app {
 using settings::kSettingsFileName;
 
 inline constexpr const char* kDatabaseFileName = "QsDate.mdb";
+inline constexpr const char* kProgramName = "tallyro";
 
 struct FileLocations {
     std::filesystem::path settings;
@@ -20,6 +21,12 @@ struct FileLocations {
     // Empty when both files can be kept; otherwise, for the user, what cannot be saved
     // in this run and which folders refused it. The program runs on either way.
     std::string notice;
+    // For starting at login: the user's autostart folder, the program, and the
+    // menu entry installed beside it (empty when not installed). An empty
+    // autostart folder offers no starting at login.
+    std::filesystem::path autostartDir;
+    std::filesystem::path program;
+    std::filesystem::path menuEntry;
 };
 
 // The folder of the installed data relative to the program's folder
@@ -33,6 +40,7 @@ std::filesystem::path installedDatabase(const std::filesystem::path& programDir)
 
 // userConfigDir and userDataDir are the per-user folders for the program (for
 // example ~/.config/Tallyro and ~/.local/share/Tallyro); they are created when needed.
+// The autostart folder is the one beside userConfigDir.
 // An installed program (its database in the installed data folder, none beside
 // it) always uses them, even when its folder is writable, as /usr/bin is for root.
 FileLocations locateFiles(const std::filesystem::path& programDir,

@@ -4,6 +4,7 @@
 
 #include "lookup/result_rows.h"
 #include "platform/screen_metrics.h"
+#include "settings/extras.h"
 #include "settings/window_settings.h"
 #include "ui/bitmap_table.h"
 #include "ui/designs.h"
@@ -45,7 +46,8 @@ FormLogin::FormLogin(platform::Platform& platform, context::Deployment deploymen
       hover_(*form_),
       pointerWatch_(context_, docking_, hover_),
       links_(context_),
-      tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }) {
+      tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }),
+      startAtLogin_(files_.autostartDir, files_.program, files_.menuEntry) {
     form_->window().setTitle(kWindowTitle);
     form_->setEvents(this);
     form_->setTextMeasure(&platform_.textMeasure);
@@ -64,6 +66,7 @@ FormLogin::FormLogin(platform::Platform& platform, context::Deployment deploymen
 }
 
 FormLogin::~FormLogin() {
+    platform_.keys.release();
     for (ui::Element* e : form_->elements()) {
         if (e->kind() == ui::Kind::Timer)
             platform_.timers.stop(e);
@@ -95,6 +98,9 @@ void FormLogin::registerHandlers() {
     // Closing from outside (Alt+F4) does what each window's own close button does.
     handlers_.on("FormLogin", ui::EventKind::CloseRequest,
                  [this](ui::Event&) { Bot_Close_Click(); });
+    menuHandlers_.on("Menu_ShowHide", ui::EventKind::Click, [this](ui::Event&) { toggleHidden(); });
+    menuHandlers_.on("Menu_Autostart", ui::EventKind::Click,
+                     [this](ui::Event&) { Menu_Autostart_Click(); });
     messageHandlers_.on("FormMessage", ui::EventKind::CloseRequest,
                         [this](ui::Event&) { closeMessage(); });
     messageHandlers_.on("Bot_Close", ui::EventKind::Click, [this](ui::Event&) { closeMessage(); });
@@ -206,6 +212,9 @@ void FormLogin::Form_Load() {
     el("WebAD").navigate(deployment_.webBase + "/ad.asp");
     // 13. Favourites.
     ReGpTj();
+    // What the client adds: the boss key and the tray menu's items for it and for
+    // starting at login.
+    setUpExtras();
 }
 
 void FormLogin::placeWindow() {
@@ -305,8 +314,44 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
                win.height());
     message_->at("NewsBt").setText(title);
     win.setTitle(title);
+    // Behind the boss key, the message waits with the other windows.
+    if (bossKey_.hiding()) {
+        bossKey_.keepHidden(win);
+        return;
+    }
     message_->at("WebSet").navigate(deployment_.webBase + "/WebSet.asp?MsgID=" + id);
     win.setVisible(true);
+}
+
+void FormLogin::setUpExtras() {
+    const settings::BossKeySetting boss = settings::bossKeySetting(files_.settings);
+    if (!boss.problem.empty())
+        platform_.process.warn(boss.problem);
+    ui::Element& showHide = menu_->at("Menu_ShowHide");
+    showHide.setVisible(boss.chord.has_value());
+    if (boss.chord) {
+        const std::string keys = settings::keyChordText(*boss.chord);
+        showHide.setText("显示/隐藏 (" + keys + ")");
+        const std::string why =
+            platform_.keys.grab(*boss.chord, [this] { handle([this] { toggleHidden(); }); });
+        if (!why.empty())
+            platform_.process.warn("the boss key " + keys + " is off: " + why);
+    }
+    ui::Element& autostart = menu_->at("Menu_Autostart");
+    autostart.setVisible(!files_.autostartDir.empty() &&
+                         settings::startAtLoginOffered(files_.settings));
+    autostart.setValue(startAtLogin_.enabled() ? 1 : 0);
+}
+
+void FormLogin::toggleHidden() {
+    bossKey_.toggle({&form_->window(), message_ ? &message_->window() : nullptr});
+}
+
+void FormLogin::Menu_Autostart_Click() {
+    ui::Element& item = menu_->at("Menu_Autostart");
+    if (const std::string why = startAtLogin_.set(!startAtLogin_.enabled()); !why.empty())
+        platform_.process.warn("starting at login: " + why);
+    item.setValue(startAtLogin_.enabled() ? 1 : 0);
 }
 
 void FormLogin::closeMessage() {
@@ -317,6 +362,7 @@ void FormLogin::closeMessage() {
 void FormLogin::destroyMessage() {
     closeMessagePending_ = false;
     platform_.windows.setCapture(nullptr);
+    bossKey_.forget(message_->window());
     platform_.windows.detach(*message_);
     message_.reset();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/file_locations.h"
+#include "app/start_at_login.h"
 #include "context/context.h"
 #include "context/deployment.h"
 #include "context/window_state.h"
@@ -25,6 +26,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/handlers.h"
+#include "window/boss_key.h"
 #include "window/docking.h"
 #include "window/hover.h"
 #include "window/links.h"
@@ -90,6 +92,11 @@ public:
     // The popup: shown at the bottom right above the taskbar, reused while open.
     void showMessage(const std::string& title, const std::string& id);
 
+    // The boss key's action: every shown window hidden, or shown again.
+    void toggleHidden();
+    // The tray menu's "开机启动": writes or removes the autostart entry.
+    void Menu_Autostart_Click();
+
     // Element lookup on the main window, for handlers and tests.
     ui::Element& el(std::string_view name, std::int16_t index = -1) {
         return form_->at(name, index);
@@ -113,6 +120,7 @@ private:
     void closeMessage();
     void destroyMessage();
     void messageCloseHover(const ui::Event& event);
+    void setUpExtras();
 
     platform::Platform& platform_;
     context::Deployment deployment_;
@@ -135,6 +143,8 @@ private:
     window::PointerWatch pointerWatch_;
     window::Links links_;
     window::TrayIcon tray_;
+    window::BossKey bossKey_;
+    StartAtLogin startAtLogin_;
     ui::Handlers handlers_;
     ui::Handlers messageHandlers_;
     ui::Handlers menuHandlers_;

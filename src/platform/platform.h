@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/analysis_browser.h"
+#include "platform/global_keys.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
 #include "platform/timers.h"
@@ -22,6 +23,7 @@ struct Platform {
     WindowSystem& windows;
     Process& process;
     AnalysisBrowser& browser;
+    GlobalKeys& keys;
 };
 
 }  // namespace tallyro::platform

@@ -189,7 +189,13 @@ bool QtTray::reachable() {
 void QtTray::popupMenu(ui::Element& menu) {
     QMenu popup;
     for (ui::Element* item : menu.form().children(menu)) {
+        if (!item->visible())
+            continue;
         QAction* action = popup.addAction(QString::fromStdString(item->text()));
+        if (item->max() == 1) {
+            action->setCheckable(true);
+            action->setChecked(item->value() != 0);
+        }
         QObject::connect(action, &QAction::triggered, &popup, [this, item] {
             windows_.post(ui::Event{item, ui::EventKind::Click});
         });

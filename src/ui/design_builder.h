@@ -56,6 +56,11 @@ public:
         d_.visible = false;
         return *this;
     }
+    // A menu item with a check mark: its value, 0 or 1, says whether it is checked.
+    E& checkable() {
+        d_.max = 1;
+        return *this;
+    }
     E& text(std::string t) {
         d_.text = std::move(t);
         return *this;

@@ -162,7 +162,8 @@ public:
     int interval() const { return d_.interval; }
     void setInterval(int ms);
 
-    // Scroll bars (and the check box's 0/1). Setting a different value raises Change.
+    // Scroll bars (and the check box's and a checkable menu item's 0/1, a checkable
+    // item being one with max 1). Setting a different value raises Change.
     int value() const { return d_.value; }
     void setValue(int v);
     int min() const { return d_.min; }

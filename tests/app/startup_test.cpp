@@ -207,5 +207,41 @@ TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdge) {
     }
 }
 
+// "开机启动" writes the autostart entry and takes it away again; the entry runs the
+// installed menu entry's command, or the program by its path (quoted where it must be),
+// and passes the desktop-entry validator. [Tray] StartAtLogin=no takes the item away.
+TEST_F(StartupTest, StartAtLoginWritesAndRemovesAValidAutostartEntry) {
+    files.autostartDir = dir / "config" / "autostart";
+    files.program = dir / "my \"apps\" $HOME" / "tallyro";
+    start();
+    ui::Element& item = form->formMenu().at("Menu_Autostart");
+    const auto click = [&] {
+        ui::Event e{&item, ui::EventKind::Click};
+        form->dispatch(e);
+    };
+    ASSERT_TRUE(item.visible() && item.value() == 0);
+    const auto entry = files.autostartDir / kDesktopEntryName;
+    click();
+    ASSERT_EQ(item.value(), 1);
+    const std::string text = test::readFileBytes(entry);
+    // Quoted for the command line, its escapes escaped again for the entry's strings.
+    const std::string exec =
+        "\nExec=\"" + dir.path().string() + "/my \\\\\"apps\\\\\" \\\\$HOME/tallyro\"\n";
+    EXPECT_NE(text.find(exec), std::string::npos) << text;
+    EXPECT_EQ(std::system(("desktop-file-validate '" + entry.string() + "'").c_str()), 0) << text;
+    click();
+    EXPECT_TRUE(item.value() == 0 && !std::filesystem::exists(entry));
+
+    files.menuEntry = dir / "tallyro.desktop";
+    test::writeFileBytes(files.menuEntry, "[Desktop Entry]\nExec=tallyro --verbose\n");
+    EXPECT_NE(StartAtLogin(files.autostartDir, files.program, files.menuEntry)
+                  .entryText()
+                  .find("\nExec=tallyro --verbose\n"),
+              std::string::npos);
+    test::writeFileBytes(files.settings, "[Tray]\r\nStartAtLogin=no\r\n");
+    start();
+    EXPECT_FALSE(form->formMenu().at("Menu_Autostart").visible());
+}
+
 }  // namespace
 }  // namespace tallyro::app

@@ -2,6 +2,7 @@
 // limits, numbers, the saved window position, and saving that never leaves a broken file.
 #include "child_process.h"
 #include "replace_all.h"
+#include "settings/extras.h"
 #include "settings/ini_values.h"
 #include "settings/profile_file.h"
 #include "settings/window_settings.h"
@@ -308,6 +309,33 @@ TEST(WindowSettings, SaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
     // The next save clears what killed saves left behind.
     ASSERT_TRUE(saveWindowPosition(file, 450.0f, 9000.0f, "中"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
+}
+
+// A chord is modifiers and one key; without Ctrl, Alt or Super it would take a key from
+// every other program. The setting's default, its "none", and a refused value said.
+TEST(Extras, KeyChordsAndTheBossKeySetting) {
+    std::string read;
+    for (const char* text :
+         {"Ctrl+Alt+Z", " ctrl + shift + f12 ", "Super+7", "Alt+Control+a", "Z", "Shift+Z",
+          "Ctrl+Ctrl+Z", "Ctrl+", "Ctrl+F13", "Ctrl+F0", "Ctrl+Alt+Z+X", "Hyper+Z", "Ctrl+ZZ", ""})
+        read += (parseKeyChord(text) ? keyChordText(*parseKeyChord(text)) : "-") + " ";
+    EXPECT_EQ(read, "Ctrl+Alt+Z Ctrl+Shift+F12 Super+7 Ctrl+Alt+A - - - - - - - - - - ");
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    const auto setting = [&](const char* value) {
+        if (value)
+            writeFileBytes(ini, std::string("[Keys]\r\nBossKey=") + value + "\r\n");
+        const BossKeySetting s = bossKeySetting(ini);
+        return (s.chord ? keyChordText(*s.chord) : "off") + (s.problem.empty() ? "" : " !");
+    };
+    EXPECT_EQ(setting(nullptr), "Ctrl+Alt+Z");
+    EXPECT_EQ(setting(""), "Ctrl+Alt+Z");
+    EXPECT_EQ(setting("None"), "off");
+    EXPECT_EQ(setting("Alt+Shift+B"), "Alt+Shift+B");
+    EXPECT_EQ(setting("Q"), "Ctrl+Alt+Z !");
+    EXPECT_TRUE(startAtLoginOffered(ini));
+    writeFileBytes(ini, "[Tray]\r\nStartAtLogin= No \r\n");
+    EXPECT_FALSE(startAtLoginOffered(ini));
 }
 
 }  // namespace

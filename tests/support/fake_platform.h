@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -168,7 +169,7 @@ class FakeAnalysisBrowser : public platform::AnalysisBrowser {
 public:
     explicit FakeAnalysisBrowser(VirtualClock& clock) : clock_(clock) {}
     std::vector<std::string> navigations;
-    std::string address;  // what documentAddress() reports
+    std::string address;   // what documentAddress() reports
     std::string underWay;  // the load under way, "" when none
 
     void navigate(const std::string& url) override {
@@ -204,6 +205,29 @@ private:
     std::function<void(const std::string&)> onNavigated_;
 };
 
+// Takes any chord unless told another program holds it; press() is the user
+// pressing it.
+class FakeGlobalKeys : public platform::GlobalKeys {
+public:
+    bool taken = false;
+    std::optional<platform::KeyChord> held;
+    std::string grab(const platform::KeyChord& chord, std::function<void()> pressed) override {
+        if (taken)
+            return "another program holds it";
+        held = chord;
+        pressed_ = std::move(pressed);
+        return "";
+    }
+    void release() override { held.reset(), pressed_ = nullptr; }
+    void press() {
+        if (pressed_)
+            pressed_();
+    }
+
+private:
+    std::function<void()> pressed_;
+};
+
 struct FakePlatform {
     VirtualClock clock;
     FakeScreen screen;
@@ -214,8 +238,9 @@ struct FakePlatform {
     FakeWindowSystem windows;
     FakeProcess process;
     FakeAnalysisBrowser browser{clock};
-    platform::Platform platform{clock,   screen,  udp,     shell,  tray,
-                                measure, windows, process, browser};
+    FakeGlobalKeys keys;
+    platform::Platform platform{clock,   screen,  udp,     shell,   tray,
+                                measure, windows, process, browser, keys};
 };
 
 }  // namespace tallyro::test

@@ -342,5 +342,73 @@ TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds)
     EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 125 + 137);
 }
 
+// Idle, no clock runs: on the login page, docked and slid out, minimised. The pointer
+// resting on the window's right edge line, which the monitor counts as inside but the
+// window system reports as outside, keeps Timer3 ticking, as it always did; off it the
+// clock stops, and the monitor still saw every move.
+TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
+    place(3000, 3000);
+    pointAt(1000, 800, 2);
+    EXPECT_EQ(fake.clock.runningCount(), 0u);
+    drag(-3000, 0);
+    pointAt(100, 300, 2);
+    pointAt(1000, 800, 20);  // slid out
+    EXPECT_EQ(where() + s().TempWindowCtrl + std::to_string(fake.clock.runningCount()),
+              "-3525 0 15750 左是0");
+    pointAt(2, 300, 20);  // the strip: back, shown, the pointer at rest on it
+    EXPECT_EQ(where() + std::to_string(fake.clock.runningCount()), "0 0 15750 左0");
+    pointAt(240, 300, 5);  // the edge line: inside for the monitor, ticking
+    EXPECT_TRUE(fake.clock.running(&el("Timer3")));
+    EXPECT_EQ(s().TempWindowCtrl, "否");
+    fake.screen.pointerAt = {241, 300};  // off it without an event: the next tick sees it
+    advance(10);
+    EXPECT_TRUE(running("Timer1"));
+    advance(200);
+    EXPECT_EQ(fake.clock.runningCount(), 0u);
+    click("Bot_Min");
+    pointAt(100, 300, 5);  // over where the hidden window is
+    EXPECT_EQ(fake.clock.runningCount(), 0u);
+}
+
+// The boss key hides every shown window at once and shows the same ones again where they
+// were; a message that comes meanwhile waits hidden with them. Pressed while nothing is
+// shown (the window minimised), it shows the window. Taken by another program or refused in
+// config.ini, it says so.
+TEST_F(WindowTest, TheBossKeyHidesEveryWindowAndShowsThemAgain) {
+    ASSERT_TRUE(fake.keys.held.has_value());
+    EXPECT_EQ(form->formMenu().at("Menu_ShowHide").text(), "显示/隐藏 (Ctrl+Alt+Z)");
+    place(3000, 3000);
+    fake.udp.arrive("Msg|t|1");
+    ui::Element& popup = form->formMessage()->window();
+    fake.keys.press();
+    EXPECT_EQ(where() + (popup.visible() ? " popup" : ""), "3000 3000 8550 中 hidden");
+    fake.udp.arrive("Msg|second|2");
+    EXPECT_FALSE(popup.visible());
+    send(form->formMenu().at("Menu_ShowHide"), EventKind::Click, 0);  // the tray's item
+    EXPECT_EQ(where() + (popup.visible() ? " popup" : ""), "3000 3000 8550 中 popup");
+    send(form->formMessage()->at("Bot_Close"), EventKind::Click, 0);
+    click("Bot_Min");
+    fake.keys.press();
+    EXPECT_EQ(where(), "3000 3000 8550 中");
+
+    const auto startWith = [&](const std::string& ini) {
+        test::writeFileBytes(files.settings, ini);
+        fake.process.warnings.clear();
+        fake.keys.release();
+        start();
+    };
+    startWith("[Keys]\r\nBossKey=none\r\n");
+    EXPECT_FALSE(fake.keys.held || form->formMenu().at("Menu_ShowHide").visible());
+    startWith("[Keys]\r\nBossKey=Ctrl+J\r\n");
+    EXPECT_EQ(form->formMenu().at("Menu_ShowHide").text(), "显示/隐藏 (Ctrl+J)");
+    fake.keys.taken = true;
+    startWith("[Keys]\r\nBossKey=Z\r\n");
+    EXPECT_EQ(fake.process.warnings,
+              (std::vector<std::string>{
+                  "config.ini [Keys] BossKey: \"Z\" is not a key like Ctrl+Alt+Z or none; using "
+                  "Ctrl+Alt+Z",
+                  "the boss key Ctrl+Alt+Z is off: another program holds it"}));
+}
+
 }  // namespace
 }  // namespace tallyro::window
