@@ -15,6 +15,7 @@ set(TALLYRO_FLOORS
   "context"
   "pages"
   "settings data session lookup quotes window"
+  "watch"
   "app"
   "qt")
 

@@ -16,6 +16,7 @@
 #include "qt/form_view.h"
 #include "qt/qt_platform.h"
 #include "qt/redirect_browser.h"
+#include "qt/watch_services.h"
 #include "qt/x11_global_keys.h"
 #include "session/login_exchange.h"
 
@@ -210,9 +211,12 @@ int main(int argc, char* argv[]) {
         qt::RedirectBrowser browser;
         qt::QtTray tray(windows);
         qt::X11GlobalKeys keys;
+        qt::QtWallClock wallClock;
+        qt::HttpQuoteFetcher fetcher;
+        qt::DesktopNotifier notifier(tray);
 
-        platform::Platform platform{timers,  screen,  link,    shell,   tray,
-                                    measure, windows, process, browser, keys};
+        platform::Platform platform{timers,  screen,  link, shell,     tray,    measure, windows,
+                                    process, browser, keys, wallClock, fetcher, notifier};
         const app::ServerAddresses addresses = app::resolveServerAddresses(
             context::Deployment{}, app::serverSection(files.settings), options.addresses);
         for (const std::string& problem : addresses.problems)

@@ -67,8 +67,11 @@ void BM_EnterToResultPage(benchmark::State& state) {
     test::FakeProcess process;
     qt::RedirectBrowser browser;
     test::FakeGlobalKeys keys;
-    platform::Platform platform{timers,  screen,  link,    shell,   tray,
-                                measure, windows, process, browser, keys};
+    test::VirtualClock wallClock;
+    test::FakeFetcher fetcher;
+    test::FakeNotifier notifier;
+    platform::Platform platform{timers,  screen,  link, shell,     tray,    measure, windows,
+                                process, browser, keys, wallClock, fetcher, notifier};
     const std::filesystem::path folder = dir.path().toStdString();
     app::FormLogin form(platform, deployment,
                         {folder / "config.ini", test::copyBuiltDatabase(folder)});

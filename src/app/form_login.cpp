@@ -47,6 +47,7 @@ FormLogin::FormLogin(platform::Platform& platform, context::Deployment deploymen
       pointerWatch_(context_, docking_, hover_),
       links_(context_),
       tray_(context_, *menu_, docking_, links_, [this] { ExitSoft(); }),
+      watch_(context_, requests_, docking_, settings::watchSettings(files_.settings)),
       startAtLogin_(files_.autostartDir, files_.program, files_.menuEntry) {
     form_->window().setTitle(kWindowTitle);
     form_->setEvents(this);
@@ -57,6 +58,10 @@ FormLogin::FormLogin(platform::Platform& platform, context::Deployment deploymen
     // A finished navigation is looked at once, not only at the next poll.
     platform_.browser.setNavigated(
         [this](const std::string& address) { handle([&] { answers_.navigated(address); }); });
+    platform_.fetcher.setDone(
+        [this](const platform::Fetched& f) { handle([&] { watch_.fetched(f); }); });
+    platform_.notifier.setClicked(
+        [this](const std::string& code) { handle([&] { watch_.notificationClicked(code); }); });
     platform_.windows.attach(*form_);
     // Timers enabled at design time run from the window's creation.
     for (ui::Element* e : form_->elements()) {
@@ -73,6 +78,8 @@ FormLogin::~FormLogin() {
     }
     platform_.link.setArrival(nullptr);
     platform_.browser.setNavigated(nullptr);
+    platform_.fetcher.setDone(nullptr);
+    platform_.notifier.setClicked(nullptr);
     if (message_)
         platform_.windows.detach(*message_);
     platform_.windows.detach(*form_);
@@ -90,6 +97,7 @@ void FormLogin::registerHandlers() {
     animation_.registerHandlers(handlers_);
     docking_.registerHandlers(handlers_);
     links_.registerHandlers(handlers_);
+    watch_.registerHandlers(handlers_);
     tray_.registerHandlers(handlers_);
     tray_.registerMenuHandlers(menuHandlers_);
     pointerWatch_.registerHandlers(handlers_);
@@ -162,9 +170,11 @@ void FormLogin::handle(const std::function<void()>& handler) {
 }
 
 void FormLogin::settleTimers() {
+    watch_.afterInput(pointerWatch_.pointerOver());
     pointerWatch_.afterInput();
     updateTimer(el("Timer3"));
     updateTimer(el("SearchGpInfoMonitor"));
+    updateTimer(el("WatchTimer"));
 }
 
 void FormLogin::Form_Load() {
@@ -249,14 +259,7 @@ void FormLogin::Form_Resize() {
 }
 
 void FormLogin::ReGpTj() {
-    lookup::clearRows(*form_);
-    if (!db_)
-        return;
-    std::int16_t n = 1;
-    for (const auto& row : db_->readSearchList()) {
-        lookup::appendRow(*form_, n, row.gpId, row.gpName);
-        ++n;
-    }
+    lookup::showRows(*form_, db_ ? db_->readSearchList() : std::vector<data::StockRow>{});
 }
 
 void FormLogin::Bot_Close_Click() {
@@ -324,6 +327,11 @@ void FormLogin::showMessage(const std::string& title, const std::string& id) {
 }
 
 void FormLogin::setUpExtras() {
+    const settings::WatchSettings watch = settings::watchSettings(files_.settings);
+    for (const std::string& problem : watch.problems)
+        platform_.process.warn(problem);
+    searchBox_.showFavouritesWhenEmpty(watch.enabled);
+    searchBox_.searchInitials(settings::initialsSearch(files_.settings));
     const settings::BossKeySetting boss = settings::bossKeySetting(files_.settings);
     if (!boss.problem.empty())
         platform_.process.warn(boss.problem);

@@ -26,6 +26,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/handlers.h"
+#include "watch/watch_list.h"
 #include "window/boss_key.h"
 #include "window/docking.h"
 #include "window/hover.h"
@@ -75,6 +76,7 @@ public:
     lookup::SearchBox& searchBox() { return searchBox_; }
     quotes::QuoteRequests& requests() { return requests_; }
     quotes::AnswerMonitor& answers() { return answers_; }
+    watch::WatchList& watchList() { return watch_; }
 
     // Start-up and shutdown.
     void Form_Load();
@@ -144,6 +146,7 @@ private:
     window::Links links_;
     window::TrayIcon tray_;
     window::BossKey bossKey_;
+    watch::WatchList watch_;
     StartAtLogin startAtLogin_;
     ui::Handlers handlers_;
     ui::Handlers messageHandlers_;

@@ -33,6 +33,18 @@ constexpr const char* kSearchSql =
     "select GpID, GpName from [QzSj] "
     "where GpID like '%' || ?1 || '%' or GpName like '%' || ?1 || '%' order by rowid";
 
+// Initials that hold the text, of rows the code-and-name search did not find.
+constexpr const char* kSearchInitialsSql =
+    "select GpID, GpName from [QzSj] where Initials like '%' || ?1 || '%' "
+    "and not (GpID like '%' || ?1 || '%' or GpName like '%' || ?1 || '%') order by rowid";
+constexpr const char* kAddFavouriteSql =
+    "insert into [SearchList] (GpID, GpName) select ?1, ?2 "
+    "where not exists (select 1 from [SearchList] where GpID = ?1) "
+    "and (select count(*) from [SearchList]) < ?3";
+constexpr const char* kRemoveFavouriteSql = "delete from [SearchList] where GpID = ?1";
+constexpr const char* kAlertTableSql =
+    "create table if not exists [WatchAlerts] (GpID text, Level text, Day text)";
+
 struct TableColumns {
     const char* table;
     std::array<const char*, 3> columns;  // unused slots are nullptr
@@ -195,8 +207,9 @@ std::unique_ptr<LocalDatabase> LocalDatabase::open(const std::filesystem::path& 
 LocalDatabase::LocalDatabase(sqlite3* db) : db_(db) {}
 
 LocalDatabase::~LocalDatabase() {
-    for (sqlite3_stmt* stmt : {readAccount_, begin_, updateAccount_, insertAccount_, commit_,
-                               rollback_, readSearchList_, search_}) {
+    for (sqlite3_stmt* stmt :
+         {readAccount_, begin_, updateAccount_, insertAccount_, commit_, rollback_, readSearchList_,
+          search_, searchInitials_, addFavourite_, removeFavourite_}) {
         sqlite3_finalize(stmt);
     }
     sqlite3_close(db_);
@@ -212,6 +225,8 @@ bool LocalDatabase::prepareAll(std::string* error) {
         {&rollback_, "rollback"},
         {&readSearchList_, kReadSearchListSql},
         {&search_, kSearchSql},
+        {&addFavourite_, kAddFavouriteSql},
+        {&removeFavourite_, kRemoveFavouriteSql},
     };
     for (const auto& [stmt, sql] : statements) {
         const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, stmt, nullptr);
@@ -276,28 +291,114 @@ std::vector<StockRow> LocalDatabase::readSearchList() {
     return rows;
 }
 
-SearchResult LocalDatabase::search(std::string_view text, int limit) {
-    if (text.empty()) {
-        return {};
+namespace {
+
+// One pass of a search statement: the first rows are read, the rest of the scan only counts.
+bool collect(sqlite3_stmt* stmt, std::string_view text, std::size_t wanted, SearchResult* result) {
+    StatementUse use(stmt);
+    if (!bindText(stmt, 1, text)) {
+        return false;
     }
-    StatementUse use(search_);
-    if (!bindText(search_, 1, text)) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (result->rows.size() < wanted) {
+            result->rows.push_back({columnText(stmt, 0), columnText(stmt, 1)});
+        }
+        ++result->total;
+    }
+    return rc == SQLITE_DONE;
+}
+
+bool asciiLetters(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
+SearchResult LocalDatabase::search(std::string_view text, int limit, bool byInitials) {
+    if (text.empty()) {
         return {};
     }
     SearchResult result;
     const auto wanted = static_cast<std::size_t>(std::max(limit, 0));
-    int rc;
-    // One pass: the first rows are read, the rest of the scan only counts.
-    while ((rc = sqlite3_step(search_)) == SQLITE_ROW) {
-        if (result.rows.size() < wanted) {
-            result.rows.push_back({columnText(search_, 0), columnText(search_, 1)});
-        }
-        ++result.total;
-    }
-    if (rc != SQLITE_DONE) {
+    if (!collect(search_, text, wanted, &result)) {
         return {};
     }
+    if (byInitials && asciiLetters(text)) {
+        // Prepared on first use: a database of an older build has no Initials column, and
+        // then the search by initials finds nothing rather than failing the rest.
+        if (!searchInitials_ &&
+            sqlite3_prepare_v3(db_, kSearchInitialsSql, -1, SQLITE_PREPARE_PERSISTENT,
+                               &searchInitials_, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(searchInitials_);
+            searchInitials_ = nullptr;
+            return result;
+        }
+        SearchResult more;
+        if (collect(searchInitials_, text, wanted - std::min(wanted, result.rows.size()), &more)) {
+            result.rows.insert(result.rows.end(), more.rows.begin(), more.rows.end());
+            result.total += more.total;
+        }
+    }
     return result;
+}
+
+bool LocalDatabase::addFavourite(const StockRow& row, int limit) {
+    StatementUse use(addFavourite_);
+    return bindText(addFavourite_, 1, row.gpId) && bindText(addFavourite_, 2, row.gpName) &&
+           sqlite3_bind_int(addFavourite_, 3, limit) == SQLITE_OK &&
+           sqlite3_step(addFavourite_) == SQLITE_DONE && sqlite3_changes(db_) > 0;
+}
+
+bool LocalDatabase::removeFavourite(std::string_view gpId) {
+    StatementUse use(removeFavourite_);
+    return bindText(removeFavourite_, 1, gpId) && sqlite3_step(removeFavourite_) == SQLITE_DONE &&
+           sqlite3_changes(db_) > 0;
+}
+
+namespace {
+
+// Runs one statement on the alert table, made first where it is missing; `row` is
+// called for each result row.
+bool onAlerts(sqlite3* db, const char* sql, std::initializer_list<std::string_view> values,
+              bool* found) {
+    if (sqlite3_exec(db, kAlertTableSql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    int i = 0;
+    bool ok = true;
+    for (const std::string_view v : values) {
+        ok = ok && bindText(stmt, ++i, v);
+    }
+    int rc = SQLITE_DONE;
+    while (ok && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        *found = true;
+    }
+    sqlite3_finalize(stmt);
+    return ok && rc == SQLITE_DONE;
+}
+
+}  // namespace
+
+bool LocalDatabase::alertGiven(std::string_view gpId, std::string_view level,
+                               std::string_view day) {
+    bool found = false;
+    return onAlerts(db_, "select 1 from [WatchAlerts] where GpID = ?1 and Level = ?2 and Day = ?3",
+                    {gpId, level, day}, &found) &&
+           found;
+}
+
+bool LocalDatabase::markAlert(std::string_view gpId, std::string_view level, std::string_view day) {
+    bool unused = false;
+    return onAlerts(db_, "delete from [WatchAlerts] where Day < ?1", {day}, &unused) &&
+           onAlerts(db_, "insert into [WatchAlerts] values (?1, ?2, ?3)", {gpId, level, day},
+                    &unused);
 }
 
 }  // namespace tallyro::data

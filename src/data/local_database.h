@@ -65,8 +65,23 @@ public:
     // Rows of [QzSj] whose GpID or GpName is like '%text%' (ASCII letters without regard to
     // case; "%" and "_" in text are wildcards, everything else is literal), in stored order: at
     // most limit of them in rows, the full number of matches in total. Empty text, or a failure,
-    // gives an empty result.
-    SearchResult search(std::string_view text, int limit = 20);
+    // gives an empty result. With byInitials, text of ASCII letters alone also finds the rows
+    // whose pinyin initials (column Initials) hold it, after the others, in stored order too;
+    // limit and total cover both.
+    SearchResult search(std::string_view text, int limit = 20, bool byInitials = false);
+
+    // Favourites, changed by the watch list: one statement each, so a kill at any moment
+    // leaves the list as it was or as it is to be. addFavourite appends the row when its
+    // code is not in the list yet and the list holds fewer than `limit`; removeFavourite
+    // takes every row of the code away. False when nothing changed.
+    bool addFavourite(const StockRow& row, int limit);
+    bool removeFavourite(std::string_view gpId);
+
+    // The alerts given, a mark (code, level, Shanghai day) each, in a table [WatchAlerts]
+    // made on first use; marking a day forgets the marks of earlier days. False when the
+    // mark cannot be read or kept (a read-only database).
+    bool alertGiven(std::string_view gpId, std::string_view level, std::string_view day);
+    bool markAlert(std::string_view gpId, std::string_view level, std::string_view day);
 
 private:
     explicit LocalDatabase(sqlite3* db);
@@ -82,6 +97,9 @@ private:
     sqlite3_stmt* rollback_ = nullptr;
     sqlite3_stmt* readSearchList_ = nullptr;
     sqlite3_stmt* search_ = nullptr;
+    sqlite3_stmt* searchInitials_ = nullptr;
+    sqlite3_stmt* addFavourite_ = nullptr;
+    sqlite3_stmt* removeFavourite_ = nullptr;
 };
 
 }  // namespace tallyro::data

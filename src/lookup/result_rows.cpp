@@ -13,7 +13,19 @@ void clearRows(ui::Form& form) {
         form.unload("GpName", n);
         form.unload("GpBg", n);
         form.unload("shoucang", n);
+        for (const char* decoration : kRowDecorations) {
+            if (form.find(decoration, n))
+                form.unload(decoration, n);
+        }
     }
+}
+
+std::int16_t showRows(ui::Form& form, const std::vector<data::StockRow>& rows) {
+    clearRows(form);
+    std::int16_t n = 0;
+    for (const auto& row : rows)
+        appendRow(form, ++n, row.gpId, row.gpName);
+    return n;
 }
 
 void appendRow(ui::Form& form, std::int16_t n, const std::string& gpId, const std::string& gpName) {

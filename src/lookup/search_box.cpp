@@ -60,14 +60,18 @@ void SearchBox::SearchForm_Text_Change() {
     ctx_.el("Frame_TableBar").setValue(0);
     s.TempClickMun = 0;
     clearRows(ctx_.form);
+    favouritesShown_ = false;
 
     const std::string text = ctx_.el("SearchForm_Text").text();
-    if (text.empty())
-        return;
     data::LocalDatabase* db = ctx_.database;
-    if (db == nullptr)
+    if (favouritesWhenEmpty_ && (text.empty() || text == kSearchPlaceholder) && db) {
+        s.SearchNumAll = showRows(ctx_.form, db->readSearchList());
+        favouritesShown_ = true;
         return;
-    const data::SearchResult result = db->search(text, kMaxRows);
+    }
+    if (text.empty() || db == nullptr)
+        return;
+    const data::SearchResult result = db->search(text, kMaxRows, initials_);
     std::int16_t n = 1;
     for (const data::StockRow& row : result.rows) {
         if (n > kMaxRows)
@@ -113,7 +117,8 @@ void SearchBox::SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t) {
     context::WindowState& s = ctx_.state;
     const float v = ctx_.el("Frame_Table").height() / kRowHeight;
     if (keyCode == ui::kKeyDown) {
-        if (rowCount(ctx_.form) < 1 || ctx_.el("SearchForm_Text").text().empty())
+        if (rowCount(ctx_.form) < 1 ||
+            (ctx_.el("SearchForm_Text").text().empty() && !favouritesShown_))
             return;
         if (s.SearchNum >= s.SearchNumAll || s.SearchNum >= kMaxRows)
             return;

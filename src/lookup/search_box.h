@@ -32,6 +32,11 @@ public:
     void registerHandlers(ui::Handlers& handlers);
 
     void SearchForm_Text_Change();
+    // The watch list's way: an empty box (or one showing the placeholder) lists
+    // the favourites, and the keys move through them as through search results;
+    // the search also finds stocks by the pinyin initials of their names.
+    void showFavouritesWhenEmpty(bool on) { favouritesWhenEmpty_ = on; }
+    void searchInitials(bool on) { initials_ = on; }
     void SearchForm_Text_GotFocus();
     void SearchForm_Text_LostFocus();
     void SearchForm_Text_KeyDown(std::int16_t keyCode, std::int16_t shift);
@@ -44,6 +49,10 @@ private:
     context::Context& ctx_;
     ResultList& list_;
     SearchGpInfoFn searchGpInfo_;
+    bool favouritesWhenEmpty_ = false;
+    bool initials_ = false;
+    // The rows are the favourites, listed for an empty box.
+    bool favouritesShown_ = false;
 };
 
 }  // namespace tallyro::lookup

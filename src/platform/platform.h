@@ -8,6 +8,7 @@
 #include "platform/timers.h"
 #include "platform/tray.h"
 #include "platform/udp_endpoint.h"
+#include "platform/watch_services.h"
 #include "platform/window_system.h"
 #include "ui/form.h"
 
@@ -24,6 +25,9 @@ struct Platform {
     Process& process;
     AnalysisBrowser& browser;
     GlobalKeys& keys;
+    WallClock& wallClock;
+    QuoteFetcher& fetcher;
+    Notifier& notifier;
 };
 
 }  // namespace tallyro::platform

@@ -186,6 +186,17 @@ bool QtTray::reachable() {
     return icon_ && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool QtTray::showMessage(const std::string& title, const std::string& body,
+                         std::function<void()> clicked) {
+    if (!icon_)
+        return false;
+    icon_->disconnect(SIGNAL(messageClicked()));
+    QObject::connect(icon_.get(), &QSystemTrayIcon::messageClicked, icon_.get(),
+                     std::move(clicked));
+    icon_->showMessage(QString::fromStdString(title), QString::fromStdString(body));
+    return true;
+}
+
 void QtTray::popupMenu(ui::Element& menu) {
     QMenu popup;
     for (ui::Element* item : menu.form().children(menu)) {

@@ -71,6 +71,10 @@ public:
     void remove() override;
     bool reachable() override;
     void popupMenu(ui::Element& menu) override;
+    // The icon's balloon message; `clicked` runs when the user clicks it. False
+    // without an icon to carry it.
+    bool showMessage(const std::string& title, const std::string& body,
+                     std::function<void()> clicked);
 
 private:
     QtWindowSystem& windows_;

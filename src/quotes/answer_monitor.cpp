@@ -196,20 +196,37 @@ bool AnswerMonitor::handle(const std::string& address) {
     return true;
 }
 
-void AnswerMonitor::stockAnswer(std::string_view address) {
+StockAnswer parseStockAnswer(std::string_view address, std::string_view webBase) {
+    using Kind = StockAnswer::Kind;
+    if (!hasAnswerPrefix(address, cat(webBase, kStockAnswerPath)))
+        return {};
     const auto payload = answerPayload(address);
-    if (!payload)
-        return refuse(kBusyMessage);
+    if (!payload || *payload == kErrorBusy)
+        return {Kind::Busy, {}};
     if (*payload == kErrorNoMatch)
-        return refuse(kNoMatchMessage);
-    if (*payload == kErrorBusy)
-        return refuse(kBusyMessage);
-    const std::vector<std::string_view> f = splitFields(*payload);
+        return {Kind::NoMatch, {}};
+    std::vector<std::string_view> f = splitFields(*payload);
     // Cut short: neither an analysis nor one of the service's errors.
     if (f.size() < kStockFields)
-        return refuse(kBusyMessage);
+        return {Kind::Busy, {}};
     if (f[4].empty())
-        return refuse(kSuspendedMessage);
+        return {Kind::Suspended, {}};
+    return {Kind::Levels, std::move(f)};
+}
+
+void AnswerMonitor::stockAnswer(std::string_view address) {
+    const StockAnswer answer = parseStockAnswer(address, ctx_.deployment.webBase);
+    switch (answer.kind) {
+        case StockAnswer::Kind::NoMatch:
+            return refuse(kNoMatchMessage);
+        case StockAnswer::Kind::Suspended:
+            return refuse(kSuspendedMessage);
+        case StockAnswer::Kind::Levels:
+            break;
+        default:
+            return refuse(kBusyMessage);
+    }
+    const std::vector<std::string_view>& f = answer.fields;
     fillLevels(f, true);
     ctx_.el("SearchGp_Info").setText(stockAdvice(f[8]));
     pages_.ShowPage(pages::kSearchResultPage);

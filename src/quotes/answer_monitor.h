@@ -31,6 +31,17 @@ bool hasAnswerPrefix(std::string_view address, std::string_view prefix);
 // The text after the first "?" up to a second one; nullopt without a "?".
 std::optional<std::string_view> answerPayload(std::string_view address);
 
+// What a stock answer says: its fields (views into the address), or which of
+// the service's refusals it is.
+struct StockAnswer {
+    enum class Kind { NotAnswer, Levels, NoMatch, Busy, Suspended } kind = Kind::NotAnswer;
+    // name, date, time, pressure, up %, price, support, down %, advice
+    std::vector<std::string_view> fields;
+};
+// Reads the document address as the answer to a stock request on the web base:
+// NotAnswer when it is no stock answer page; an answer cut short counts as busy.
+StockAnswer parseStockAnswer(std::string_view address, std::string_view webBase);
+
 // The advice of a stock answer: every paragraph indented, an empty line after each.
 std::string stockAdvice(std::string_view field);
 

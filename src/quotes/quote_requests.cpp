@@ -78,6 +78,12 @@ std::string accountName(std::string_view caption) {
     return std::string(caption.substr(i));
 }
 
+std::string stockRequestAddress(std::string_view webBase, std::string_view code,
+                                std::string_view account, float r) {
+    return std::string(webBase) + kStockRequestPath + queryValue(code) + kUserIdField +
+           queryValue(account) + kPgRunField + std::to_string(pgRunNumber(r));
+}
+
 QuoteRequests::QuoteRequests(context::Context& context, pages::PageSwitcher& pages, RandomFn random)
     : ctx_(context), pages_(pages), random_(std::move(random)) {}
 

@@ -45,6 +45,11 @@ std::string accountName(std::string_view caption);
 // percent-encoded.
 std::string queryValue(std::string_view text);
 
+// The address of a stock's analysis request: web base, code and account name
+// as query values, and PgRun from the draw r.
+std::string stockRequestAddress(std::string_view webBase, std::string_view code,
+                                std::string_view account, float r);
+
 class QuoteRequests {
 public:
     // Draws r in [0, 1) for a request; called once per request.

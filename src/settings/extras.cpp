@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "settings/ini_values.h"
+#include "settings/window_settings.h"
 
 namespace tallyro::settings {
 
@@ -52,11 +53,11 @@ std::optional<platform::KeyChord> parseKeyChord(std::string_view text) {
     chord.key = parts.back();
     parts.pop_back();
     for (const std::string& m : parts) {
-        bool* flag = m == "CTRL" || m == "CONTROL" ? &chord.ctrl
-                     : m == "ALT"                  ? &chord.alt
-                     : m == "SHIFT"                ? &chord.shift
+        bool* flag = m == "CTRL" || m == "CONTROL"               ? &chord.ctrl
+                     : m == "ALT"                                ? &chord.alt
+                     : m == "SHIFT"                              ? &chord.shift
                      : m == "SUPER" || m == "WIN" || m == "META" ? &chord.super
-                                                                  : nullptr;
+                                                                 : nullptr;
         if (!flag || *flag)
             return std::nullopt;  // not a modifier, or one named twice
         *flag = true;
@@ -89,6 +90,45 @@ BossKeySetting bossKeySetting(const std::filesystem::path& iniFile) {
                           "\" is not a key like Ctrl+Alt+Z or none; using " + kDefaultBossKey;
     }
     return setting;
+}
+
+namespace {
+
+// A whole number or a decimal within [low, high]; nothing for anything else.
+std::optional<double> number(std::string_view text, double low, double high) {
+    const auto value = parseSingle(text);
+    if (!value || *value < low || *value > high)
+        return std::nullopt;
+    return *value;
+}
+
+}  // namespace
+
+WatchSettings watchSettings(const std::filesystem::path& iniFile) {
+    WatchSettings w;
+    w.enabled = upper(trimmed(ReadIniValue(kWatchSection, "Enabled", iniFile))) != "NO";
+    const std::string minutes(trimmed(ReadIniValue(kWatchSection, "RefreshMinutes", iniFile)));
+    if (!minutes.empty()) {
+        const auto m = number(minutes, 1, 240);
+        if (m && *m == static_cast<int>(*m))
+            w.refreshMinutes = static_cast<int>(*m);
+        else
+            w.problems.push_back("config.ini [Watch] RefreshMinutes: \"" + minutes +
+                                 "\" is not a whole number of minutes from 1 to 240; using 5");
+    }
+    const std::string margin(trimmed(ReadIniValue(kWatchSection, "AlertMargin", iniFile)));
+    if (!margin.empty()) {
+        if (const auto m = number(margin, 0, 10))
+            w.alertMargin = *m / 100;
+        else
+            w.problems.push_back("config.ini [Watch] AlertMargin: \"" + margin +
+                                 "\" is not a percentage from 0 to 10; using 1");
+    }
+    return w;
+}
+
+bool initialsSearch(const std::filesystem::path& iniFile) {
+    return upper(trimmed(ReadIniValue(kSearchSection, "Initials", iniFile))) != "NO";
 }
 
 bool startAtLoginOffered(const std::filesystem::path& iniFile) {

@@ -25,6 +25,7 @@ inline constexpr int kBitmapTrayIcon = 2004;     // IconLogo: notification-area 
 inline constexpr int kBitmapWindowIcon = 2005;   // FormLogin's window icon
 inline constexpr int kBitmapHandPointer = 2006;  // hand pointer, hot spot (5, 0)
 inline constexpr int kBitmapIconPointer = 2007;  // icon pointer, hot spot (16, 16)
+inline constexpr int kBitmapFolderFaint = 2008;  // shoucang under the pointer, not a favourite
 
 inline constexpr std::array kBitmaps = {
     BitmapInfo{102, 240, 1, false, "popup body"},
@@ -68,6 +69,7 @@ inline constexpr std::array kBitmaps = {
     BitmapInfo{1004, 10, 10, false, "loading dot, level 4 (brightest)"},
     BitmapInfo{1011, 240, 26, false, "popup title strip"},
     BitmapInfo{kBitmapFolder, 15, 13, false, "favourite folder"},
+    BitmapInfo{kBitmapFolderFaint, 15, 13, false, "favourite folder, faint"},
     BitmapInfo{kBitmapUpArrow, 11, 10, false, "red up-arrow"},
     BitmapInfo{kBitmapDownArrow, 11, 10, false, "green down-arrow"},
     BitmapInfo{kBitmapTrayIcon, 16, 16, true, "notification-area icon"},

@@ -164,6 +164,25 @@ void addSearchPage(Form& f) {
               .picture(kBitmapFolder)
               .autoSize()
               .hidden());
+    // The watch list's marks on a favourite's row, beyond the first design: its
+    // price, and a gauge of where the price stands between support and pressure.
+    f.add(E(K::Label, "GpPrice", 1860, 630, 270, 150)
+              .in("Frame_TableBox")
+              .index(0)
+              .fore(kPriceColour)
+              .font(kArial, 7.5f, false)
+              .hidden());
+    f.add(E(K::Label, "GpGauge", 150, 1020, 1900, 30)
+              .in("Frame_TableBox")
+              .index(0)
+              .opaque(kGaugeTrack)
+              .hidden());
+    f.add(E(K::Label, "GpGaugeFill", 150, 1020, 0, 30)
+              .in("Frame_TableBox")
+              .index(0)
+              .opaque(kGaugeFill)
+              .hidden());
+    f.add(E(K::Timer, "WatchTimer").timer(0, false));
 }
 
 void addResultPage(Form& f) {
@@ -174,6 +193,12 @@ void addResultPage(Form& f) {
                  .font(kSong, 11.25f, true)));
     f.add(in(E(K::Label, "SearchGp_ID", 1200, 120, 60, 240).font(kArial, 9.75f, true)));
     f.add(in(E(K::PictureBox, "Bot_CloseSearchMain", 2280, 120, 255, 255).hand().autoSize()));
+    // The watch list's favourite mark for the stock shown, beyond the first design.
+    f.add(in(E(K::PictureBox, "SearchGp_Star", 1950, 150, 225, 195)
+                 .picture(kBitmapFolderFaint)
+                 .hand()
+                 .autoSize()
+                 .hidden()));
     f.add(in(E(K::Line, "Line1").line(240, 480, 2520, 480)));
     f.add(in(E(K::Label, "Label3", 120, 720, 855, 225)
                  .text("压力位:")

@@ -10,6 +10,11 @@ namespace tallyro::ui {
 
 inline constexpr std::uint32_t kSkinBackground = 0x404040;
 inline constexpr std::uint32_t kDarkFill = 0x262626;
+// The watch list's marks on a favourite's row.
+inline constexpr std::uint32_t kPriceColour = 0x202020;
+inline constexpr std::uint32_t kPriceStaleColour = 0xA0A0A0;
+inline constexpr std::uint32_t kGaugeTrack = 0xE6E6E6;
+inline constexpr std::uint32_t kGaugeFill = 0x808080;
 
 std::unique_ptr<Form> makeFormLogin();
 std::unique_ptr<Form> makeFormMessage();

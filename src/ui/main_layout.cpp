@@ -185,6 +185,7 @@ void layoutMainWindow(Form& f) {
     Element& closeResult = f.at("Bot_CloseSearchMain");
     closeResult.move(results.width() - closeResult.width() - 75, 180);
     closeResult.setPicture(139);
+    f.at("SearchGp_Star").move(closeResult.left() - 375, 195);
 
     // 22, 23, 24. Advice area, query time, and the web page's height.
     f.at("Shape1").setHeight(H() - 1725 - 3960);

@@ -50,6 +50,8 @@ public:
     // shown or hidden, which may have put it under or away from a still pointer.
     void afterInput();
 
+    // Whether the window system last said the pointer is over the window.
+    bool pointerOver() const { return !left_; }
     // Whether Timer3's timer should run now (when Timer3 is enabled at all).
     bool wantsTicks() const { return pending_ || onEdgeLine_; }
 

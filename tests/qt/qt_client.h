@@ -30,7 +30,7 @@ protected:
     void start(std::uint16_t port = 4116, platform::UdpEndpoint* link = nullptr) {
         form.reset();
         platform.emplace(clock, screen, link ? *link : udp, shell, tray, measure, windows, process,
-                         browser, test::FakePlatform::keys);
+                         browser, test::FakePlatform::keys, clock, fetcher, notifier);
         form = std::make_unique<app::FormLogin>(
             *platform, context::Deployment{"127.0.0.1", port, "http://127.0.0.1:9"}, files);
         windows.setDispatch([this](ui::Event& e) {

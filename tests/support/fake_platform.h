@@ -17,8 +17,12 @@ namespace tallyro::test {
 // each to completion, with the semantics of real repeating timers. What is
 // posted to the event loop runs at the next advance, even advance(0), before any
 // tick due later.
-class VirtualClock : public platform::Timers {
+class VirtualClock : public platform::Timers, public platform::WallClock {
 public:
+    // The wall clock runs with the virtual one, from a Monday of trading at 10:00
+    // in Shanghai (2026-12-07 02:00 UTC) unless a test sets another start.
+    std::int64_t epochMs = 1'796'608'800'000;
+    std::int64_t nowMs() override { return epochMs + now_; }
     void post(std::function<void()> event) { posted_.push_back(std::move(event)); }
     void start(const void* key, int intervalMs, std::function<void()> tick) override {
         timers_[key] = Entry{intervalMs, now_ + intervalMs, nextOrder_++, std::move(tick)};
@@ -228,6 +232,41 @@ private:
     std::function<void()> pressed_;
 };
 
+// Records the requests; the test answers the one under way.
+class FakeFetcher : public platform::QuoteFetcher {
+public:
+    std::vector<std::string> urls;
+    void fetch(const std::string& url) override { urls.push_back(url); }
+    void setDone(std::function<void(const platform::Fetched&)> done) override { done_ = done; }
+    void answer(const std::string& location, const std::string& problem = "") {
+        if (done_)
+            done_(platform::Fetched{urls.empty() ? "" : urls.back(), location, problem});
+    }
+
+private:
+    std::function<void(const platform::Fetched&)> done_;
+};
+
+// Records the notifications as "title|body|tag"; click() is the user clicking one.
+class FakeNotifier : public platform::Notifier {
+public:
+    std::vector<std::string> shown;
+    void notify(const std::string& title, const std::string& body,
+                const std::string& tag) override {
+        shown.push_back(title + "|" + body + "|" + tag);
+    }
+    void setClicked(std::function<void(const std::string&)> clicked) override {
+        clicked_ = clicked;
+    }
+    void click(const std::string& tag) {
+        if (clicked_)
+            clicked_(tag);
+    }
+
+private:
+    std::function<void(const std::string&)> clicked_;
+};
+
 struct FakePlatform {
     VirtualClock clock;
     FakeScreen screen;
@@ -239,8 +278,10 @@ struct FakePlatform {
     FakeProcess process;
     FakeAnalysisBrowser browser{clock};
     FakeGlobalKeys keys;
-    platform::Platform platform{clock,   screen,  udp,     shell,   tray,
-                                measure, windows, process, browser, keys};
+    FakeFetcher fetcher;
+    FakeNotifier notifier;
+    platform::Platform platform{clock,   screen,  udp,  shell, tray,    measure, windows,
+                                process, browser, keys, clock, fetcher, notifier};
 };
 
 }  // namespace tallyro::test

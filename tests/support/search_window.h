@@ -1,7 +1,7 @@
 // The search and result pages of a started main window (FormLogin on the fake
 // platform, as ClientWindow builds it), with helpers that drive the search box,
-// the result list and the quote requests as the view does, and a record of every
-// page shown.
+// the result list and the quote requests as the view does. The watch list is off,
+// so that the pages behave as first designed, unless a test asks for it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -113,6 +113,7 @@ public:
 
 private:
     static app::FormLogin& started(ClientWindow& window) {
+        writeFileBytes(window.files.settings, "[Watch]\r\nEnabled=no\r\n");
         app::FormLogin& form = window.start();
         EXPECT_TRUE(window.started);
         return form;

@@ -524,7 +524,9 @@ QImage drawArrow(int w, int h, bool up) {
     return img;
 }
 
-QImage drawFolder(int w, int h) {
+// The favourite folder, or its faint form (the row under the pointer, not a
+// favourite): the same drawing in pale tones.
+QImage drawFolder(int w, int h, bool faint) {
     static const std::vector<std::string_view> art{
         ".#####.........",  //
         ".#hhh#########.",  //
@@ -540,6 +542,15 @@ QImage drawFolder(int w, int h) {
         ".#fffffffffff#.",  //
         ".#############.",  //
     };
+    if (faint) {
+        return drawPixelArt(w, h, art, QPoint(0, 0),
+                            {{'#', 0xffe6c9a5},
+                             {'h', 0xfffff1d6},
+                             {'o', 0xfff7e2c2},
+                             {'l', 0xfffff3dd},
+                             {'f', 0xfffdeccf}},
+                            true);
+    }
     return drawPixelArt(w, h, art, QPoint(0, 0),
                         {{'#', 0xffbf6f12},
                          {'h', 0xffffc766},
@@ -824,7 +835,8 @@ QImage drawBitmap(const ui::BitmapInfo& info) {
             img = drawDot(w, h, info.number - 1000);
             break;
         case ui::kBitmapFolder:
-            img = drawFolder(w, h);
+        case ui::kBitmapFolderFaint:
+            img = drawFolder(w, h, info.number == ui::kBitmapFolderFaint);
             break;
         case ui::kBitmapUpArrow:
             img = drawArrow(w, h, true);
