@@ -18,7 +18,7 @@ std::int64_t QtWallClock::nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-HttpQuoteFetcher::HttpQuoteFetcher() {
+HttpQuoteFetcher::HttpQuoteFetcher(int timeoutMs) : timeoutMs_(timeoutMs) {
     manager_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
@@ -39,7 +39,7 @@ void HttpQuoteFetcher::fetch(const std::string& url) {
     }
     // The address goes out as the hidden browser sends it (see RedirectBrowser).
     QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(url), QUrl::TolerantMode));
-    request.setTransferTimeout(kTimeoutMs);
+    request.setTransferTimeout(timeoutMs_);
     QNetworkReply* reply = manager_.get(request);
     current_ = reply;
     QObject::connect(reply, &QNetworkReply::finished, reply,
@@ -73,9 +73,9 @@ class DesktopNotifier::Listener : public QObject {
     Q_OBJECT
 public:
     explicit Listener(DesktopNotifier& owner) : owner_(owner) {
-        QDBusConnection::sessionBus().connect(
-            kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-            SLOT(actionInvoked(uint, QString)));
+        QDBusConnection::sessionBus().connect(kService, kPath, kInterface,
+                                              QStringLiteral("ActionInvoked"), this,
+                                              SLOT(actionInvoked(uint, QString)));
     }
     static inline const QString kService = QStringLiteral("org.freedesktop.Notifications");
     static inline const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
@@ -113,8 +113,8 @@ void DesktopNotifier::notify(const std::string& title, const std::string& body,
         toTray();
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(Listener::kService, Listener::kPath,
-                                                       Listener::kInterface, QStringLiteral("Notify"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        Listener::kService, Listener::kPath, Listener::kInterface, QStringLiteral("Notify"));
     // A click on the notification is its "default" action.
     call << QStringLiteral("Tallyro") << 0u << QStringLiteral("tallyro")
          << QString::fromStdString(title) << QString::fromStdString(body)

@@ -22,7 +22,7 @@ class HttpQuoteFetcher : public platform::QuoteFetcher {
 public:
     // A request gives up after this long without an answer.
     static constexpr int kTimeoutMs = 10000;
-    HttpQuoteFetcher();
+    explicit HttpQuoteFetcher(int timeoutMs = kTimeoutMs);
     ~HttpQuoteFetcher() override;
     void fetch(const std::string& url) override;
     void setDone(std::function<void(const platform::Fetched&)> done) override {
@@ -32,6 +32,7 @@ public:
 private:
     void finished(QNetworkReply* reply, const std::string& url);
     QNetworkAccessManager manager_;
+    int timeoutMs_;
     QPointer<QNetworkReply> current_;
     std::function<void(const platform::Fetched&)> done_;
 };

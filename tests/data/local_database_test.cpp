@@ -1,7 +1,7 @@
 // LocalDatabase on small files built by the tests, with faults from outside; the delivered
 // database against data/stocks.csv, and its generator make_stock_db.
-#include "replace_all.h"
 #include "data/local_database.h"
+#include "replace_all.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -120,6 +120,52 @@ TEST(LocalDatabaseSearch, FindsCodeOrNameContainingTheTextAndListsTheFavourites)
         EXPECT_EQ(listed(db->search("目标", limit)), matching.substr(0, 9 * count) + "=40");
 }
 
+// By pinyin initials, letters only, after the code-and-name matches, in stored order; the
+// limit and the count cover both. A database without the Initials column finds none.
+TEST(LocalDatabaseSearch, InitialsFindStocksAfterCodeAndNameMatches) {
+    TempDir dir;
+    auto db = LocalDatabase::open(test::copyBuiltDatabase(dir.path()), nullptr);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(listed(db->search("pfyh", 20, true)), "sh600000 =1");
+    EXPECT_EQ(listed(db->search("PfYh", 20, false)), "=0");
+    EXPECT_EQ(listed(db->search("cqyh", 20, true)), "sh601963 =1");  // 重庆银行, not ZQYX
+    const SearchResult banks = db->search("yh", 20, true);
+    EXPECT_EQ(banks.rows.size(), 20u);
+    EXPECT_GT(banks.total, 20);
+    // "sz" is in every Shenzhen code, and in the initials of a few Shanghai names.
+    const SearchResult sz = db->search("sz", 5000, true);
+    const int codes = db->search("sz", 0, false).total;
+    EXPECT_GT(sz.total, codes);
+    EXPECT_EQ(sz.rows[codes - 1].gpId.substr(0, 2) + sz.rows[codes].gpId.substr(0, 2), "szsh");
+    EXPECT_EQ(listed(db->search("6y", 20, true)), "=0");
+    TempDir old;
+    test::execSql(old / "QsDate.mdb",
+                  "create table [System] (AutoLogin, UserName, PassWord);"
+                  "create table [SearchList] (GpID, GpName);"
+                  "create table [QzSj] (GpID, GpName); insert into [QzSj] values ('sh1', 'ab');");
+    EXPECT_EQ(listed(LocalDatabase::open(old / "QsDate.mdb", nullptr)->search("ab", 20, true)),
+              "sh1 =1");
+}
+
+// Favourites: appended while the code is new and the list not full, taken away by code;
+// alerts marked per code, level and day, earlier days forgotten.
+TEST(LocalDatabaseWatch, FavouritesAndAlertMarks) {
+    TempDir dir;
+    auto db =
+        LocalDatabase::open(makeDatabase(dir, "insert into searchlist values ('a', 'A')"), nullptr);
+    EXPECT_TRUE(db->addFavourite({"b", "B"}, 3) && db->addFavourite({"c", "C"}, 3));
+    EXPECT_FALSE(db->addFavourite({"d", "D"}, 3) || db->addFavourite({"a", "A"}, 5));
+    EXPECT_TRUE(db->removeFavourite("a") && !db->removeFavourite("a"));
+    EXPECT_TRUE(db->addFavourite({"a", "A"}, 3));
+    EXPECT_EQ(db->readSearchList(), (std::vector<StockRow>{{"b", "B"}, {"c", "C"}, {"a", "A"}}));
+    EXPECT_FALSE(db->alertGiven("a", "支撑位", "2026-12-07"));
+    EXPECT_TRUE(db->markAlert("a", "支撑位", "2026-12-07"));
+    EXPECT_TRUE(db->alertGiven("a", "支撑位", "2026-12-07") &&
+                !db->alertGiven("a", "压力位", "2026-12-07"));
+    EXPECT_TRUE(db->markAlert("b", "压力位", "2026-12-08"));
+    EXPECT_EQ(query(dir / "QsDate.mdb", "select count(*) from [WatchAlerts]"), (Rows{{"1"}}));
+}
+
 TEST(LocalDatabaseFault, GivesTheReasonOrAFailedSaveAndChangesNothing) {
     // The fault, and the reason open gives ("": it opens and only the save fails). A reader's
     // lock keeps the commit from the file; zero bytes are an SQLite file without tables.
@@ -203,6 +249,28 @@ TEST(LocalDatabaseKilledSave, LeavesTheOldRowOrTheNewOneAndASoundFile) {
     const auto sound = [&](int run) {
         const auto now = query(file, "pragma integrity_check; select * from [System]");
         const bool whole = now == old || now == Rows{{"ok"}, rowOf(run)};
+        old = now;
+        return whole;
+    };
+    EXPECT_EQ(test::firstUnsoundKilledSave(200, std::chrono::microseconds(3000), save, sound), 0);
+}
+
+// A favourite added or taken away by a process killed at any moment leaves the old list or
+// the new one, and a sound file.
+TEST(LocalDatabaseKilledSave, FavouritesChangeWholeOrNotAtAll) {
+    TempDir dir;
+    const auto file = makeDatabase(dir, "insert into searchlist values ('a', 'A')");
+    const auto listOf = [](int run) {
+        return run % 2 ? Rows{{"ok"}, {"a", "A"}, {"b", "B"}} : Rows{{"ok"}, {"a", "A"}};
+    };
+    Rows old = listOf(0);
+    const auto save = [&](int run) {
+        auto db = LocalDatabase::open(file, nullptr);
+        return run % 2 ? db->addFavourite({"b", "B"}, 50) : db->removeFavourite("b");
+    };
+    const auto sound = [&](int run) {
+        const auto now = query(file, "pragma integrity_check; select * from [SearchList]");
+        const bool whole = now == old || now == listOf(run);
         old = now;
         return whole;
     };

@@ -1,0 +1,219 @@
+// The watch list on the fake platform and a real copy of the stock database: the
+// trading hours, the refresh's schedule and its one request at a time, the marks
+// and prices on the rows, the alerts and their memory, the favourites' limit.
+#include "client_fixture.h"
+#include "data/local_database.h"
+#include "lookup/result_rows.h"
+#include "ui/bitmap_table.h"
+#include "watch/trading_hours.h"
+
+namespace tallyro::watch {
+namespace {
+
+using ui::EventKind;
+
+// 2026-12-07 is a Monday; a time of that week in Shanghai as Unix milliseconds.
+std::int64_t shanghai(int day, int hour, int minute) {
+    return 1'796'572'800'000 + ((day * 24 + hour) * 60 + minute) * 60'000LL;
+}
+
+TEST(TradingHours, SessionsWeekdaysAndTheNextOpening) {
+    std::string open;
+    for (const auto& [day, h, m] : {std::tuple{0, 9, 29}, {0, 9, 30}, {0, 11, 29}, {0, 11, 30},
+                                    {0, 12, 59}, {0, 13, 0}, {0, 14, 59}, {0, 15, 0}, {5, 10, 0}})
+        open += inTradingHours(shanghai(day, h, m)) ? "1" : "0";
+    EXPECT_EQ(open, "011001100");
+    EXPECT_EQ(nextSessionStart(shanghai(0, 11, 30)), shanghai(0, 13, 0));
+    EXPECT_EQ(nextSessionStart(shanghai(0, 9, 30)), shanghai(0, 13, 0));
+    EXPECT_EQ(nextSessionStart(shanghai(4, 15, 0)), shanghai(7, 9, 30));  // Friday to Monday
+    EXPECT_EQ(nextSessionStart(shanghai(-1, 23, 0)), shanghai(0, 9, 30));
+    // The trading day turns at midnight in Shanghai, 16:00 UTC.
+    EXPECT_EQ(shanghaiTime(shanghai(0, 23, 59)).day, "2026-12-07");
+    EXPECT_EQ(shanghaiTime(shanghai(1, 0, 0)).day + " " +
+                  std::to_string(shanghaiTime(shanghai(1, 0, 0)).weekday),
+              "2026-12-08 2");
+    EXPECT_EQ(shanghaiTime(0).day, "1970-01-01");
+}
+
+// Reached at or beyond a level, or within the margin short of it; pressure from below,
+// support from above.
+TEST(Alerts, LevelsReachedPassedOrWithinTheMargin) {
+    const auto reached = [](double price) {
+        Reading r{"sh600000", "浦发银行", "", "10.50", "9.80", price, 10.5, 9.8};
+        std::string out;
+        for (const Level l : reachedLevels(r, 0.01))
+            out += levelName(l);
+        return out;
+    };
+    EXPECT_EQ(reached(10.2), "");
+    EXPECT_EQ(reached(10.39), "");
+    EXPECT_EQ(reached(10.395), "压力位");  // 1 % short of 10.50
+    EXPECT_EQ(reached(11), "压力位");
+    EXPECT_EQ(reached(9.898), "支撑位");
+    EXPECT_EQ(reached(9.9), "");
+    EXPECT_EQ(reached(9), "支撑位");
+    Reading r{"sh600000", "浦发银行", "10.84", "11.20", "10.80", 10.84, 11.2, 10.8};
+    EXPECT_EQ(alertText(r, Level::Support), "浦发银行 10.84 触及支撑位 10.80");
+}
+
+std::string answer(const std::string& fields) {
+    return "http://web.test/SendGpInfo.asp?" + fields;
+}
+
+class WatchTest : public test::ClientTest {
+protected:
+    void SetUp() override {
+        start();
+        ASSERT_TRUE(started);
+    }
+    void signIn() {
+        typeText("UserName_Txt", "trader");
+        typeText("PassWord_Txt", "abc");
+        click("Login_Bot");
+        fake.udp.arrive("LoginOk");
+    }
+    // The code of every request the refresh sent.
+    std::string asked() {
+        std::string codes;
+        for (const std::string& url : fake.fetcher.urls)
+            codes += url.substr(url.find("GpID=") + 5, 8) + " ";
+        return codes;
+    }
+    void answerLevels(const char* name, const char* price, const char* pressure = "10.50",
+                      const char* support = "9.80") {
+        fake.fetcher.answer(answer(std::string(name) + "|2026-12-07|10:00:00|" + pressure +
+                                   "|3.2|" + price + "|" + support + "|-3.6|a"));
+    }
+    std::string row(std::int16_t n) {
+        const ui::Element* price = form->form().find("GpPrice", n);
+        const ui::Element* fill = form->form().find("GpGaugeFill", n);
+        return el("GpID", n).text() + " " + (price ? price->text() : "-") +
+               (price && price->foreColor() != 0x202020u ? " grey" : "") +
+               (fill ? " " + std::to_string(static_cast<int>(fill->width())) : "");
+    }
+};
+
+// One request at a time, 2 s apart, every favourite in its order; a refusal marks the
+// row and the next round tries again, five minutes after the last began.
+TEST_F(WatchTest, OneRequestAtATimeEveryFavouriteEachRound) {
+    advance(60'000);
+    EXPECT_TRUE(fake.fetcher.urls.empty());  // nothing before sign-in
+    signIn();
+    ASSERT_EQ(asked(), "sh600000 ");
+    EXPECT_EQ(fake.fetcher.urls[0].rfind(
+                  "http://web.test/RequestGpInfo.asp?GpID=sh600000&UserID=trader&PgRun=", 0),
+              0u);
+    advance(10'000);
+    EXPECT_EQ(asked(), "sh600000 ");  // no second request while one is under way
+    answerLevels("浦发银行", "10.17");
+    EXPECT_EQ(asked(), "sh600000 sh600036 ");  // 2 s had passed
+    fake.fetcher.answer("", "Connection refused");
+    advance(1999);
+    EXPECT_EQ(asked(), "sh600000 sh600036 ");
+    advance(1);
+    EXPECT_EQ(asked(), "sh600000 sh600036 sh600519 ");
+    fake.fetcher.answer(answer("贵州茅台|d|t|1800|||1700||a"));  // suspended
+    for (int i = 0; i < 5; ++i) {
+        advance(2000);
+        fake.fetcher.answer(answer("ErrGpMoney"));
+    }
+    EXPECT_EQ(fake.fetcher.urls.size(), 8u);
+    EXPECT_EQ(row(1) + ", " + row(2) + ", " + row(3),
+              "sh600000 10.17 1004, sh600036 -- grey, sh600519 停牌 grey");
+    // Idle between rounds, only the watch list's own timer runs; the next round comes
+    // five minutes after this one began, 22 s ago.
+    EXPECT_TRUE(fake.clock.running(&el("WatchTimer")) && fake.clock.runningCount() == 1);
+    advance(300'000 - 22'000 - 1);
+    EXPECT_EQ(fake.fetcher.urls.size(), 8u);
+    advance(1);
+    ASSERT_EQ(fake.fetcher.urls.size(), 9u);
+    EXPECT_NE(fake.fetcher.urls.back().find("GpID=sh600000&"), std::string::npos);
+}
+
+// Outside trading hours: one round after sign-in, then nothing until the next opening.
+TEST_F(WatchTest, OutsideTradingHoursOneRoundThenTheNextOpening) {
+    fake.clock.epochMs = shanghai(5, 20, 0);  // a Saturday evening
+    signIn();
+    for (int i = 0; i < 8; ++i) {
+        advance(2000);
+        fake.fetcher.answer(answer("ErrGpMoney"));
+    }
+    const std::size_t round = fake.fetcher.urls.size();
+    EXPECT_EQ(round, 8u);
+    advance(24 * 3'600'000);  // Sunday
+    EXPECT_EQ(fake.fetcher.urls.size(), round);
+    advance(13 * 3'600'000 + 29 * 60'000);  // Monday 9:29
+    EXPECT_EQ(fake.fetcher.urls.size(), round);
+    advance(60'000);  // 9:30 has passed
+    EXPECT_EQ(fake.fetcher.urls.size(), round + 1);
+}
+
+// A price at a level gives one notification a stock, level and day, kept across restarts;
+// clicking it brings the window back and asks for that stock's analysis.
+TEST_F(WatchTest, AnAlertOncePerStockLevelAndDayThatOpensTheAnalysis) {
+    signIn();
+    answerLevels("浦发银行", "10.84", "11.20", "10.80");
+    ASSERT_EQ(fake.notifier.shown,
+              std::vector<std::string>{"Tallyro|浦发银行 10.84 触及支撑位 10.80|sh600000"});
+    click("Bot_Min");
+    fake.notifier.click("sh600000");
+    EXPECT_TRUE(form->form().window().visible());
+    EXPECT_EQ(fake.browser.navigations.back().rfind("http://web.test/RequestGpInfo.asp?GpID=sh600000&", 0), 0u);
+    EXPECT_EQ(form->pages().current(), "LoadingSearchPage");
+    start();  // the next start the same day: the alert is remembered
+    signIn();
+    answerLevels("浦发银行", "10.70", "11.20", "10.80");
+    EXPECT_EQ(fake.notifier.shown.size(), 1u);
+    fake.clock.epochMs += 24 * 3'600'000;  // the next day it comes again
+    start();
+    signIn();
+    answerLevels("浦发银行", "10.70", "11.20", "10.80");
+    EXPECT_EQ(fake.notifier.shown.size(), 2u);
+}
+
+// A click on a row's mark adds the stock at the end of the favourites or takes it away;
+// the mark is filled on favourites, faint on the row under the pointer, hidden elsewhere.
+// Fifty at most.
+TEST_F(WatchTest, MarksAddAndRemoveFavouritesInOrderUpToFifty) {
+    signIn();
+    send(el("SearchForm_Text"), EventKind::GotFocus);
+    typeText("SearchForm_Text", "sh60000");
+    ASSERT_GE(lookup::rowCount(form->form()), 3);
+    const auto marks = [&] {
+        std::string out;
+        for (std::int16_t n = 1; n <= 3; ++n) {
+            const ui::Element& m = el("shoucang", n);
+            out += !m.visible() ? "." : m.picture() == ui::kBitmapFolder ? "F" : "f";
+        }
+        return out;
+    };
+    EXPECT_EQ(marks(), "F..");  // sh600000 is a favourite
+    send(el("GpBg", 3), EventKind::MouseMove);
+    movePointer(1700, 300);  // over the window: the row under the pointer shows it faint
+    EXPECT_EQ(marks(), "F.f");
+    movePointer(100, 300);
+    EXPECT_EQ(marks(), "F..");
+    const std::string third = el("GpID", 3).text();
+    send(el("shoucang", 3), EventKind::Click);
+    send(el("shoucang", 1), EventKind::Click);
+    EXPECT_EQ(marks(), "..F");
+    auto list = data::LocalDatabase::open(files.database, nullptr)->readSearchList();
+    EXPECT_EQ(list.size(), 8u);
+    EXPECT_EQ(list.front().gpId + " " + list.back().gpId, "sh600036 " + third);
+    // Filled up to fifty, the fifty-first is refused with a word.
+    std::string sql;
+    for (int i = 0; i < 42; ++i)
+        sql += "insert into [SearchList] values ('sz3000" + std::to_string(10 + i) + "', 'X');";
+    test::execSql(files.database, sql);
+    start();
+    signIn();
+    send(el("SearchForm_Text"), EventKind::GotFocus);
+    typeText("SearchForm_Text", "sh60100");
+    send(el("shoucang", 1), EventKind::Click);
+    list = data::LocalDatabase::open(files.database, nullptr)->readSearchList();
+    EXPECT_EQ(list.size(), 50u);
+    EXPECT_NE(fake.notifier.shown.back().find("50"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallyro::watch
