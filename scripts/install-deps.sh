@@ -14,6 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer
   weston qt6-wayland desktop-file-utils
+  dbus python3-dbus python3-gi
   fonts-noto-cjk fonts-liberation2 imagemagick
   dpkg-dev
   clang libclang-rt-14-dev

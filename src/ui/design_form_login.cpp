@@ -170,7 +170,7 @@ void addSearchPage(Form& f) {
               .in("Frame_TableBox")
               .index(0)
               .fore(kPriceColour)
-              .font(kArial, 7.5f, false)
+              .font(kArial, 7, false)
               .hidden());
     f.add(E(K::Label, "GpGauge", 150, 1020, 1900, 30)
               .in("Frame_TableBox")

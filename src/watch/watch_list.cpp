@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 
 #include "data/local_database.h"
 #include "lookup/result_rows.h"
@@ -14,9 +15,11 @@ namespace tallyro::watch {
 
 namespace {
 
-// A favourite's row, in twips from the row's top: the price ends just before the
-// mark at 2150; the gauge runs under the code and the name, below their text.
-constexpr float kPriceRight = 2115;
+// A favourite's row, in twips from the row's top: the price stands after the mark
+// at 2150, ending at the row's end; the gauge runs under the code and the name,
+// below their text.
+constexpr float kMarkRight = 2390;
+constexpr float kGap = 30;
 constexpr float kPriceTop = 165;
 constexpr float kGaugeLeft = 150;
 constexpr float kGaugeWidth = 1900;
@@ -28,6 +31,17 @@ std::string lower(std::string s) {
     for (char& c : s)
         c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     return s;
+}
+
+// The price in at most five characters, as the row has room for: the service's
+// text where it is short enough, else fewer decimals ("1751.9" as "1752").
+std::string shortPrice(const Reading& r) {
+    if (r.priceText.size() <= 5)
+        return r.priceText;
+    char text[32];
+    std::snprintf(text, sizeof text, r.price >= 1000 ? "%.0f" : r.price >= 100 ? "%.1f" : "%.2f",
+                  r.price);
+    return text;
 }
 
 ui::Element& rowElement(ui::Form& form, const char* name, std::int16_t n) {
@@ -136,10 +150,11 @@ void WatchList::decorate(std::int16_t n, const std::string& code) {
     ui::Element& price = rowElement(form, "GpPrice", n);
     price.setText(k.status == Status::Suspended ? kSuspendedMark
                   : k.reading.priceText.empty() ? "--"
-                                                : k.reading.priceText);
+                                                : shortPrice(k.reading));
     price.setForeColor(k.fresh && k.status == Status::Levels ? ui::kPriceColour
                                                              : ui::kPriceStaleColour);
-    price.move(kPriceRight - price.width(), top + kPriceTop);
+    const float rowEnd = ctx_.el("Frame_TableBox").width() - kGap;
+    price.move(std::max(kMarkRight, rowEnd - price.width()), top + kPriceTop);
     const Reading& r = k.reading;
     if (k.status != Status::Levels || r.pressure <= r.support) {
         dropRowElement(form, "GpGauge", n);
