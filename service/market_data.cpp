@@ -111,7 +111,10 @@ AnalysisOutcome MarketData::analyse(const std::string& code, const std::string& 
         return out;
     }
     const bool index = kind == SeriesKind::Index;
-    out.report = buildReport(name, date, time, *levels, index, !index && isSuspended(code), s.demo);
+    Levels now = *levels;
+    if (prices_ && !index)
+        now.close = prices_->price(code, levels->close);
+    out.report = buildReport(name, date, time, now, index, !index && isSuspended(code), s.demo);
     return out;
 }
 

@@ -12,6 +12,7 @@
 
 #include "analysis.h"
 #include "bars.h"
+#include "live_prices.h"
 #include "stock_list.h"
 
 namespace tallyro::service {
@@ -46,6 +47,9 @@ public:
     Series series(std::string_view code, SeriesKind kind) const;
     bool isSuspended(std::string_view code) const;
     const std::vector<std::string>& watchlist() const { return watchlist_; }
+    // Stocks answer with the price of the moment from these, instead of the last
+    // daily close; the levels stay those of the daily bars.
+    void setLivePrices(const LivePrices* prices) { prices_ = prices; }
 
     // `date` and `time` are the query time printed into the answer.
     AnalysisOutcome analyseStock(std::string_view code, const std::string& date,
@@ -63,6 +67,7 @@ private:
     std::set<std::string> suspended_;
     std::vector<std::string> watchlist_;
     std::vector<std::string> warnings_;
+    const LivePrices* prices_ = nullptr;
 };
 
 }  // namespace tallyro::service

@@ -4,10 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QRegularExpression>
+
 #include <cerrno>
+#include <cmath>
 
 #include "account_store.h"
+#include "analysis.h"
 #include "gbk.h"
+#include "live_prices.h"
 #include "login_server.h"
 #include "session_table.h"
 
@@ -26,11 +31,37 @@ const char* const kHelp =
     "  push <title>|<body>   store a message and send it to every signed-in client\n"
     "  block <name>          block an account and end its session\n"
     "  unblock <name>        lift the block\n"
+    "  price <code> [<price> [<minutes>]]\n"
+    "                        pin a stock's price for a while (10 minutes), or unpin it\n"
     "  sessions              list signed-in accounts\n"
     "  accounts              list all accounts\n"
     "  quit                  stop the service";
 
 }  // namespace
+
+QString OperatorConsole::priceCommand(const QString& argument) {
+    const QStringList words = argument.split(u' ', Qt::SkipEmptyParts);
+    static const QRegularExpression codeForm(QStringLiteral("^s[hz][0-9]{6}$"));
+    if (!prices_ || words.isEmpty() || words.size() > 3 || !codeForm.match(words[0]).hasMatch()) {
+        return QStringLiteral("usage: price <code like sh600000> [<price> [<minutes>]]");
+    }
+    const std::string code = words[0].toStdString();
+    if (words.size() == 1) {
+        return prices_->unpin(code)
+                   ? QStringLiteral("%1 follows the simulation again").arg(words[0])
+                   : QStringLiteral("%1 had no price pinned").arg(words[0]);
+    }
+    bool priceOk = false, minutesOk = true;
+    const double price = words[1].toDouble(&priceOk);
+    const int minutes = words.size() == 3 ? words[2].toInt(&minutesOk) : 10;
+    if (!priceOk || !(price > 0 && price < 100000) || !minutesOk || minutes < 1 || minutes > 1440) {
+        return QStringLiteral("price: a price above 0 and below 100000, minutes from 1 to 1440");
+    }
+    prices_->pin(code, std::round(price * 100) / 100, minutes);
+    return QStringLiteral("%1 priced at %2 for %3 min")
+        .arg(words[0], QString::fromStdString(formatFixed(std::round(price * 100) / 100, 2)),
+             QString::number(minutes));
+}
 
 OperatorConsole::OperatorConsole(LoginServer& login, AccountStore& accounts,
                                  const SessionTable& sessions, LogSink out, QObject* parent)
@@ -106,6 +137,9 @@ QString OperatorConsole::execute(const QString& rawLine) {
     if (command == u"quit" || command == u"exit") {
         emit quitRequested();
         return QStringLiteral("stopping");
+    }
+    if (command == u"price") {
+        return priceCommand(argument);
     }
     if (command == u"sessions") {
         const auto all = sessions_.all();

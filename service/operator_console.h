@@ -2,6 +2,9 @@
 //   push <title>|<body>   store a message and send "Msg|title|id" to every session
 //   block <name>          block an account and end its session
 //   unblock <name>        lift the block
+//   price <code> [<price> [<minutes>]]
+//                         pin a stock's price for a while (10 minutes unless
+//                         given), or without a price let it follow the simulation
 //   sessions              print the session table
 //   accounts              print the accounts
 //   help, quit
@@ -18,6 +21,7 @@
 namespace tallyro::service {
 
 class AccountStore;
+class LivePrices;
 class LoginServer;
 class SessionTable;
 
@@ -35,11 +39,15 @@ public:
     // Runs one command line and returns what it printed.
     QString execute(const QString& line);
 
+    // Where "price" pins prices; without it the command is refused.
+    void setLivePrices(LivePrices* prices) { prices_ = prices; }
+
 signals:
     void quitRequested();
 
 private:
     void readAvailable();
+    QString priceCommand(const QString& argument);
 
     LoginServer& login_;
     AccountStore& accounts_;
@@ -47,6 +55,7 @@ private:
     LogSink out_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QByteArray pending_;
+    LivePrices* prices_ = nullptr;
 };
 
 }  // namespace tallyro::service

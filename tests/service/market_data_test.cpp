@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "stock_list.h"
@@ -38,6 +40,55 @@ TEST(MarketData, StockListCodesInOtherFormsAndTheWatchList) {
     ASSERT_EQ(market.loadWarnings().size(), 1u);
     EXPECT_NE(market.loadWarnings()[0].find("watchlist.csv line 2"), std::string::npos);
     EXPECT_EQ(market.analyseIndex("sh000002", "d", "t").report.value().name, "上证A股指数");
+}
+
+// 2026-12-07 is a Monday; a time of that week in Shanghai as Unix milliseconds.
+std::int64_t shanghai(int day, int hour, int minute) {
+    return 1'796'572'800'000 + ((day * 24 + hour) * 60 + minute) * 60'000LL;
+}
+
+// The same code at the same time has the same price, within about 2 % of the close; it
+// moves through the sessions and stands still between them, and a pin holds for its time.
+TEST(LivePrices, SimulatedWithinTheDayAndPinnedForAWhile) {
+    const double open = simulatedPrice("sh600000", 10, shanghai(0, 9, 30));
+    EXPECT_EQ(open, simulatedPrice("sh600000", 10, shanghai(0, 9, 30)));
+    EXPECT_NE(open, simulatedPrice("sh600004", 10, shanghai(0, 9, 30)));
+    std::set<double> seen;
+    for (int m = 0; m < 120; m += 5) {
+        const double p = simulatedPrice("sh600000", 10, shanghai(0, 9, 30) + m * 60'000);
+        EXPECT_TRUE(p >= 9.82 && p <= 10.18) << p;
+        EXPECT_NEAR(p * 100, std::round(p * 100), 1e-9);  // whole cents
+        seen.insert(p);
+    }
+    EXPECT_GT(seen.size(), 10u);
+    // Still over lunch, the night and the weekend: where the last session stopped.
+    EXPECT_EQ(simulatedPrice("sh600000", 10, shanghai(0, 12, 0)),
+              simulatedPrice("sh600000", 10, shanghai(0, 13, 0)));
+    const double friday = simulatedPrice("sh600000", 10, shanghai(4, 15, 0));
+    EXPECT_EQ(simulatedPrice("sh600000", 10, shanghai(5, 12, 0)), friday);
+    EXPECT_EQ(simulatedPrice("sh600000", 10, shanghai(7, 9, 0)), friday);
+
+    std::int64_t now = shanghai(0, 10, 0);
+    LivePrices prices([&] { return now; });
+    prices.pin("sh600000", 9.5, 10);
+    EXPECT_EQ(prices.price("sh600000", 10), 9.5);
+    EXPECT_EQ(prices.price("sh600004", 10), simulatedPrice("sh600004", 10, now));
+    now += 10 * 60'000 - 1;
+    EXPECT_EQ(prices.pinned("sh600000"), 9.5);
+    now += 1;
+    EXPECT_EQ(prices.pinned("sh600000"), std::nullopt);
+    prices.pin("sh600000", 9.5, 10);
+    EXPECT_TRUE(prices.unpin("sh600000") && !prices.unpin("sh600000"));
+    // A stock answers with its price of the moment; the levels stay the bars'.
+    const StockList stocks =
+        *StockList::load(std::filesystem::path(TALLYRO_SERVICE_DATA_DIR) / "stocks.csv", nullptr);
+    MarketData market(TALLYRO_SERVICE_DATA_DIR, stocks);
+    const Report daily = *market.analyseStock("sh600000", "d", "t").report;
+    market.setLivePrices(&prices);
+    prices.pin("sh600000", 1.23, 10);
+    const Report live = *market.analyseStock("sh600000", "d", "t").report;
+    EXPECT_EQ(live.levels.close, 1.23);
+    EXPECT_EQ(live.levels.support, daily.levels.support);
 }
 
 // The data the build puts next to the program: every sample is analysed from its own bars.
