@@ -176,8 +176,8 @@ request_first_match() {
   type_into "$1" 100 146 "$2"
   wait_region_change "$1" 10 175 220 90 "$list" "matches listed"
   xdotool key Down
-  # The first row is selected: dark grey behind its code.
-  wait_pixel "$1" 190 183 3C3C3C "first row selected by Down"
+  # The first row is selected: dark grey between its name and its favourite mark.
+  wait_pixel "$1" 170 183 3C3C3C "first row selected by Down"
   box=$(region "$1" 60 138 130 16)
   xdotool key Return
   wait_region_change "$1" 60 138 130 16 "$box" "box completed to the code"
