@@ -123,7 +123,19 @@ std::vector<std::string> adviceFor(const Report& r) {
             "计算，仅供演示，不能作为交易依据。");
     }
 
+    const std::string below = formatFixed(-r.supportPercent, 2) + "％";
+    const std::string above = formatFixed(-r.pressurePercent, 2) + "％";
     switch (positionBetween(l)) {
+        case Position::BelowSupport:
+            advice.push_back("现价" + close + "已触及支撑位" + support + "，低于支撑" + below +
+                             "。盘中跌破支撑时先看收盘：收盘站回支撑位之上可继续持有，"
+                             "收盘仍在支撑位下方说明承接失效，应及时止损。");
+            break;
+        case Position::AbovePressure:
+            advice.push_back("现价" + close + "已触及压力位" + pressure + "，高于压力" + above +
+                             "。盘中突破压力时先看收盘与成交量：放量收在压力位之上，"
+                             "原压力位将转为新的支撑；冲高回落则不宜追涨。");
+            break;
         case Position::NearSupport:
             advice.push_back("现价" + close + "靠近下方支撑位" + support + "，距支撑仅" + down +
                              "，距上方压力位" + pressure + "还有" + up +
@@ -246,6 +258,12 @@ Position positionBetween(const Levels& levels) {
     const double range = levels.pressure - levels.support;
     if (!(range > 0)) {
         return Position::Middle;
+    }
+    if (levels.close <= levels.support) {
+        return Position::BelowSupport;
+    }
+    if (levels.close >= levels.pressure) {
+        return Position::AbovePressure;
     }
     const double where = (levels.close - levels.support) / range;
     if (where <= 0.25) {

@@ -50,9 +50,10 @@ std::vector<size_t> swingLows(const std::vector<Bar>& bars, int reach);
 // Nothing when the series is too short or no support above zero can be found.
 std::optional<Levels> computeLevels(const std::vector<Bar>& bars, const LevelRules& rules = {});
 
-enum class Position { NearSupport, Middle, NearPressure };
+enum class Position { BelowSupport, NearSupport, Middle, NearPressure, AbovePressure };
 // Near a level means within the quarter of the range between support and pressure
-// next to it.
+// next to it. A price of the moment may reach or cross a level of the daily bars:
+// at or past one it is below support or above pressure.
 Position positionBetween(const Levels& levels);
 
 struct Report {

@@ -2,6 +2,7 @@
 // the web server in one event loop, or performs one account command and exits.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -246,6 +247,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     MarketData market(dataDir.toStdString(), *stocks);
+    LivePrices livePrices([] { return QDateTime::currentMSecsSinceEpoch(); });
+    market.setLivePrices(&livePrices);
     const LogSink log = stdoutLog();
     if (stocks->skippedLines() > 0) {
         log(QStringLiteral("stocks.csv: %1 malformed line(s) skipped").arg(stocks->skippedLines()));
@@ -311,6 +314,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     OperatorConsole console(login, *store, sessions, log);
+    console.setLivePrices(&livePrices);
     QObject::connect(&console, &OperatorConsole::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 

@@ -59,8 +59,12 @@ QString payloadOf(const QByteArray& query) {
 
 QString positionText(Position position) {
     switch (position) {
+        case Position::BelowSupport:
+            return QStringLiteral("破支撑");
         case Position::NearSupport:
             return QStringLiteral("近支撑");
+        case Position::AbovePressure:
+            return QStringLiteral("破压力");
         case Position::NearPressure:
             return QStringLiteral("近压力");
         case Position::Middle:

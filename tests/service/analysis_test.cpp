@@ -77,11 +77,14 @@ TEST(ComputeLevels, WindowExtremeOrTwoAverageTrueRangesWithoutASwingPoint) {
     EXPECT_EQ(std::pair(levels.pressure, levels.support), std::pair(10.1, 9.9));
 }
 
-// Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13.
+// Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13;
+// a price of the moment at or past a level has crossed it.
 TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
     for (const auto& [close, expected] :
-         {std::pair{11.0, Position::NearSupport}, std::pair{11.01, Position::Middle},
-          std::pair{12.99, Position::Middle}, std::pair{13.0, Position::NearPressure}}) {
+         {std::pair{10.0, Position::BelowSupport}, std::pair{10.01, Position::NearSupport},
+          std::pair{11.0, Position::NearSupport}, std::pair{11.01, Position::Middle},
+          std::pair{12.99, Position::Middle}, std::pair{13.0, Position::NearPressure},
+          std::pair{13.99, Position::NearPressure}, std::pair{14.0, Position::AbovePressure}}) {
         EXPECT_EQ(positionBetween(Levels{.close = close, .pressure = 14.0, .support = 10.0}),
                   expected)
             << close;
@@ -98,6 +101,16 @@ TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
     // Above the 20-day average, and the stop 3 % under the support.
     for (const char* text : {"下距支撑10.00％", "上方", "8.73元"})
         EXPECT_NE(stock.find(text), std::string::npos) << text;
+    // A price that went through a level says so, with the distance as a positive share.
+    levels.close = 8.5;
+    const std::string below =
+        stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
+    EXPECT_NE(below.find("已触及支撑位9.00元，低于支撑5.88％"), std::string::npos) << below;
+    levels.close = 12.5;
+    const std::string above =
+        stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
+    EXPECT_NE(above.find("已触及压力位12.00元，高于压力4.00％"), std::string::npos) << above;
+    levels.close = 10.0;
     const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
     EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
     EXPECT_EQ(suspended.advice.at(1).rfind("【演示数据】", 0), 0u);
