@@ -84,8 +84,10 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         EXPECT_TRUE(got.out.contains(QString::fromUtf8(answer)))
             << words << " answered: " << got.out.toStdString();
     }
-    // What ctl did is in the service's log, one line per command.
-    EXPECT_TRUE(waitForOutput(service_, "control: push 收盘提示|今日 沪指收涨"));
+    // What ctl did is in the service's log, one line per command, with who sent it.
+    EXPECT_TRUE(waitForOutput(service_, "): push 收盘提示|今日 沪指收涨"));
+    EXPECT_TRUE(output(service_).contains(
+        QStringLiteral("control (uid %1, pid ").arg(::getuid()).toUtf8()));
 }
 
 // A second service, or a file that is no socket, keeps the path from a service; quit removes

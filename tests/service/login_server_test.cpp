@@ -44,7 +44,13 @@ TEST_F(LoginServerTest, RefusalsAnswerAndOpenNoSession) {
         EXPECT_EQ(client.receive(), answer) << datagram.left(80).toStdString();
     }
     EXPECT_TRUE(sessions_.size() == 0 && login_->ignoredDatagrams() == 0u);
-    EXPECT_TRUE(logged(QStringLiteral("Login|de\\x01mo|")));  // control characters are shown
+    EXPECT_EQ(login_->failedSignIns(), std::size(cases));
+    // Refusals are logged like ignored datagrams: the first in full, escaped, the rest as
+    // a count; their answers are not logged one by one.
+    EXPECT_TRUE(logged(QStringLiteral("udp sign-in from 127.0.0.1:%1 refused: wrong password: "
+                                      "Login|demo|000")
+                           .arg(client.port())));
+    EXPECT_FALSE(logged(QStringLiteral("Err|")));
     // An address that is not this machine's cannot be bound.
     LoginServer elsewhere(*store_, sessions_, [](const QString&) {});
     QString error;

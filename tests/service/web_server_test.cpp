@@ -4,6 +4,7 @@
 #include <random>
 #include <tuple>
 
+#include "credentials.h"
 #include "resident_memory.h"
 #include "service_fixture.h"
 
@@ -107,24 +108,27 @@ TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
 }
 
 TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
-    EXPECT_TRUE(
-        QString::fromUtf8(registration("name=%E6%9D%8E%E5%9B%9B&password=abc&password2=abc").body)
-            .contains(QStringLiteral("注册成功")));
+    EXPECT_TRUE(QString::fromUtf8(
+                    registration("name=%E6%9D%8E%E5%9B%9B&password=abcabc&password2=abcabc").body)
+                    .contains(QStringLiteral("注册成功")));
     UdpClient client(login_->port());
-    signIn(client, "\xC0\xEE\xCB\xC4");
-    // Twenty characters are the most a name may have.
+    client.send("Login|\xC0\xEE\xCB\xC4|" + passwordDigest(QStringLiteral("abcabc"))->toLatin1() +
+                "|10.09");
+    EXPECT_EQ(client.receive(), "LoginOk|\xC0\xEE\xCB\xC4");
+    // Twenty characters are the most a name may have, six the fewest a password may.
     const QByteArray twenty = "一二三四五六七八九十abcdefghij";
-    EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abc").status, 200);
+    EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abcdef").status, 200);
     EXPECT_TRUE(store_->find(twenty.toStdString()).account);
     const std::tuple<QByteArray, int, const char*> cases[] = {
-        {"name=demo&password=x&password2=x", 409, "已经被注册"},
-        {"password=x&password2=x", 400, "帐号不能为空"},
-        {"name=a%7Cb&password=x&password2=x", 400, "不能包含“|”"},
-        {"name=123456789012345678901&password=x&password2=x", 400, "最多20个字符"},
+        {"name=demo&password=secret&password2=secret", 409, "已经被注册"},
+        {"password=secret&password2=secret", 400, "帐号不能为空"},
+        {"name=a%7Cb&password=secret&password2=secret", 400, "不能包含“|”"},
+        {"name=123456789012345678901&password=secret&password2=secret", 400, "最多20个字符"},
         {"name=ok&password=&password2=", 400, "密码不能为空"},
-        {"name=ok&password=abc&password2=abd", 400, "不一致"},
-        {"name=ok&password=%F0%9F%98%80&password2=%F0%9F%98%80", 400, "GBK"},
-        {"name=%0Aok&password=x&password2=x", 400, "控制字符"},
+        {"name=ok&password=abcde&password2=abcde", 400, "密码至少6个字符"},
+        {"name=ok&password=abcdef&password2=abcdeg", 400, "不一致"},
+        {"name=ok&password=%F0%9F%98%80abcdef&password2=%F0%9F%98%80abcdef", 400, "GBK"},
+        {"name=%0Aok&password=secret&password2=secret", 400, "控制字符"},
         {"name=x&password=" + QByteArray(kMaxFormBytes, 'p'), 413, ""},
     };
     for (const auto& [body, status, message] : cases) {
