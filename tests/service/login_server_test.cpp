@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <tuple>
 
 #include "credentials.h"
 #include "operator_console.h"
@@ -161,6 +162,67 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
         client.send(bytes);
     signIn(client, "demo");
     EXPECT_EQ(login_->ignoredDatagrams(), quint64(kTotal + std::size(kinds)));
+}
+
+// A guessing loop gets five answers, then one per doubling wait, for the account and
+// from its source; the owner signing in from elsewhere gets in at once.
+TEST_F(LoginServerTest, GuessingWaitsLongerAfterEachFailureWhileTheOwnerGetsIn) {
+    using namespace std::chrono_literals;
+    LogThrottle::TimePoint now{};
+    login_->setClock([&] { return now; });
+    UdpClient guesser(login_->port());
+    const QByteArray wrong = "Login|demo|00000000000000000000000000000000|10.09";
+    int answered = 0;
+    const auto attempt = [&](const QByteArray& datagram) {
+        const quint64 seen = login_->failedSignIns() + login_->heldBackSignIns();
+        guesser.send(datagram);
+        EXPECT_TRUE(waitUntil(
+            [&] { return login_->failedSignIns() + login_->heldBackSignIns() > seen; }));
+        while (guesser.pending()) {
+            EXPECT_EQ(guesser.receive(), "Err|Password");
+            ++answered;
+        }
+    };
+    for (int i = 0; i < 20; ++i)
+        attempt(wrong);
+    attempt(loginDatagram("demo"));  // the right password waits like any other attempt
+    EXPECT_EQ(std::tuple(answered, login_->failedSignIns(), login_->heldBackSignIns()),
+              std::tuple(5, 5u, 16u));
+    UdpClient owner(login_->port(), QHostAddress(QStringLiteral("127.0.0.2")));
+    signIn(owner, "demo");
+    now += kIgnoredLogInterval;
+    login_->flushIgnoredLog();
+    EXPECT_TRUE(logged(QStringLiteral(
+        "udp: 5 failed sign-ins, 16 sign-ins held back in the last 10 s from 1 sender")));
+
+    // Two tries a second for a minute: answered after waits of 1, 2, 4, 8 and 16 s.
+    answered = 0;
+    for (int i = 0; i < 120; ++i, now += 500ms)
+        attempt(wrong);
+    EXPECT_EQ(answered, 5);
+    // The first attempt of the interval from 20 s came 4 s before the wait of 8 s ended.
+    EXPECT_TRUE(logged(QStringLiteral("held back for 4000 ms after failures: Login|demo|000")));
+    // Another account from the same source waits as well; a success from another
+    // source does not free this one.
+    ASSERT_EQ(store_->addAccount("other", kAbcDigest), AccountStore::AddResult::Added);
+    attempt("Login|other|" + QByteArray(kAbcDigest) + "|10.09");
+    EXPECT_FALSE(guesser.pending() || sessions_.isSignedIn(QStringLiteral("other")));
+}
+
+// Nothing a datagram carries starts a line of its own or reaches the log unescaped, and
+// a long one is cut.
+TEST_F(LoginServerTest, DatagramsCannotForgeLogLines) {
+    UdpClient client(login_->port());
+    client.send("Hello\n12:00:00.000 session admin signed in from 1.2.3.4:1\x1b[2J" +
+                QByteArray(900, 'x'));
+    ASSERT_TRUE(waitUntil([&] { return login_->ignoredDatagrams() == 1; }));
+    ASSERT_EQ(log_.size(), 1);
+    EXPECT_TRUE(log_[0].contains(
+        QStringLiteral("Hello\\x0a12:00:00.000 session admin signed in from 1.2.3.4:1\\x1b[2J")));
+    EXPECT_TRUE(log_[0].endsWith(QStringLiteral("... (961 characters)"))) << log_[0].toStdString();
+    EXPECT_LT(log_[0].size(), 300);
+    EXPECT_EQ(printable(QStringLiteral("a\u0085b\u2028c\u202Ed\u00A0")),
+              QStringLiteral("a\\x85b\\u2028c\\u202ed\u00A0"));
 }
 
 // Pushes with their pages, blocks and the refusals of the operator's console, with a GBK

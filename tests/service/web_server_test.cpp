@@ -1,8 +1,11 @@
 // The web server over real loopback connections.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <tuple>
+#include <vector>
 
 #include "credentials.h"
 #include "resident_memory.h"
@@ -161,6 +164,113 @@ TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
     const HttpReply reply = get("/Qelvix.exe");
     EXPECT_EQ(std::pair(reply.header("content-type"), reply.body),
               std::pair(QByteArray("application/octet-stream"), bytes));
+}
+
+// A connection that keeps what it receives and notices when the server closes it.
+struct Connection {
+    explicit Connection(quint16 port, const QHostAddress& from = QHostAddress::LocalHost) {
+        socket.bind(from, 0);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { in += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+    }
+    // Waits for `count` complete answers (or the close) and gives their status codes.
+    QList<int> answers(int count) {
+        QList<int> codes;
+        waitUntil([&] {
+            codes.clear();
+            qsizetype at = 0;
+            while (true) {
+                const qsizetype end = in.indexOf("\r\n\r\n", at);
+                const HttpReply reply{0, in.mid(at, end - at), {}};
+                const qsizetype next = end + 4 + reply.header("content-length").toLongLong();
+                if (end < 0 || next > in.size())
+                    break;
+                codes << in.mid(at + 9, 3).toInt();
+                at = next;
+            }
+            return codes.size() >= count || closed;
+        });
+        return codes;
+    }
+    bool waitClosed() { return waitUntil([&] { return closed; }, 30000); }
+    QTcpSocket socket;
+    QByteArray in;
+    bool closed = false;
+};
+
+// Keep-alive by default, closed when asked, on HTTP/1.0, on a refusal, when idle or when
+// a head does not arrive in time.
+TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
+    HttpLimits limits;
+    limits.timeout = std::chrono::milliseconds(200);
+    web_->setLimits(limits);
+    Connection kept(webPort_);
+    kept.socket.write("GET /ad.asp HTTP/1.1\r\nHost: x\r\n\r\nGET /none HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(kept.answers(2), QList<int>({200, 404}));
+    EXPECT_FALSE(kept.in.contains("Connection: close"));
+    EXPECT_TRUE(kept.waitClosed());  // idle past the limit
+    const std::pair<QByteArray, int> closing[] = {
+        {"GET / HTTP/1.1\r\nConnection: close\r\n\r\nGET / HTTP/1.1\r\n\r\n", 200},
+        {"GET / HTTP/1.0\r\n\r\n", 200},
+        {"GET / HTTP/1.1\r\nHost: " + QByteArray(9000, 'h') + "\r\n\r\n", 431},
+        {"GET /" + QByteArray(9000, 'p') + " HTTP/1.1\r\n\r\n", 414},
+        {"POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\nname=", 413},
+        {"POST /Reg.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", 411},
+        {"GET / HTT", 408},
+        {"POST /Reg.asp HTTP/1.1\r\nContent-Length: 10\r\n\r\nname", 408},
+    };
+    for (const auto& [request, status] : closing) {
+        Connection c(webPort_);
+        c.socket.write(request);
+        EXPECT_EQ(c.answers(2), QList<int>{status}) << request.left(40).toStdString();
+        EXPECT_TRUE(c.waitClosed() && c.in.contains("\r\nConnection: close\r\n"));
+    }
+    // A body that announces itself waits for the go-ahead.
+    Connection expecting(webPort_);
+    expecting.socket.write(
+        "POST /Reg.asp HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_TRUE(waitUntil([&] { return expecting.in == "HTTP/1.1 100 Continue\r\n\r\n"; }));
+}
+
+// Idle connections from one address take at most its share; others are answered, and
+// the refusals are logged with the limit that caused them.
+TEST_F(WebServerTest, ConnectionCapsKeepRoomForOthers) {
+    HttpLimits limits;
+    limits.connections = 6;
+    limits.connectionsPerAddress = 4;
+    web_->setLimits(limits);
+    std::vector<std::unique_ptr<Connection>> idle;
+    for (int i = 0; i < 12; ++i)
+        idle.push_back(std::make_unique<Connection>(webPort_));
+    const auto refused = [&] {
+        return std::count_if(idle.begin(), idle.end(), [](const auto& c) { return c->closed; });
+    };
+    ASSERT_TRUE(waitUntil([&] { return refused() == 8; }));
+    EXPECT_TRUE(idle.back()->in.startsWith("HTTP/1.1 503 Service Unavailable\r\n"));
+    EXPECT_EQ(web_->http().openConnections(), 4);
+    const QHostAddress other(QStringLiteral("127.0.0.2"));
+    Connection first(webPort_, other);
+    Connection second(webPort_, other);
+    first.socket.write("GET /ad.asp HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(first.answers(1), QList<int>{200});
+    Connection third(webPort_, other);  // the seventh connection in all
+    EXPECT_TRUE(third.waitClosed() && third.in.contains(" 503 "));
+    EXPECT_TRUE(logged(QStringLiteral("http refused from 127.0.0.1: connection refused: this "
+                                      "address holds 4 connections, the most one address may")));
+    EXPECT_EQ(web_->http().refusedConnections(), 9u);
+}
+
+// Nothing in a request starts a line of the log or reaches it unescaped.
+TEST_F(WebServerTest, RequestsCannotForgeLogLines) {
+    EXPECT_EQ(get("/x%0a12:00:00.000%20session%20admin%20signed%20in%20from%201.2.3.4:1%1B[2J?q=%0d%C2%85").status, 404);
+    get("/" + QByteArray(1000, 'a'));
+    for (const QString& line : log_)
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r') || line.contains(QChar(0x1b)) ||
+                     line.contains(QChar(0x85)));
+    EXPECT_TRUE(logged(QStringLiteral("http GET /x\\x0a12:00:00.000 session admin signed in "
+                                      "from 1.2.3.4:1\\x1b[2J?q=%0D\\x85 -> 404")));
+    EXPECT_TRUE(logged(QStringLiteral("a... (1001 characters) -> 404")));
 }
 
 // Bytes the server does not understand, each over a connection of its own: it answers or
