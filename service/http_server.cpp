@@ -290,6 +290,10 @@ HttpServer::HttpServer(Handler handler, LogSink log, QObject* parent)
 HttpServer::~HttpServer() = default;
 
 quint16 HttpServer::listen(const QHostAddress& address, quint16 port) {
+    // Connections are taken off the queue at once (and refused at once when over a
+    // cap), but a burst can outrun that: a longer queue keeps the kernel from dropping
+    // a newcomer's handshake and making it wait a second for the retry.
+    listener_->setListenBacklogSize(1024);
     return listener_->listen(address, port) ? listener_->serverPort() : 0;
 }
 
