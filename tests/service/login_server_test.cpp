@@ -1,9 +1,19 @@
 // The login server over real loopback datagrams in the client's exact format.
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <iterator>
 #include <tuple>
+#include <vector>
 
+#include "control_socket.h"
 #include "credentials.h"
 #include "operator_console.h"
 #include "service_fixture.h"
@@ -223,6 +233,43 @@ TEST_F(LoginServerTest, DatagramsCannotForgeLogLines) {
     EXPECT_LT(log_[0].size(), 300);
     EXPECT_EQ(printable(QStringLiteral("a\u0085b\u2028c\u202Ed\u00A0")),
               QStringLiteral("a\\x85b\\u2028c\\u202ed\u00A0"));
+}
+
+// Out of file descriptors, the control socket waits with its connection queued; it
+// keeps its file and answers once descriptors are free again.
+TEST_F(LoginServerTest, ControlSocketOutOfDescriptorsWaitsAndKeepsItsFile) {
+    OperatorConsole console(*login_, *store_, sessions_, [](const QString&) {});
+    ControlServer control(console, [this](const QString& line) { log_.append(line); });
+    const QString path = QString::fromStdString((dir_ / "control").string());
+    ASSERT_TRUE(control.listen(path, nullptr));
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = ::dup(client)) >= 0;)
+        taken.push_back(fd);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.toUtf8().constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::write(client, "sessions\n", 9), 9);
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("control: cannot accept")); }));
+    for (const int fd : taken)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(QFile::exists(path));
+    QByteArray answer;
+    EXPECT_TRUE(waitUntil([&] {
+        char buffer[256];
+        const ssize_t got = ::recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+        answer.append(buffer, std::max<ssize_t>(got, 0));
+        return got == 0;
+    }));
+    EXPECT_EQ(answer, "no session\n");
+    ::close(client);
 }
 
 // Pushes with their pages, blocks and the refusals of the operator's console, with a GBK
