@@ -27,6 +27,8 @@ LogThrottle::TimePoint steadyNow() {
     return std::chrono::steady_clock::now();
 }
 
+constexpr int kDatagramsPerTurn = 64;
+
 // The kinds counted in the throttled log.
 enum LogKind : unsigned { kIgnored = 0, kMalformed = 1, kFailed = 2, kHeldBack = 3 };
 
@@ -83,7 +85,9 @@ void LoginServer::setProbeInterval(int seconds) {
 }
 
 void LoginServer::readPending() {
-    while (socket_.hasPendingDatagrams()) {
+    // A bounded batch per turn of the event loop: under a flood the web side and the
+    // control socket get their turns, and the socket reports the rest again.
+    for (int batch = 0; batch < kDatagramsPerTurn && socket_.hasPendingDatagrams(); ++batch) {
         const QNetworkDatagram datagram = socket_.receiveDatagram();
         handleDatagram(datagram.data(), datagram.senderAddress(),
                        static_cast<quint16>(datagram.senderPort()));
