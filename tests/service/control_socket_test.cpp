@@ -296,6 +296,18 @@ TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInT
               QStringLiteral("no session\n"));
 }
 
+// Under an open-file limit too small for the caps, the web cap shrinks to fit, and the
+// log says so.
+TEST_F(ControlSocketTest, ASmallOpenFileLimitLowersTheWebCap) {
+    ASSERT_TRUE(restart({}, [] {
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }));
+    EXPECT_TRUE(output(service_).contains("open-file limit 100: web connections capped at 20 "
+                                          "instead of 512"));
+    EXPECT_TRUE(waitForOutput(service_, "limits: 20 web connections, 20 per address"));
+}
+
 // A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered before
 // they are read, and the service's peak memory hardly moves.
 TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
