@@ -223,6 +223,24 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         EXPECT_TRUE(got.out.contains(QString::fromUtf8(answer)))
             << words << " answered: " << got.out.toStdString();
     }
+    // An empty line is a command too: it gets an empty answer at once.
+    const int raw = connectLocal(socket_);
+    ASSERT_EQ(::write(raw, "\n", 1), 1);
+    pollfd p{raw, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    char reply[8];
+    EXPECT_EQ(::recv(raw, reply, sizeof reply, 0), 1);
+    ::close(raw);
+    // The socket lies in a folder of the test's user and main group: when the group bears
+    // the user's name, it is the user's own and may connect; a shared one may not.
+    const passwd* user = ::getpwuid(::geteuid());
+    const group* own = ::getgrgid(::getegid());
+    const bool ownGroup = user && own && std::strcmp(user->pw_name, own->gr_name) == 0;
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(socket_).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, ownGroup ? 0770u : 0700u);
+    EXPECT_TRUE(output(service_).contains(ownGroup ? "its user and group may connect"
+                                                   : "only its user may connect"));
     // What ctl did is in the service's log, one line per command, with who sent it.
     EXPECT_TRUE(waitForOutput(service_, "): push 收盘提示|今日 沪指收涨"));
     EXPECT_TRUE(output(service_).contains(

@@ -231,8 +231,8 @@ TEST_F(LoginServerTest, DatagramsCannotForgeLogLines) {
         QStringLiteral("Hello\\x0a12:00:00.000 session admin signed in from 1.2.3.4:1\\x1b[2J")));
     EXPECT_TRUE(log_[0].endsWith(QStringLiteral("... (961 characters)"))) << log_[0].toStdString();
     EXPECT_LT(log_[0].size(), 300);
-    EXPECT_EQ(printable(QStringLiteral("a\u0085b\u2028c\u202Ed\u00A0")),
-              QStringLiteral("a\\x85b\\u2028c\\u202ed\u00A0"));
+    EXPECT_EQ(printable(QStringLiteral("a\u0085b\u2028c\u202Ed\u2069\u00A0\u206A")),
+              QStringLiteral("a\\x85b\\u2028c\\u202ed\\u2069\u00A0\u206A"));
 }
 
 // Out of file descriptors, the control socket waits with its connection queued; it
@@ -298,7 +298,7 @@ TEST_F(LoginServerTest, ConsoleReachesTheSessionsAndPushedMessagesHaveTheirPage)
     EXPECT_TRUE(page.contains(QStringLiteral("涨幅%1超过5%")));
     EXPECT_TRUE(page.contains(QStringLiteral("%2 &lt;b&gt;22:00&lt;/b&gt;")));
     for (const char* target :
-         {"/WebSet.asp?MsgID=3", "/WebSet.asp", "/WebSet.asp?MsgID=-1",
+         {"/WebSet.asp?MsgID=3", "/WebSet.asp", "/WebSet.asp?MsgID=-1", "/WebSet.asp?MsgID=+1",
           "/WebSet.asp?MsgID=99999999999999999999", "/WebSet.asp?MsgID=%3Cscript%3E"}) {
         const HttpReply missing = get(target);
         EXPECT_EQ(missing.status, 404) << target;
