@@ -45,6 +45,7 @@ public:
         http_.setLimits(limits);
     }
     const HttpServer& http() const { return http_; }
+    HttpServer& http() { return http_; }
 
     // The client package served at /Qelvix.exe; a missing file gives a 404 page.
     void setPackagePath(const QString& path) { packagePath_ = path; }

@@ -354,6 +354,13 @@ TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
 TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as two users needs root";
+    // Root's socket in a folder of root's but of the group "users" is root's alone.
+    const auto others = dir_ / "others";
+    std::filesystem::create_directory(others);
+    ASSERT_EQ(::chown(others.c_str(), 0, 100), 0);
+    ASSERT_TRUE(restart(QStringLiteral("--control %1/control")
+                            .arg(QString::fromStdString(others.string()))));
+    EXPECT_TRUE(output(service_).contains("only its user may connect"));
     const auto shared = dir_ / "shared";
     std::filesystem::create_directory(shared);
     ASSERT_EQ(::chown(shared.c_str(), 40001, 100) | ::chmod(shared.c_str(), 0770) |

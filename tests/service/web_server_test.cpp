@@ -206,6 +206,9 @@ TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
     // Long enough that a busy machine answers the complete requests well within it.
     limits.timeout = std::chrono::milliseconds(1000);
     web_->setLimits(limits);
+    // Each refusal in an interval of its own, so that each is logged in full.
+    LogThrottle::TimePoint now{};
+    web_->http().setClock([&] { return now += std::chrono::seconds(10); });
     Connection kept(webPort_);
     kept.socket.write("GET /ad.asp HTTP/1.1\r\nHost: x\r\n\r\nGET /none HTTP/1.1\r\n\r\n");
     EXPECT_EQ(kept.answers(2), QList<int>({200, 404}));
@@ -227,6 +230,13 @@ TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
         EXPECT_EQ(c.answers(2), QList<int>{status}) << request.left(40).toStdString();
         EXPECT_TRUE(c.waitClosed() && c.in.contains("\r\nConnection: close\r\n"));
     }
+    for (const char* why : {"431 header fields beyond 8192 bytes or 100 lines",
+                            "414 request line longer than 8192 bytes",
+                            "413 declared body longer than 16384 bytes",
+                            "411 body without a stated length",
+                            "408 request not complete within 1000 ms"})
+        EXPECT_TRUE(logged(QStringLiteral("http refused from 127.0.0.1: ") + why)) << why;
+    EXPECT_EQ(web_->http().refusedRequests(), 6u);
     // A body that announces itself waits for the go-ahead.
     Connection expecting(webPort_);
     expecting.socket.write(
