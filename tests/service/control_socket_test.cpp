@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -324,6 +325,19 @@ TEST_F(ControlSocketTest, ASmallOpenFileLimitLowersTheWebCap) {
     EXPECT_TRUE(output(service_).contains("open-file limit 100: web connections capped at 20 "
                                           "instead of 512"));
     EXPECT_TRUE(waitForOutput(service_, "limits: 20 web connections, 20 per address"));
+}
+
+// A standard input that cannot be read (here a folder) ends the reading of commands
+// at once, said in the log, instead of waking the service again and again.
+TEST_F(ControlSocketTest, AnUnreadableStandardInputEndsTheConsole) {
+    ASSERT_TRUE(restart({}, [] {
+        const int folder = ::open("/", O_RDONLY);
+        ::dup2(folder, STDIN_FILENO);
+    }));
+    EXPECT_TRUE(waitForOutput(service_, "standard input closed: operator commands are no "
+                                        "longer read"));
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
+              QStringLiteral("no session\n"));
 }
 
 // A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered before
