@@ -12,7 +12,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 build=${TALLYRO_FUZZ_BUILD_DIR:-$root/build-fuzz}
-targets=${TALLYRO_FUZZ_TARGETS:-fuzz_login_datagram fuzz_settings_roundtrip fuzz_answer_address fuzz_gbk fuzz_service_query fuzz_service_csv}
+targets=${TALLYRO_FUZZ_TARGETS:-fuzz_login_datagram fuzz_settings_roundtrip fuzz_answer_address fuzz_gbk fuzz_service_query fuzz_service_csv fuzz_http_head}
 
 launcher=()
 if command -v ccache >/dev/null; then

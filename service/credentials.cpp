@@ -52,6 +52,9 @@ QString passwordProblem(const QString& password) {
     if (password.isEmpty()) {
         return QStringLiteral("密码不能为空。");
     }
+    if (characterCount(password) < kMinPasswordLength) {
+        return QStringLiteral("密码至少%1个字符。").arg(kMinPasswordLength);
+    }
     if (characterCount(password) > kMaxPasswordLength) {
         return QStringLiteral("密码最多%1个字符。").arg(kMaxPasswordLength);
     }

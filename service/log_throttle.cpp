@@ -3,7 +3,7 @@
 
 namespace tallyro::service {
 
-LogThrottle::Outcome LogThrottle::record(TimePoint now, std::string_view sender, bool flagged) {
+LogThrottle::Outcome LogThrottle::record(TimePoint now, std::string_view sender, unsigned kind) {
     Outcome outcome;
     outcome.ended = flush(now);
     if (!start_) {
@@ -11,9 +11,7 @@ LogThrottle::Outcome LogThrottle::record(TimePoint now, std::string_view sender,
         outcome.showInFull = true;
     }
     ++current_.events;
-    if (flagged) {
-        ++current_.flagged;
-    }
+    ++current_.kinds.at(kind);
     if (senders_.size() < kMaxSenders) {
         senders_.emplace(sender);
     } else if (!senders_.count(std::string(sender))) {
@@ -46,6 +44,14 @@ std::optional<LogThrottle::Summary> LogThrottle::close() {
         return std::nullopt;  // its only event was shown in full
     }
     return done;
+}
+
+std::string sendersText(const LogThrottle::Summary& summary, const char* one, const char* many) {
+    const std::string count = std::to_string(summary.senders);
+    if (summary.moreSenders) {
+        return "more than " + count + ' ' + many;
+    }
+    return count + ' ' + (summary.senders == 1 ? one : many);
 }
 
 }  // namespace tallyro::service

@@ -5,6 +5,7 @@
 // without a clock of its own.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -23,9 +24,12 @@ public:
     // Distinct senders counted per interval; beyond this a summary says "more than".
     static constexpr std::size_t kMaxSenders = 1000;
 
+    // Events are counted by kind (a caller's own numbering, below kKinds).
+    static constexpr unsigned kKinds = 4;
+
     struct Summary {
-        std::uint64_t events = 0;   // all events of the interval, the one shown included
-        std::uint64_t flagged = 0;  // those recorded as flagged (malformed datagrams)
+        std::uint64_t events = 0;  // all events of the interval, the one shown included
+        std::array<std::uint64_t, kKinds> kinds{};
         std::size_t senders = 0;
         bool moreSenders = false;  // more than kMaxSenders distinct senders
     };
@@ -41,7 +45,7 @@ public:
 
     // An interval runs from its first event for `interval`; an event at its end
     // begins the next one.
-    Outcome record(TimePoint now, std::string_view sender, bool flagged);
+    Outcome record(TimePoint now, std::string_view sender, unsigned kind);
 
     // Ends the open interval if it is over by `now`. Its summary when some of its
     // events were not shown.
@@ -60,5 +64,8 @@ private:
     Summary current_;
     std::unordered_set<std::string> senders_;
 };
+
+// "3 senders", "1 sender", "more than 1000 senders" (with the nouns given).
+std::string sendersText(const LogThrottle::Summary& summary, const char* one, const char* many);
 
 }  // namespace tallyro::service

@@ -27,15 +27,37 @@ LogThrottle::TimePoint steadyNow() {
     return std::chrono::steady_clock::now();
 }
 
+constexpr int kDatagramsPerTurn = 64;
+
+// The kinds counted in the throttled log.
+enum LogKind : unsigned { kIgnored = 0, kMalformed = 1, kFailed = 2, kHeldBack = 3 };
+
+// A datagram's text for a log line: escaped, and cut after kLoggedDatagramLength
+// characters with its full length said.
+QString shown(const QString& text) {
+    if (text.size() <= kLoggedDatagramLength) {
+        return printable(text);
+    }
+    return printable(text.left(kLoggedDatagramLength)) +
+           QStringLiteral("... (%1 characters)").arg(text.size());
+}
+
+QString sourceOf(const QHostAddress& address) {
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    return (mapped ? QHostAddress(v4) : address).toString();
+}
+
 }  // namespace
 
 LoginServer::LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
-                         QObject* parent)
+                         QObject* parent, const SignInGuard::Rules& guardRules)
     : QObject(parent),
       accounts_(accounts),
       sessions_(sessions),
       log_(std::move(log)),
-      clock_(steadyNow) {
+      clock_(steadyNow),
+      guard_(guardRules) {
     connect(&socket_, &QUdpSocket::readyRead, this, &LoginServer::readPending);
     connect(&probeTimer_, &QTimer::timeout, this, &LoginServer::probeSessions);
     ignoredLogTimer_.setSingleShot(true);
@@ -63,7 +85,9 @@ void LoginServer::setProbeInterval(int seconds) {
 }
 
 void LoginServer::readPending() {
-    while (socket_.hasPendingDatagrams()) {
+    // A bounded batch per turn of the event loop: under a flood the web side and the
+    // control socket get their turns, and the socket reports the rest again.
+    for (int batch = 0; batch < kDatagramsPerTurn && socket_.hasPendingDatagrams(); ++batch) {
         const QNetworkDatagram datagram = socket_.receiveDatagram();
         handleDatagram(datagram.data(), datagram.senderAddress(),
                        static_cast<quint16>(datagram.senderPort()));
@@ -73,14 +97,31 @@ void LoginServer::readPending() {
 void LoginServer::ignore(const QHostAddress& from, quint16 port, const QString& why,
                          bool malformed) {
     ++ignored_;
-    const QString sender = endpoint(from, port);
+    throttledLog(from, port, malformed ? kMalformed : kIgnored,
+                 QStringLiteral("udp ignored from %1: %2").arg(endpoint(from, port), why));
+}
+
+void LoginServer::refuseSignIn(const QHostAddress& from, quint16 port, const QString& why,
+                               const QString& answer) {
+    if (answer.isEmpty()) {
+        ++heldBack_;
+    } else {
+        ++failed_;
+        send(answer, from, port, false);
+    }
+    throttledLog(from, port, answer.isEmpty() ? kHeldBack : kFailed,
+                 QStringLiteral("udp sign-in from %1 %2").arg(endpoint(from, port), why));
+}
+
+void LoginServer::throttledLog(const QHostAddress& from, quint16 port, unsigned kind,
+                               const QString& line) {
     const LogThrottle::Outcome outcome =
-        ignoredLog_.record(clock_(), sender.toStdString(), malformed);
+        ignoredLog_.record(clock_(), endpoint(from, port).toStdString(), kind);
     if (outcome.ended) {
         logIgnoredSummary(*outcome.ended);
     }
     if (outcome.showInFull) {
-        log_(QStringLiteral("udp ignored from %1: %2").arg(sender, why));
+        log_(line);
         ignoredLogTimer_.start(
             std::chrono::duration_cast<std::chrono::milliseconds>(ignoredLog_.interval()));
     }
@@ -101,16 +142,23 @@ void LoginServer::flushIgnoredLog() {
 void LoginServer::logIgnoredSummary(const LogThrottle::Summary& summary) {
     const qint64 seconds =
         std::chrono::duration_cast<std::chrono::seconds>(ignoredLog_.interval()).count();
-    const QString senders = summary.moreSenders
-                                ? QStringLiteral("more than %1 senders").arg(summary.senders)
-                                : QStringLiteral("%1 sender%2")
-                                      .arg(summary.senders)
-                                      .arg(summary.senders == 1 ? "" : "s");
-    log_(QStringLiteral("udp: ignored %1 datagrams (%2 malformed) in the last %3 s from %4")
-             .arg(summary.events)
-             .arg(summary.flagged)
+    const auto& k = summary.kinds;
+    QStringList parts;
+    if (k[kIgnored] + k[kMalformed] > 0) {
+        parts << QStringLiteral("ignored %1 datagrams (%2 malformed)")
+                     .arg(k[kIgnored] + k[kMalformed])
+                     .arg(k[kMalformed]);
+    }
+    if (k[kFailed] > 0) {
+        parts << QStringLiteral("%1 failed sign-ins").arg(k[kFailed]);
+    }
+    if (k[kHeldBack] > 0) {
+        parts << QStringLiteral("%1 sign-ins held back").arg(k[kHeldBack]);
+    }
+    log_(QStringLiteral("udp: %1 in the last %2 s from %3")
+             .arg(parts.join(QStringLiteral(", ")))
              .arg(seconds)
-             .arg(senders));
+             .arg(QString::fromStdString(sendersText(summary, "sender", "senders"))));
 }
 
 void LoginServer::handleDatagram(const QByteArray& bytes, const QHostAddress& from, quint16 port) {
@@ -145,19 +193,18 @@ void LoginServer::handleDatagram(const QByteArray& bytes, const QHostAddress& fr
             ignore(from, port,
                    QStringLiteral("Login with %1 fields, 4 needed: %2")
                        .arg(fields.size())
-                       .arg(printable(message)),
+                       .arg(shown(message)),
                    true);
             return;
         }
-        log_(QStringLiteral("udp <- %1 %2").arg(endpoint(from, port), printable(message)));
         handleLogin(fields, from, port);
     } else if (kind == u"TestLogin") {
         handleProbeEcho(fields, from, port);
     } else {
-        ignore(
-            from, port,
-            QStringLiteral("unknown message \"%1\": %2").arg(printable(kind), printable(message)),
-            false);
+        ignore(from, port,
+               QStringLiteral("unknown message \"%1\": %2")
+                   .arg(shown(kind.left(kLoggedDatagramLength)), shown(message)),
+               false);
     }
 }
 
@@ -168,27 +215,51 @@ void LoginServer::handleLogin(const QStringList& fields, const QHostAddress& fro
     const QString& name = fields[1];
     const QString& digest = fields[2];
     const QString& version = fields[3];
+    const QString message = fields.join(u'|');
 
     if (version != QLatin1String(kClientVersion)) {
-        send(QStringLiteral("Err|ErrCode"), from, port);
+        refuseSignIn(from, port, QStringLiteral("refused: client version: ") + shown(message),
+                     QStringLiteral("Err|ErrCode"));
         return;
     }
-    const AccountLookup lookup = accounts_.find(name.toStdString());
+    // Waiting sources get no answer at all: an answer would tell a guesser when to
+    // try again, and a forged source would make the server send to a third party.
+    const std::string account = name.toStdString();
+    const std::string source = sourceOf(from).toStdString();
+    const auto now = clock_();
+    const auto wait = guard_.waitFor(account, source, now);
+    if (wait > SignInGuard::Duration::zero()) {
+        refuseSignIn(from, port,
+                     QStringLiteral("held back for %1 ms after failures: %2")
+                         .arg(std::chrono::ceil<std::chrono::milliseconds>(wait).count())
+                         .arg(shown(message)),
+                     {});
+        return;
+    }
+    const AccountLookup lookup = accounts_.find(account);
     if (lookup.failed) {
         // No answer: the client reports a time-out, which is closer to the truth than
         // a wrong password would be.
         log_(QStringLiteral("login of %1 not answered: %2")
-                 .arg(printable(name), QString::fromStdString(accounts_.lastError())));
+                 .arg(shown(name), QString::fromStdString(accounts_.lastError())));
         return;
     }
     if (!lookup.account || QString::fromStdString(lookup.account->digest) != digest) {
-        send(QStringLiteral("Err|Password"), from, port);
+        guard_.failed(lookup.account ? account : std::string(), source, now);
+        refuseSignIn(from, port,
+                     QStringLiteral("refused: %1: %2")
+                         .arg(lookup.account ? "wrong password" : "no such account", shown(message)),
+                     QStringLiteral("Err|Password"));
         return;
     }
+    // The password was right: whatever follows, it was no guess.
+    guard_.succeeded(account, source);
     if (lookup.account->blocked) {
-        send(QStringLiteral("Err|Style"), from, port);
+        refuseSignIn(from, port, QStringLiteral("refused: account blocked: ") + shown(message),
+                     QStringLiteral("Err|Style"));
         return;
     }
+    log_(QStringLiteral("udp <- %1 %2").arg(endpoint(from, port), shown(message)));
     const auto replaced = sessions_.signIn(name, from, port, QDateTime::currentDateTimeUtc());
     if (replaced) {
         send(QStringLiteral("Err|Users"), replaced->address, replaced->port);
@@ -202,7 +273,7 @@ void LoginServer::handleLogin(const QStringList& fields, const QHostAddress& fro
 
 void LoginServer::handleProbeEcho(const QStringList& fields, const QHostAddress& from,
                                   quint16 port) {
-    const QString text = printable(fields.join(u'|'));
+    const QString text = shown(fields.join(u'|'));
     if (fields.size() < 2) {
         ignore(from, port, QStringLiteral("TestLogin without a value"), true);
         return;
@@ -265,7 +336,7 @@ bool LoginServer::endSession(const QString& name, const QString& code) {
     return true;
 }
 
-bool LoginServer::send(const QString& text, const QHostAddress& to, quint16 port) {
+bool LoginServer::send(const QString& text, const QHostAddress& to, quint16 port, bool logged) {
     const auto bytes = utf8ToGbk(text.toStdString());
     if (!bytes) {
         log_(QStringLiteral("udp not sent to %1 (no GBK form): %2")
@@ -279,7 +350,9 @@ bool LoginServer::send(const QString& text, const QHostAddress& to, quint16 port
                  .arg(endpoint(to, port), socket_.errorString()));
         return false;
     }
-    log_(QStringLiteral("udp -> %1 %2").arg(endpoint(to, port), printable(text)));
+    if (logged) {
+        log_(QStringLiteral("udp -> %1 %2").arg(endpoint(to, port), printable(text)));
+    }
     return true;
 }
 

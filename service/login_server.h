@@ -18,6 +18,7 @@
 #include "log_throttle.h"
 #include "service_log.h"
 #include "session_table.h"
+#include "sign_in_guard.h"
 
 namespace tallyro::service {
 
@@ -26,8 +27,11 @@ class AccountStore;
 inline constexpr const char* kClientVersion = "10.09";
 // Larger datagrams are no message of this protocol (a login is well under 100 bytes).
 inline constexpr qint64 kMaxDatagramBytes = 1024;
-// Ignored datagrams are logged in full at most once per interval, the rest as a count.
+// Ignored datagrams and failed sign-ins are logged in full at most once per interval,
+// the rest as a count.
 inline constexpr std::chrono::seconds kIgnoredLogInterval{10};
+// Longest part of a datagram shown in a log line, in characters.
+inline constexpr qsizetype kLoggedDatagramLength = 100;
 
 class LoginServer : public QObject {
     Q_OBJECT
@@ -36,7 +40,7 @@ public:
     using Clock = std::function<LogThrottle::TimePoint()>;
 
     LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
-                QObject* parent = nullptr);
+                QObject* parent = nullptr, const SignInGuard::Rules& guardRules = {});
 
     // Port 0 picks a free port; port() tells which.
     bool listen(const QHostAddress& address, quint16 port, QString* error);
@@ -61,8 +65,12 @@ public:
     // Datagrams that changed nothing: empty, oversized, not GBK, an unknown first field,
     // too few fields, or a probe echo that matches no session or no value sent to it.
     quint64 ignoredDatagrams() const { return ignored_; }
+    // Sign-ins refused for their password, name or version, and those not checked at
+    // all because their account or source is waiting after failures (not answered).
+    quint64 failedSignIns() const { return failed_; }
+    quint64 heldBackSignIns() const { return heldBack_; }
 
-    // Steady time of the ignored-datagram log; tests fix it.
+    // Steady time of the ignored-datagram log and the sign-in back-off; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
     // Logs the count of ignored datagrams once their interval is over. A timer calls
@@ -76,8 +84,14 @@ private:
     void handleProbeEcho(const QStringList& fields, const QHostAddress& from, quint16 port);
     // `malformed`: no message of this protocol, as opposed to one that means nothing here.
     void ignore(const QHostAddress& from, quint16 port, const QString& why, bool malformed);
+    // A sign-in refused with `answer` (logged with the others of its interval), or
+    // held back without an answer when `answer` is empty.
+    void refuseSignIn(const QHostAddress& from, quint16 port, const QString& why,
+                      const QString& answer);
+    void throttledLog(const QHostAddress& from, quint16 port, unsigned kind, const QString& line);
     void logIgnoredSummary(const LogThrottle::Summary& summary);
-    bool send(const QString& text, const QHostAddress& to, quint16 port);
+    // `logged`: false for answers whose cause is logged as a count.
+    bool send(const QString& text, const QHostAddress& to, quint16 port, bool logged = true);
 
     AccountStore& accounts_;
     SessionTable& sessions_;
@@ -86,7 +100,10 @@ private:
     QTimer probeTimer_;
     int maxUnanswered_ = 3;
     quint64 ignored_ = 0;
+    quint64 failed_ = 0;
+    quint64 heldBack_ = 0;
     Clock clock_;
+    SignInGuard guard_;
     LogThrottle ignoredLog_{kIgnoredLogInterval};
     QTimer ignoredLogTimer_;
 };

@@ -8,9 +8,11 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -74,6 +76,39 @@ QString defaultDataDir() {
         return beside;
     }
     return QDir::cleanPath(appDir + QStringLiteral("/" TALLYRO_BIN_TO_SERVICE_DATA));
+}
+
+// Descriptors kept free beside the connection caps: the listeners, the database, the
+// standard streams, the signal pipe and what Qt opens itself.
+constexpr rlim_t kSpareDescriptors = 64;
+
+// Makes room under the open-file limit for every connection the caps allow, raising
+// the soft limit where the hard one permits; where it does not, the web cap is
+// lowered to fit. Returns the limit in force.
+rlim_t fitConnectionCaps(HttpLimits& web, const ControlServer::Limits& control,
+                         const LogSink& log) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    const rlim_t needed =
+        static_cast<rlim_t>(web.connections + control.connections) + kSpareDescriptors;
+    if (limit.rlim_cur < needed) {
+        limit.rlim_cur = std::min(needed, limit.rlim_max);
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (limit.rlim_cur < needed) {
+        const auto room = static_cast<rlim_t>(control.connections) + kSpareDescriptors;
+        const int fitted = limit.rlim_cur > room + 1 ? static_cast<int>(limit.rlim_cur - room) : 1;
+        log(QStringLiteral("open-file limit %1: web connections capped at %2 instead of %3")
+                .arg(limit.rlim_cur)
+                .arg(fitted)
+                .arg(web.connections));
+        web.connections = fitted;
+        web.connectionsPerAddress = std::min(web.connectionsPerAddress, fitted);
+    }
+    return limit.rlim_cur;
 }
 
 // Checks a NAME:PASSWORD argument and returns the name and digest, or prints why not.
@@ -195,6 +230,16 @@ int main(int argc, char** argv) {
         {QStringLiteral("probe-seconds"),
          QStringLiteral("Seconds between liveness probes, 0 for none (30)."),
          QStringLiteral("seconds"), QStringLiteral("30")},
+        {QStringLiteral("idle-timeout"),
+         QStringLiteral("Seconds a web or control connection has to send its request, and "
+                        "may stay idle between requests (15; fractions allowed)."),
+         QStringLiteral("seconds"), QStringLiteral("15")},
+        {QStringLiteral("web-connections"),
+         QStringLiteral("Web connections held at once (512)."), QStringLiteral("count"),
+         QStringLiteral("512")},
+        {QStringLiteral("web-connections-per-address"),
+         QStringLiteral("Web connections held at once from one address (64)."),
+         QStringLiteral("count"), QStringLiteral("64")},
         {QStringLiteral("demo-account"),
          QStringLiteral("Make sure this account exists, unblocked, with this password."),
          QStringLiteral("name:password")},
@@ -240,6 +285,24 @@ int main(int argc, char** argv) {
         printError(QStringLiteral("invalid --listen, port or --probe-seconds value"));
         return 2;
     }
+    bool timeoutOk = false;
+    bool connectionsOk = false;
+    bool perAddressOk = false;
+    const double idleSeconds = parser.value(QStringLiteral("idle-timeout")).toDouble(&timeoutOk);
+    HttpLimits webLimits;
+    webLimits.connections =
+        parser.value(QStringLiteral("web-connections")).toInt(&connectionsOk);
+    webLimits.connectionsPerAddress =
+        parser.value(QStringLiteral("web-connections-per-address")).toInt(&perAddressOk);
+    if (!timeoutOk || !(idleSeconds >= 0.01 && idleSeconds <= 3600) || !connectionsOk ||
+        !perAddressOk || webLimits.connections < 1 || webLimits.connectionsPerAddress < 1) {
+        printError(QStringLiteral("invalid --idle-timeout (0.01 to 3600 seconds) or connection "
+                                  "count (at least 1)"));
+        return 2;
+    }
+    webLimits.timeout = std::chrono::milliseconds(std::lround(idleSeconds * 1000));
+    ControlServer::Limits controlLimits;
+    controlLimits.timeout = webLimits.timeout;
 
     auto stocks = StockList::load((dataDir + QStringLiteral("/stocks.csv")).toStdString(), &error);
     if (!stocks) {
@@ -285,7 +348,9 @@ int main(int argc, char** argv) {
     }
     login.setProbeInterval(probeSeconds);
 
+    const rlim_t fileLimit = fitConnectionCaps(webLimits, controlLimits, log);
     WebServer web(*store, sessions, market, *stocks, log);
+    web.setLimits(webLimits);
     web.setPackagePath(parser.isSet(QStringLiteral("package"))
                            ? parser.value(QStringLiteral("package"))
                            : dataDir + QStringLiteral("/Qelvix.exe"));
@@ -319,13 +384,17 @@ int main(int argc, char** argv) {
                      Qt::QueuedConnection);
 
     ControlServer control(console, log);
+    control.setLimits(controlLimits);
     const QString controlPath = parser.isSet(QStringLiteral("control"))
                                     ? parser.value(QStringLiteral("control"))
                                     : QString::fromUtf8(kDefaultControlSocket);
     if (controlPath != QLatin1String("none")) {
         QString controlError;
         if (control.listen(controlPath, &controlError)) {
-            log(QStringLiteral("operator commands on %1 (tallyro-service ctl)").arg(controlPath));
+            log(QStringLiteral("operator commands on %1 (tallyro-service ctl; %2)")
+                    .arg(controlPath, control.groupMayConnect()
+                                          ? QStringLiteral("its user and group may connect")
+                                          : QStringLiteral("only its user may connect")));
         } else if (parser.isSet(QStringLiteral("control"))) {
             printError(controlError);
             return 1;
@@ -339,6 +408,15 @@ int main(int argc, char** argv) {
             .arg(address.toString(), QString::number(login.port()), QString::number(actualWebPort),
                  QDir::cleanPath(dataDir), QDir::cleanPath(dbPath),
                  QString::number(stocks->entries().size()), QString::number(probeSeconds)));
+    log(QStringLiteral("limits: %1 web connections, %2 per address; request line and header "
+                       "fields %3 bytes each, form bodies %4 bytes; %5 ms to send a request; "
+                       "open-file limit %6")
+            .arg(webLimits.connections)
+            .arg(webLimits.connectionsPerAddress)
+            .arg(webLimits.head.requestLine)
+            .arg(webLimits.head.body)
+            .arg(webLimits.timeout.count())
+            .arg(fileLimit));
     console.startReadingStdin();
 
     const int rc = QCoreApplication::exec();

@@ -406,6 +406,12 @@ QString bodyTooLarge() {
                      "<p><a href=\"/Reg.asp\">重新填写</a></p>"));
 }
 
+QString requestRefused(int status, const QString& reason) {
+    return layout(u8("请求无法处理"), u8("<h1>请求无法处理</h1><p class=\"error\">") +
+                                          QString::number(status) + u' ' + escape(reason) +
+                                          u8("</p><p><a href=\"/\">返回首页</a></p>"));
+}
+
 QString redirectNotice(const QString& location) {
     return layout(u8("分析结果"),
                   u8("<p>分析结果在 <a href=\"") + escape(location) + u8("\">这里</a>。</p>"));

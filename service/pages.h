@@ -53,6 +53,8 @@ QString packageMissing();
 QString notFound(const QString& path);
 QString methodNotAllowed();
 QString bodyTooLarge();
+// A request the server refused before reading it whole (malformed, too long, too slow).
+QString requestRefused(int status, const QString& reason);
 QString redirectNotice(const QString& location);
 
 // The pages at the end of the analysis redirects: the decoded payload shown readably.

@@ -21,8 +21,14 @@ QString printable(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+            out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        } else if (u == 0x2028 || u == 0x2029 || (u >= 0x202A && u <= 0x202E) ||
+                   (u >= 0x2066 && u <= 0x2069)) {
+            // Line and paragraph separators end a line in some viewers; direction
+            // overrides make a line read otherwise than it is written.
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
         } else {
             out += c;
         }

@@ -14,8 +14,9 @@ using LogSink = std::function<void(const QString& line)>;
 // reading the output through a pipe sees each line when it happens.
 LogSink stdoutLog();
 
-// Text of a datagram or query for a log line: control characters become \xNN, so one
-// event stays on one line.
+// Text of a datagram or query for a log line: control characters (C0, DEL and C1)
+// become \xNN, line separators and direction overrides \uNNNN, so one event stays
+// on one line and reads as it was sent.
 QString printable(const QString& text);
 
 }  // namespace tallyro::service

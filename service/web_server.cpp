@@ -4,10 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaEnum>
-#include <QTcpSocket>
-#include <QtHttpServer/QHttpServerRequest>
-#include <QtHttpServer/QHttpServerResponder>
 
 #include <algorithm>
 
@@ -24,21 +20,42 @@ namespace tallyro::service {
 
 namespace {
 
-using Status = QHttpServerResponse::StatusCode;
+namespace Status {
+constexpr int Ok = 200;
+constexpr int Found = 302;
+constexpr int BadRequest = 400;
+constexpr int NotFound = 404;
+constexpr int MethodNotAllowed = 405;
+constexpr int Conflict = 409;
+constexpr int InternalServerError = 500;
+}  // namespace Status
 
-QHttpServerResponse html(const QString& page, Status status = Status::Ok) {
-    QHttpServerResponse response(QByteArrayLiteral("text/html; charset=utf-8"), page.toUtf8(),
-                                 status);
-    response.addHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+// Longest path or query shown in a log line, in characters.
+constexpr qsizetype kLoggedLength = 300;
+
+HttpResponse html(const QString& page, int status = Status::Ok) {
+    HttpResponse response;
+    response.status = status;
+    response.body = page.toUtf8();
+    response.headers.append({QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store")});
     return response;
 }
 
 // A 302 to an answer address, with a page for clients that do not follow it.
-QHttpServerResponse redirect(const QByteArray& location) {
-    QHttpServerResponse response =
+HttpResponse redirect(const QByteArray& location) {
+    HttpResponse response =
         html(pages::redirectNotice(QString::fromLatin1(location)), Status::Found);
-    response.addHeader(QByteArrayLiteral("Location"), location);
+    response.headers.prepend({QByteArrayLiteral("Location"), location});
     return response;
+}
+
+// Text from outside for a log line: escaped, and cut where it would run on.
+QString logged(const QString& text) {
+    if (text.size() <= kLoggedLength) {
+        return printable(text);
+    }
+    return printable(text.left(kLoggedLength)) +
+           QStringLiteral("... (%1 characters)").arg(text.size());
 }
 
 QString fromStd(const std::string& text) {
@@ -87,16 +104,24 @@ QByteArray encodedQuery(const QUrl& url) {
 
 WebServer::WebServer(AccountStore& accounts, const SessionTable& sessions, const MarketData& market,
                      const StockList& stocks, LogSink log, QObject* parent)
-    : QAbstractHttpServer(parent),
+    : QObject(parent),
       accounts_(accounts),
       sessions_(sessions),
       market_(market),
       stocks_(stocks),
-      log_(std::move(log)),
-      clock_([] { return QDateTime::currentDateTime(); }) {}
+      log_(log),
+      clock_([] { return QDateTime::currentDateTime(); }),
+      http_([this](const HttpRequest& request) { return handleRequest(request); }, log) {
+    http_.setErrorPage([](int status) {
+        return status == 413 ? html(pages::bodyTooLarge(), status)
+                             : html(pages::requestRefused(status, QString::fromLatin1(
+                                                                      httpReason(status))),
+                                    status);
+    });
+}
 
 quint16 WebServer::start(const QHostAddress& address, quint16 port, QString* error) {
-    webPort_ = listen(address, port);
+    webPort_ = http_.listen(address, port);
     if (webPort_ == 0 && error) {
         *error =
             QStringLiteral("cannot listen for HTTP on %1:%2").arg(address.toString()).arg(port);
@@ -104,48 +129,40 @@ quint16 WebServer::start(const QHostAddress& address, quint16 port, QString* err
     return webPort_;
 }
 
-bool WebServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    const QByteArray query = encodedQuery(request.url());
+HttpResponse WebServer::handleRequest(const HttpRequest& request) {
+    const QByteArray query = encodedQuery(request.url);
     QString note;
-    QHttpServerResponse response = dispatch(request, query, note);
-    const QString method =
-        QString::fromLatin1(
-            QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(int(request.method())))
-            .toUpper();
-    QString line = QStringLiteral("http %1 %2").arg(method, request.url().path());
+    HttpResponse response = dispatch(request, query, note);
+    // Everything from outside is escaped: a "%0A" in the path must not start a line.
+    QString line = QStringLiteral("http %1 %2")
+                       .arg(QString::fromLatin1(request.method), logged(request.url.path()));
     if (!query.isEmpty()) {
-        line += u'?' + printable(request.url().query(QUrl::PrettyDecoded));
+        line += u'?' + logged(request.url.query(QUrl::PrettyDecoded));
     }
-    line += QStringLiteral(" -> %1").arg(int(response.statusCode()));
+    line += QStringLiteral(" -> %1").arg(response.status);
     if (!note.isEmpty()) {
         line += u' ' + printable(note);
     }
     log_(line);
-    response.write(makeResponder(request, socket));
-    return true;
+    return response;
 }
 
-void WebServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    html(pages::notFound(request.url().path()), Status::NotFound)
-        .write(makeResponder(request, socket));
-}
-
-QHttpServerResponse WebServer::dispatch(const QHttpServerRequest& request, const QByteArray& query,
-                                        QString& note) {
+HttpResponse WebServer::dispatch(const HttpRequest& request, const QByteArray& query,
+                                 QString& note) {
     // Paths are matched without regard to case: .asp addresses are commonly written
     // in any case, and a link that differs only in case should still work.
-    const QString path = request.url().path().toLower();
-    const auto method = request.method();
+    const QString path = request.url.path().toLower();
+    const QByteArray& method = request.method;
     if (path == u"/reg.asp") {
-        if (method == QHttpServerRequest::Method::Post) {
+        if (method == "POST") {
             return registration(request, note);
         }
-        if (method == QHttpServerRequest::Method::Get) {
+        if (method == "GET") {
             return html(pages::registrationForm({}, {}));
         }
         return html(pages::methodNotAllowed(), Status::MethodNotAllowed);
     }
-    if (method != QHttpServerRequest::Method::Get) {
+    if (method != "GET") {
         return html(pages::methodNotAllowed(), Status::MethodNotAllowed);
     }
     if (path == u"/" || path == u"/index.asp" || path == u"/default.asp") {
@@ -184,10 +201,10 @@ QHttpServerResponse WebServer::dispatch(const QHttpServerRequest& request, const
     if (path == u"/senddapan.asp") {
         return html(pages::indexAnswer(payloadOf(query)));
     }
-    return html(pages::notFound(request.url().path()), Status::NotFound);
+    return html(pages::notFound(request.url.path()), Status::NotFound);
 }
 
-QHttpServerResponse WebServer::analysisRequest(const QByteArray& query, bool index, QString& note) {
+HttpResponse WebServer::analysisRequest(const QByteArray& query, bool index, QString& note) {
     const AnalysisQuery q = parseAnalysisQuery(toStd(query), index ? "DaPan" : "GpID");
     const QString user = q.user ? fromStd(*q.user) : QString();
     if (!q.user || !sessions_.isSignedIn(user)) {
@@ -220,12 +237,9 @@ QHttpServerResponse WebServer::analysisRequest(const QByteArray& query, bool ind
     return redirect(location);
 }
 
-QHttpServerResponse WebServer::registration(const QHttpServerRequest& request, QString& note) {
-    const QByteArray body = request.body();
-    if (body.size() > kMaxFormBytes) {
-        return html(pages::bodyTooLarge(), Status::PayloadTooLarge);
-    }
-    const auto fields = parseFormBody(toStd(body));
+HttpResponse WebServer::registration(const HttpRequest& request, QString& note) {
+    // The server refused a longer body before reading it (HttpLimits::head.body).
+    const auto fields = parseFormBody(toStd(request.body));
     const auto field = [&](const char* key) {
         const auto it = fields.find(key);
         return it == fields.end() ? QString() : fromStd(it->second);
@@ -263,7 +277,7 @@ QHttpServerResponse WebServer::registration(const QHttpServerRequest& request, Q
                 Status::InternalServerError);
 }
 
-QHttpServerResponse WebServer::messagePage(const QByteArray& query) {
+HttpResponse WebServer::messagePage(const QByteArray& query) {
     QString requested;
     for (const QByteArray& pair : query.split('&')) {
         if (pair.left(6).compare("MsgID=", Qt::CaseInsensitive) == 0) {
@@ -290,18 +304,20 @@ QHttpServerResponse WebServer::messagePage(const QByteArray& query) {
     return html(pages::messageNotFound(requested), Status::NotFound);
 }
 
-QHttpServerResponse WebServer::package() {
-    QFile file(packagePath_);
-    if (packagePath_.isEmpty() || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
+HttpResponse WebServer::package() {
+    auto file = std::make_shared<QFile>(packagePath_);
+    if (packagePath_.isEmpty() || !QFileInfo(*file).isFile() || !file->open(QIODevice::ReadOnly)) {
         return html(pages::packageMissing(), Status::NotFound);
     }
-    QHttpServerResponse response(QByteArrayLiteral("application/octet-stream"), file.readAll());
-    response.addHeader(QByteArrayLiteral("Content-Disposition"),
-                       QByteArrayLiteral("attachment; filename=\"Qelvix.exe\""));
+    HttpResponse response;
+    response.contentType = QByteArrayLiteral("application/octet-stream");
+    response.file = std::move(file);
+    response.headers.append({QByteArrayLiteral("Content-Disposition"),
+                             QByteArrayLiteral("attachment; filename=\"Qelvix.exe\"")});
     return response;
 }
 
-QHttpServerResponse WebServer::home() {
+HttpResponse WebServer::home() {
     pages::HomeInfo info;
     info.signedIn = static_cast<int>(sessions_.size());
     info.stocks = static_cast<int>(stocks_.entries().size());
@@ -314,7 +330,7 @@ QHttpServerResponse WebServer::home() {
     return html(pages::home(info));
 }
 
-QHttpServerResponse WebServer::picking() {
+HttpResponse WebServer::picking() {
     QList<pages::PickRow> rows;
     QList<double> order;  // distance to support; rows without levels go last
     for (const std::string& code : market_.watchlist()) {

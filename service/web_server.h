@@ -6,11 +6,11 @@
 
 #include <QDateTime>
 #include <QHostAddress>
-#include <QtHttpServer/QAbstractHttpServer>
-#include <QtHttpServer/QHttpServerResponse>
+#include <QObject>
 
 #include <functional>
 
+#include "http_server.h"
 #include "service_log.h"
 
 namespace tallyro::service {
@@ -27,7 +27,7 @@ inline constexpr const char* kSignedOutAnswer = "/SendGpSignedOut.asp?ErrGpMoney
 // Largest form body accepted (the registration form is well under 1 KiB).
 inline constexpr qsizetype kMaxFormBytes = 16 * 1024;
 
-class WebServer : public QAbstractHttpServer {
+class WebServer : public QObject {
     Q_OBJECT
 
 public:
@@ -36,8 +36,16 @@ public:
     WebServer(AccountStore& accounts, const SessionTable& sessions, const MarketData& market,
               const StockList& stocks, LogSink log, QObject* parent = nullptr);
 
-    // Port 0 picks a free port. Returns the port listened on, 0 on failure.
+    // Port 0 picks a free port. Returns the port listened on, 0 on failure. Limits set
+    // before apply to every connection.
     quint16 start(const QHostAddress& address, quint16 port, QString* error);
+    // Bodies are bounded by kMaxFormBytes whatever `limits` says: only forms come in.
+    void setLimits(HttpLimits limits) {
+        limits.head.body = kMaxFormBytes;
+        http_.setLimits(limits);
+    }
+    const HttpServer& http() const { return http_; }
+    HttpServer& http() { return http_; }
 
     // The client package served at /Qelvix.exe; a missing file gives a 404 page.
     void setPackagePath(const QString& path) { packagePath_ = path; }
@@ -46,19 +54,15 @@ public:
     // Local time of the answers' query time; tests fix it.
     void setClock(Clock clock) { clock_ = std::move(clock); }
 
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
 private:
-    QHttpServerResponse dispatch(const QHttpServerRequest& request, const QByteArray& query,
-                                 QString& note);
-    QHttpServerResponse analysisRequest(const QByteArray& query, bool index, QString& note);
-    QHttpServerResponse registration(const QHttpServerRequest& request, QString& note);
-    QHttpServerResponse messagePage(const QByteArray& query);
-    QHttpServerResponse package();
-    QHttpServerResponse home();
-    QHttpServerResponse picking();
+    HttpResponse handleRequest(const HttpRequest& request);
+    HttpResponse dispatch(const HttpRequest& request, const QByteArray& query, QString& note);
+    HttpResponse analysisRequest(const QByteArray& query, bool index, QString& note);
+    HttpResponse registration(const HttpRequest& request, QString& note);
+    HttpResponse messagePage(const QByteArray& query);
+    HttpResponse package();
+    HttpResponse home();
+    HttpResponse picking();
 
     AccountStore& accounts_;
     const SessionTable& sessions_;
@@ -69,6 +73,7 @@ private:
     quint16 loginPort_ = 0;
     quint16 webPort_ = 0;
     Clock clock_;
+    HttpServer http_;
 };
 
 // The request's query in percent-encoded form, ready to be split at "&" and decoded

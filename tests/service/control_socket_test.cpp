@@ -1,21 +1,144 @@
 // The control socket: the real program as a service, and its ctl form, as processes.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <iostream>
 #include <map>
+#include <string>
+#include <thread>
 #include <tuple>
+#include <vector>
 
+#include "resident_memory.h"
 #include "temp_dir.h"
 
 namespace tallyro::service::test {
 namespace {
+
+// A connection without Qt, so that thousands cost little; it does not wait for the
+// server to accept it.
+int connectTcp(quint16 port, const char* from = "127.0.0.1") {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &address.sin_addr);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    address.sin_port = htons(port);
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+// Connects to a local socket, waiting while its queue is full.
+int connectLocal(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.toUtf8().constData(), sizeof address.sun_path - 1);
+    for (int attempt = 0; attempt < 2000; ++attempt) {
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+            errno != EAGAIN)
+            break;
+        ::poll(nullptr, 0, 5);
+    }
+    return fd;
+}
+
+// Whether the other end has closed (or reset) the connection; what it sent is dropped.
+bool closedByPeer(int fd) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got <= 0)
+            return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    }
+}
+
+// Waits until the other end has closed every one of `fds`, then closes them.
+bool allClosedByPeer(std::vector<int>& fds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!fds.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::erase_if(fds, [](int fd) { return closedByPeer(fd) && ::close(fd) == 0; });
+        ::poll(nullptr, 0, 50);
+    }
+    return fds.empty();
+}
+
+// Sends `head` and then `filler` more bytes, reading all the while; stops sending once
+// an answer begins and returns everything received when the server has closed.
+std::string talk(quint16 port, const std::string& head, std::uint64_t filler = 0,
+                     const char* from = "127.0.0.1") {
+    const int fd = connectTcp(port, from);
+    const std::string chunk(64 * 1024, 'a');
+    const std::uint64_t total = head.size() + filler;
+    std::uint64_t sent = 0;
+    std::string in;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, static_cast<short>(POLLIN | (sent < total ? POLLOUT : 0)), 0};
+        ::poll(&p, 1, 1000);
+        if (p.revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[65536];
+            const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+            if (got > 0) {
+                in.append(buffer, static_cast<size_t>(got));
+                sent = total;
+                continue;
+            }
+            if (got == 0 || errno != EAGAIN)
+                break;
+        }
+        if ((p.revents & POLLOUT) && sent < total) {
+            const bool inHead = sent < head.size();
+            const char* data = inHead ? head.data() + sent : chunk.data();
+            const auto left = std::min<std::uint64_t>(total - sent, chunk.size());
+            const size_t n = inHead ? std::min<size_t>(head.size() - sent, chunk.size()) : left;
+            const ssize_t written = ::send(fd, data, n, MSG_NOSIGNAL);
+            sent = written > 0 ? sent + static_cast<std::uint64_t>(written) : total;
+        }
+    }
+    ::close(fd);
+    return in;
+}
+
+// The most memory a process has held at once, in bytes.
+std::int64_t peakResident(qint64 pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+
+// A child set up as `uid` in the group "users" (gid 100), a group shared by people.
+std::function<void()> asUser(uid_t uid) {
+    return [uid] {
+        ::setgroups(0, nullptr);
+        [[maybe_unused]] const int g = ::setgid(100);
+        [[maybe_unused]] const int u = ::setuid(uid);
+    };
+}
 
 struct Ctl {
     int exitCode = -1;
@@ -23,9 +146,12 @@ struct Ctl {
     QString err;
 };
 
-// Runs "tallyro-service ctl" with the words of `line`.
-Ctl ctl(const QString& line) {
+// Runs "tallyro-service ctl" with the words of `line`, as another user when `asUser`
+// sets one up in the child.
+Ctl ctl(const QString& line, const std::function<void()>& asUser = {}) {
     QProcess process;
+    if (asUser)
+        process.setChildProcessModifier(asUser);
     process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
                   QStringList{QStringLiteral("ctl")} + line.split(u' ', Qt::SkipEmptyParts));
     process.closeWriteChannel();
@@ -44,16 +170,30 @@ protected:
     }
 
     // Starts a service on the socket and waits for its ready line (or its end).
-    bool start(QProcess& process) {
+    bool start(QProcess& process, const QString& more = {},
+               const std::function<void()>& modifier = {}) {
         log_[&process].clear();
         process.setProcessChannelMode(QProcess::MergedChannels);
+        if (modifier)
+            process.setChildProcessModifier(modifier);
         process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
-                      QStringLiteral("--db %1/db --login-port 0 --web-port 0 --probe-seconds 0 "
-                                     "--demo-account demo:demo123 --control %2")
-                          .arg(QString::fromStdString(dir_.path().string()), socket_)
-                          .split(u' '));
+                      (QStringLiteral("--db %1/db --login-port 0 --web-port 0 --probe-seconds 0 "
+                                      "--demo-account demo:demo123 --control %2 ")
+                           .arg(QString::fromStdString(dir_.path().string()), socket_) +
+                       more)
+                          .split(u' ', Qt::SkipEmptyParts));
         process.closeWriteChannel();
         return waitForOutput(process, "tallyro-service ready");
+    }
+    // Stops the fixture's service and starts it again with `more` options.
+    bool restart(const QString& more, const std::function<void()>& modifier = {}) {
+        service_.terminate();
+        service_.waitForFinished(30000);
+        return start(service_, more, modifier);
+    }
+    quint16 webPort() {
+        static const QRegularExpression ready(QStringLiteral("web http://127\\.0\\.0\\.1:(\\d+)/"));
+        return ready.match(QString::fromUtf8(output(service_))).captured(1).toUShort();
     }
     bool waitForOutput(QProcess& process, const char* text) {
         while (!output(process).contains(text))
@@ -84,8 +224,28 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         EXPECT_TRUE(got.out.contains(QString::fromUtf8(answer)))
             << words << " answered: " << got.out.toStdString();
     }
-    // What ctl did is in the service's log, one line per command.
-    EXPECT_TRUE(waitForOutput(service_, "control: push 收盘提示|今日 沪指收涨"));
+    // An empty line is a command too: it gets an empty answer at once.
+    const int raw = connectLocal(socket_);
+    ASSERT_EQ(::write(raw, "\n", 1), 1);
+    pollfd p{raw, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10000), 1);
+    char reply[8];
+    EXPECT_EQ(::recv(raw, reply, sizeof reply, 0), 1);
+    ::close(raw);
+    // The socket lies in a folder of the test's user and main group: when the group bears
+    // the user's name, it is the user's own and may connect; a shared one may not.
+    const passwd* user = ::getpwuid(::geteuid());
+    const group* own = ::getgrgid(::getegid());
+    const bool ownGroup = user && own && std::strcmp(user->pw_name, own->gr_name) == 0;
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(socket_).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, ownGroup ? 0770u : 0700u);
+    EXPECT_TRUE(output(service_).contains(ownGroup ? "its user and group may connect"
+                                                   : "only its user may connect"));
+    // What ctl did is in the service's log, one line per command, with who sent it.
+    EXPECT_TRUE(waitForOutput(service_, "): push 收盘提示|今日 沪指收涨"));
+    EXPECT_TRUE(output(service_).contains(
+        QStringLiteral("control (uid %1, pid ").arg(::getuid()).toUtf8()));
 }
 
 // A second service, or a file that is no socket, keeps the path from a service; quit removes
@@ -116,6 +276,126 @@ TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     ASSERT_TRUE(start(service_)) << output(service_).toStdString();
     EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
               QStringLiteral("no session\n"));
+}
+
+// The service as systemd starts it (1,024 open files) with 1,100 idle web connections
+// from one address and 1,100 silent control connections: a browser elsewhere and the
+// operator are still served, and the time limit closes every idle connection.
+TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInTime) {
+    rlimit own{};
+    ::getrlimit(RLIMIT_NOFILE, &own);
+    if (own.rlim_max < 2400)
+        GTEST_SKIP() << "the clients need 2,400 open files; the hard limit is " << own.rlim_max;
+    own.rlim_cur = own.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &own);
+    ASSERT_TRUE(restart(QStringLiteral("--idle-timeout 3"), [] {
+        const rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }));
+    const quint16 port = webPort();
+    std::vector<int> web;
+    std::vector<int> control;
+    for (int i = 0; i < 1100; ++i) {
+        web.push_back(connectTcp(port));
+        control.push_back(connectLocal(socket_));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const std::string page =
+        talk(port, "GET /ad.asp HTTP/1.1\r\nConnection: close\r\n\r\n", 0, "127.0.0.2");
+    std::cout << "another address answered in " << timer.elapsed() << " ms\n";
+    EXPECT_EQ(page.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
+              QStringLiteral("no session\n"));
+    EXPECT_TRUE(allClosedByPeer(web));
+    EXPECT_TRUE(allClosedByPeer(control));
+    EXPECT_TRUE(waitForOutput(service_, "http refused from 127.0.0.1: connection refused: this "
+                                        "address holds 64 connections"));
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
+              QStringLiteral("no session\n"));
+}
+
+// Under an open-file limit too small for the caps, the web cap shrinks to fit, and the
+// log says so.
+TEST_F(ControlSocketTest, ASmallOpenFileLimitLowersTheWebCap) {
+    ASSERT_TRUE(restart({}, [] {
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }));
+    EXPECT_TRUE(output(service_).contains("open-file limit 100: web connections capped at 20 "
+                                          "instead of 512"));
+    EXPECT_TRUE(waitForOutput(service_, "limits: 20 web connections, 20 per address"));
+}
+
+// A standard input that cannot be read (here a folder) ends the reading of commands
+// at once, said in the log, instead of waking the service again and again.
+TEST_F(ControlSocketTest, AnUnreadableStandardInputEndsTheConsole) {
+    ASSERT_TRUE(restart({}, [] {
+        const int folder = ::open("/", O_RDONLY);
+        ::dup2(folder, STDIN_FILENO);
+    }));
+    EXPECT_TRUE(waitForOutput(service_, "standard input closed: operator commands are no "
+                                        "longer read"));
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
+              QStringLiteral("no session\n"));
+}
+
+// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered before
+// they are read, and the service's peak memory hardly moves.
+TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
+    const quint16 port = webPort();
+    const std::string close = "Connection: close\r\n\r\n";
+    ASSERT_EQ(talk(port, "GET /ad.asp HTTP/1.1\r\n" + close).substr(0, 12), "HTTP/1.1 200");
+    const auto before = peakResident(service_.processId());
+    std::string fields = "GET / HTTP/1.1\r\n";
+    for (int i = 0; i < 10000; ++i)
+        fields += "X-Filler-" + std::to_string(i) + ": 0123456789abcdef\r\n";
+    EXPECT_EQ(talk(port, "GET /", 64 << 20).substr(0, 12), "HTTP/1.1 414");
+    EXPECT_EQ(talk(port, fields + "\r\n").substr(0, 12), "HTTP/1.1 431");
+    EXPECT_EQ(talk(port, "POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n",
+                       std::uint64_t(256) << 20)
+                  .substr(0, 12),
+              "HTTP/1.1 413");
+    const auto grown = peakResident(service_.processId()) - before;
+    std::cout << "peak memory grew by " << grown / 1024 << " KiB\n";
+    if (tallyro::test::kMemoryIsMeasurable) {
+        EXPECT_LT(grown, 20 * tallyro::test::kMiB);
+    }
+}
+
+// Started by someone whose main group is shared, the service lets no other member of
+// that group in; its own user gets in and is named in the log.
+TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "acting as two users needs root";
+    // Root's socket in a folder of root's but of the group "users" is root's alone.
+    const auto others = dir_ / "others";
+    std::filesystem::create_directory(others);
+    ASSERT_EQ(::chown(others.c_str(), 0, 100), 0);
+    ASSERT_TRUE(restart(QStringLiteral("--control %1/control")
+                            .arg(QString::fromStdString(others.string()))));
+    EXPECT_TRUE(output(service_).contains("only its user may connect"));
+    const auto shared = dir_ / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chown(shared.c_str(), 40001, 100) | ::chmod(shared.c_str(), 0770) |
+                  ::chmod(dir_.path().c_str(), 0755),
+              0);
+    const QString path = QString::fromStdString((shared / "control").string());
+    ASSERT_TRUE(restart(QStringLiteral("--db %1/db --control %2")
+                            .arg(QString::fromStdString(shared.string()), path),
+                        asUser(40001)))
+        << output(service_).toStdString();
+    EXPECT_TRUE(output(service_).contains("only its user may connect"));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    const Ctl other = ctl(QStringLiteral("--control %1 push x|y").arg(path), asUser(40002));
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_TRUE(other.err.contains(QStringLiteral("cannot reach the service"))) << other.err.toStdString();
+    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(path), asUser(40001)).out,
+              QStringLiteral("no session\n"));
+    EXPECT_TRUE(waitForOutput(service_, "control (uid 40001, pid "));
+    EXPECT_FALSE(output(service_).contains("push x|y"));
 }
 
 TEST(Ctl, FailuresSayWhyOnStandardError) {

@@ -1,8 +1,19 @@
 // The login server over real loopback datagrams in the client's exact format.
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <QFile>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <iterator>
+#include <tuple>
+#include <vector>
+
+#include "control_socket.h"
 #include "credentials.h"
 #include "operator_console.h"
 #include "service_fixture.h"
@@ -44,7 +55,13 @@ TEST_F(LoginServerTest, RefusalsAnswerAndOpenNoSession) {
         EXPECT_EQ(client.receive(), answer) << datagram.left(80).toStdString();
     }
     EXPECT_TRUE(sessions_.size() == 0 && login_->ignoredDatagrams() == 0u);
-    EXPECT_TRUE(logged(QStringLiteral("Login|de\\x01mo|")));  // control characters are shown
+    EXPECT_EQ(login_->failedSignIns(), std::size(cases));
+    // Refusals are logged like ignored datagrams: the first in full, escaped, the rest as
+    // a count; their answers are not logged one by one.
+    EXPECT_TRUE(logged(QStringLiteral("udp sign-in from 127.0.0.1:%1 refused: wrong password: "
+                                      "Login|demo|000")
+                           .arg(client.port())));
+    EXPECT_FALSE(logged(QStringLiteral("Err|")));
     // An address that is not this machine's cannot be bound.
     LoginServer elsewhere(*store_, sessions_, [](const QString&) {});
     QString error;
@@ -157,6 +174,109 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
     EXPECT_EQ(login_->ignoredDatagrams(), quint64(kTotal + std::size(kinds)));
 }
 
+// A guessing loop gets five answers, then one per doubling wait, for the account and
+// from its source; the owner signing in from elsewhere gets in at once.
+TEST_F(LoginServerTest, GuessingWaitsLongerAfterEachFailureWhileTheOwnerGetsIn) {
+    using namespace std::chrono_literals;
+    LogThrottle::TimePoint now{};
+    login_->setClock([&] { return now; });
+    UdpClient guesser(login_->port());
+    const QByteArray wrong = "Login|demo|00000000000000000000000000000000|10.09";
+    int answered = 0;
+    const auto attempt = [&](const QByteArray& datagram) {
+        const quint64 seen = login_->failedSignIns() + login_->heldBackSignIns();
+        guesser.send(datagram);
+        EXPECT_TRUE(waitUntil(
+            [&] { return login_->failedSignIns() + login_->heldBackSignIns() > seen; }));
+        while (guesser.pending()) {
+            EXPECT_EQ(guesser.receive(), "Err|Password");
+            ++answered;
+        }
+    };
+    for (int i = 0; i < 20; ++i)
+        attempt(wrong);
+    attempt(loginDatagram("demo"));  // the right password waits like any other attempt
+    EXPECT_EQ(std::tuple(answered, login_->failedSignIns(), login_->heldBackSignIns()),
+              std::tuple(5, 5u, 16u));
+    UdpClient owner(login_->port(), QHostAddress(QStringLiteral("127.0.0.2")));
+    signIn(owner, "demo");
+    now += kIgnoredLogInterval;
+    login_->flushIgnoredLog();
+    EXPECT_TRUE(log_.contains(QStringLiteral(
+        "udp: 5 failed sign-ins, 16 sign-ins held back in the last 10 s from 1 sender")));
+
+    // Two tries a second for a minute: answered after waits of 1, 2, 4, 8 and 16 s.
+    answered = 0;
+    for (int i = 0; i < 120; ++i, now += 500ms)
+        attempt(wrong);
+    EXPECT_EQ(answered, 5);
+    // The first attempt of the interval from 20 s came 4 s before the wait of 8 s ended.
+    EXPECT_TRUE(logged(QStringLiteral("held back for 4000 ms after failures: Login|demo|000")));
+    // Another account from the same source waits as well; a success from another
+    // source does not free this one.
+    ASSERT_EQ(store_->addAccount("other", kAbcDigest), AccountStore::AddResult::Added);
+    attempt("Login|other|" + QByteArray(kAbcDigest) + "|10.09");
+    EXPECT_FALSE(guesser.pending() || sessions_.isSignedIn(QStringLiteral("other")));
+}
+
+// Nothing a datagram carries starts a line of its own or reaches the log unescaped, and
+// a long one is cut.
+TEST_F(LoginServerTest, DatagramsCannotForgeLogLines) {
+    UdpClient client(login_->port());
+    client.send("Hello\n12:00:00.000 session admin signed in from 1.2.3.4:1\x1b[2J" +
+                QByteArray(900, 'x'));
+    ASSERT_TRUE(waitUntil([&] { return login_->ignoredDatagrams() == 1; }));
+    ASSERT_EQ(log_.size(), 1);
+    EXPECT_TRUE(log_[0].contains(
+        QStringLiteral("Hello\\x0a12:00:00.000 session admin signed in from 1.2.3.4:1\\x1b[2J")));
+    EXPECT_TRUE(log_[0].endsWith(QStringLiteral("... (961 characters)"))) << log_[0].toStdString();
+    EXPECT_LT(log_[0].size(), 300);
+    EXPECT_EQ(printable(QStringLiteral("a\u0085b\u2028c\u202Ed\u2069\u00A0\u206A")),
+              QStringLiteral("a\\x85b\\u2028c\\u202ed\\u2069\u00A0\u206A"));
+}
+
+// Out of file descriptors, the control socket waits with its connection queued; it
+// keeps its file and answers once descriptors are free again.
+TEST_F(LoginServerTest, ControlSocketOutOfDescriptorsWaitsAndKeepsItsFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers open a pipe of their own to check a call's object; with no
+    // descriptor left they report a fault that is not there.
+    GTEST_SKIP() << "no descriptors left for the sanitizer runtime";
+#endif
+    OperatorConsole console(*login_, *store_, sessions_, [](const QString&) {});
+    ControlServer control(console, [this](const QString& line) { log_.append(line); });
+    const QString path = QString::fromStdString((dir_ / "control").string());
+    ASSERT_TRUE(control.listen(path, nullptr));
+    const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = ::dup(client)) >= 0;)
+        taken.push_back(fd);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.toUtf8().constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::write(client, "sessions\n", 9), 9);
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("control: cannot accept")); }));
+    for (const int fd : taken)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_TRUE(QFile::exists(path));
+    QByteArray answer;
+    EXPECT_TRUE(waitUntil([&] {
+        char buffer[256];
+        const ssize_t got = ::recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+        answer.append(buffer, std::max<ssize_t>(got, 0));
+        return got == 0;
+    }));
+    EXPECT_EQ(answer, "no session\n");
+    ::close(client);
+}
+
 // Pushes with their pages, blocks and the refusals of the operator's console, with a GBK
 // name signed in.
 TEST_F(LoginServerTest, ConsoleReachesTheSessionsAndPushedMessagesHaveTheirPage) {
@@ -178,7 +298,7 @@ TEST_F(LoginServerTest, ConsoleReachesTheSessionsAndPushedMessagesHaveTheirPage)
     EXPECT_TRUE(page.contains(QStringLiteral("涨幅%1超过5%")));
     EXPECT_TRUE(page.contains(QStringLiteral("%2 &lt;b&gt;22:00&lt;/b&gt;")));
     for (const char* target :
-         {"/WebSet.asp?MsgID=3", "/WebSet.asp", "/WebSet.asp?MsgID=-1",
+         {"/WebSet.asp?MsgID=3", "/WebSet.asp", "/WebSet.asp?MsgID=-1", "/WebSet.asp?MsgID=+1",
           "/WebSet.asp?MsgID=99999999999999999999", "/WebSet.asp?MsgID=%3Cscript%3E"}) {
         const HttpReply missing = get(target);
         EXPECT_EQ(missing.status, 404) << target;

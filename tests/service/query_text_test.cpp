@@ -16,7 +16,8 @@ constexpr const char* kZhangSanUtf8 = "\xE5\xBC\xA0\xE4\xB8\x89";
 
 TEST(PercentEncoding, DecodesValidEscapesOnlyAndEncodesWhatAUriCannotHold) {
     for (const auto& [in, out] : {std::pair{"a%7cb", "a|b"}, std::pair{"a+b", "a+b"},
-                                  std::pair{"%4", "%4"}, std::pair{"%zz%41", "%zzA"}}) {
+                                  std::pair{"%4", "%4"}, std::pair{"%zz%41", "%zzA"},
+                                  std::pair{"%6f%6F%g1", "oo%g1"}}) {
         EXPECT_EQ(percentDecode(in), out) << in;
     }
     // RFC 3986: unreserved, sub-delims, ":", "@", "/" and "?" may stand in a query.

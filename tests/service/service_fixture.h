@@ -39,10 +39,13 @@ inline constexpr const char* kAbcDigest = "900150983CD24FB0D6963F7D28E17F72";
 
 class UdpClient {
 public:
-    explicit UdpClient(quint16 serverPort) : serverPort_(serverPort) {
-        socket_.bind(QHostAddress::LocalHost, 0);
+    // Any address of 127.0.0.0/8 is this machine: 127.0.0.2 stands for another source.
+    explicit UdpClient(quint16 serverPort, const QHostAddress& from = QHostAddress::LocalHost)
+        : serverPort_(serverPort) {
+        socket_.bind(from, 0);
     }
     quint16 port() const { return socket_.localPort(); }
+    bool pending() { return socket_.hasPendingDatagrams(); }
     void send(const QByteArray& bytes) {
         socket_.writeDatagram(bytes, QHostAddress::LocalHost, serverPort_);
     }

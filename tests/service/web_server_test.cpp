@@ -1,9 +1,13 @@
 // The web server over real loopback connections.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <tuple>
+#include <vector>
 
+#include "credentials.h"
 #include "resident_memory.h"
 #include "service_fixture.h"
 
@@ -107,24 +111,27 @@ TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
 }
 
 TEST_F(WebServerTest, RegistrationCreatesAccountsThatCanSignInOrSaysWhyNot) {
-    EXPECT_TRUE(
-        QString::fromUtf8(registration("name=%E6%9D%8E%E5%9B%9B&password=abc&password2=abc").body)
-            .contains(QStringLiteral("注册成功")));
+    EXPECT_TRUE(QString::fromUtf8(
+                    registration("name=%E6%9D%8E%E5%9B%9B&password=abcabc&password2=abcabc").body)
+                    .contains(QStringLiteral("注册成功")));
     UdpClient client(login_->port());
-    signIn(client, "\xC0\xEE\xCB\xC4");
-    // Twenty characters are the most a name may have.
+    client.send("Login|\xC0\xEE\xCB\xC4|" + passwordDigest(QStringLiteral("abcabc"))->toLatin1() +
+                "|10.09");
+    EXPECT_EQ(client.receive(), "LoginOk|\xC0\xEE\xCB\xC4");
+    // Twenty characters are the most a name may have, six the fewest a password may.
     const QByteArray twenty = "一二三四五六七八九十abcdefghij";
-    EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abc").status, 200);
+    EXPECT_EQ(registration("name=" + twenty.toPercentEncoding() + "&password=abcdef").status, 200);
     EXPECT_TRUE(store_->find(twenty.toStdString()).account);
     const std::tuple<QByteArray, int, const char*> cases[] = {
-        {"name=demo&password=x&password2=x", 409, "已经被注册"},
-        {"password=x&password2=x", 400, "帐号不能为空"},
-        {"name=a%7Cb&password=x&password2=x", 400, "不能包含“|”"},
-        {"name=123456789012345678901&password=x&password2=x", 400, "最多20个字符"},
+        {"name=demo&password=secret&password2=secret", 409, "已经被注册"},
+        {"password=secret&password2=secret", 400, "帐号不能为空"},
+        {"name=a%7Cb&password=secret&password2=secret", 400, "不能包含“|”"},
+        {"name=123456789012345678901&password=secret&password2=secret", 400, "最多20个字符"},
         {"name=ok&password=&password2=", 400, "密码不能为空"},
-        {"name=ok&password=abc&password2=abd", 400, "不一致"},
-        {"name=ok&password=%F0%9F%98%80&password2=%F0%9F%98%80", 400, "GBK"},
-        {"name=%0Aok&password=x&password2=x", 400, "控制字符"},
+        {"name=ok&password=abcde&password2=abcde", 400, "密码至少6个字符"},
+        {"name=ok&password=abcdef&password2=abcdeg", 400, "不一致"},
+        {"name=ok&password=%F0%9F%98%80abcdef&password2=%F0%9F%98%80abcdef", 400, "GBK"},
+        {"name=%0Aok&password=secret&password2=secret", 400, "控制字符"},
         {"name=x&password=" + QByteArray(kMaxFormBytes, 'p'), 413, ""},
     };
     for (const auto& [body, status, message] : cases) {
@@ -157,6 +164,124 @@ TEST_F(WebServerTest, PlainPagesPackageAndRefusedRequests) {
     const HttpReply reply = get("/Qelvix.exe");
     EXPECT_EQ(std::pair(reply.header("content-type"), reply.body),
               std::pair(QByteArray("application/octet-stream"), bytes));
+}
+
+// A connection that keeps what it receives and notices when the server closes it.
+struct Connection {
+    explicit Connection(quint16 port, const QHostAddress& from = QHostAddress::LocalHost) {
+        socket.bind(from, 0);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { in += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+    }
+    // Waits for `count` complete answers (or the close) and gives their status codes.
+    QList<int> answers(int count) {
+        QList<int> codes;
+        waitUntil([&] {
+            codes.clear();
+            qsizetype at = 0;
+            while (true) {
+                const qsizetype end = in.indexOf("\r\n\r\n", at);
+                const HttpReply reply{0, in.mid(at, end - at), {}};
+                const qsizetype next = end + 4 + reply.header("content-length").toLongLong();
+                if (end < 0 || next > in.size())
+                    break;
+                codes << in.mid(at + 9, 3).toInt();
+                at = next;
+            }
+            return codes.size() >= count || closed;
+        });
+        return codes;
+    }
+    bool waitClosed() { return waitUntil([&] { return closed; }, 30000); }
+    QTcpSocket socket;
+    QByteArray in;
+    bool closed = false;
+};
+
+// Keep-alive by default, closed when asked, on HTTP/1.0, on a refusal, when idle or when
+// a head does not arrive in time.
+TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
+    HttpLimits limits;
+    // Long enough that a busy machine answers the complete requests well within it.
+    limits.timeout = std::chrono::milliseconds(1000);
+    web_->setLimits(limits);
+    // Each refusal in an interval of its own, so that each is logged in full.
+    LogThrottle::TimePoint now{};
+    web_->http().setClock([&] { return now += std::chrono::seconds(10); });
+    Connection kept(webPort_);
+    kept.socket.write("GET /ad.asp HTTP/1.1\r\nHost: x\r\n\r\nGET /none HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(kept.answers(2), QList<int>({200, 404}));
+    EXPECT_FALSE(kept.in.contains("Connection: close"));
+    EXPECT_TRUE(kept.waitClosed());  // idle past the limit
+    const std::pair<QByteArray, int> closing[] = {
+        {"GET / HTTP/1.1\r\nConnection: close\r\n\r\nGET / HTTP/1.1\r\n\r\n", 200},
+        {"GET / HTTP/1.0\r\n\r\n", 200},
+        {"GET / HTTP/1.1\r\nHost: " + QByteArray(9000, 'h') + "\r\n\r\n", 431},
+        {"GET /" + QByteArray(9000, 'p') + " HTTP/1.1\r\n\r\n", 414},
+        {"POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\nname=", 413},
+        {"POST /Reg.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", 411},
+        {"GET / HTT", 408},
+        {"POST /Reg.asp HTTP/1.1\r\nContent-Length: 10\r\n\r\nname", 408},
+    };
+    for (const auto& [request, status] : closing) {
+        Connection c(webPort_);
+        c.socket.write(request);
+        EXPECT_EQ(c.answers(2), QList<int>{status}) << request.left(40).toStdString();
+        EXPECT_TRUE(c.waitClosed() && c.in.contains("\r\nConnection: close\r\n"));
+    }
+    for (const char* why : {"431 header fields beyond 8192 bytes or 100 lines",
+                            "414 request line longer than 8192 bytes",
+                            "413 declared body longer than 16384 bytes",
+                            "411 body without a stated length",
+                            "408 request not complete within 1000 ms"})
+        EXPECT_TRUE(logged(QStringLiteral("http refused from 127.0.0.1: ") + why)) << why;
+    EXPECT_EQ(web_->http().refusedRequests(), 6u);
+    // A body that announces itself waits for the go-ahead.
+    Connection expecting(webPort_);
+    expecting.socket.write(
+        "POST /Reg.asp HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_TRUE(waitUntil([&] { return expecting.in == "HTTP/1.1 100 Continue\r\n\r\n"; }));
+}
+
+// Idle connections from one address take at most its share; others are answered, and
+// the refusals are logged with the limit that caused them.
+TEST_F(WebServerTest, ConnectionCapsKeepRoomForOthers) {
+    HttpLimits limits;
+    limits.connections = 6;
+    limits.connectionsPerAddress = 4;
+    web_->setLimits(limits);
+    std::vector<std::unique_ptr<Connection>> idle;
+    for (int i = 0; i < 12; ++i)
+        idle.push_back(std::make_unique<Connection>(webPort_));
+    const auto refused = [&] {
+        return std::count_if(idle.begin(), idle.end(), [](const auto& c) { return c->closed; });
+    };
+    ASSERT_TRUE(waitUntil([&] { return refused() == 8; }));
+    EXPECT_TRUE(idle.back()->in.startsWith("HTTP/1.1 503 Service Unavailable\r\n"));
+    EXPECT_EQ(web_->http().openConnections(), 4);
+    const QHostAddress other(QStringLiteral("127.0.0.2"));
+    Connection first(webPort_, other);
+    Connection second(webPort_, other);
+    first.socket.write("GET /ad.asp HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(first.answers(1), QList<int>{200});
+    Connection third(webPort_, other);  // the seventh connection in all
+    EXPECT_TRUE(third.waitClosed() && third.in.contains(" 503 "));
+    EXPECT_TRUE(logged(QStringLiteral("http refused from 127.0.0.1: connection refused: this "
+                                      "address holds 4 connections, the most one address may")));
+    EXPECT_EQ(web_->http().refusedConnections(), 9u);
+}
+
+// Nothing in a request starts a line of the log or reaches it unescaped.
+TEST_F(WebServerTest, RequestsCannotForgeLogLines) {
+    EXPECT_EQ(get("/x%0a12:00:00.000%20session%20admin%20signed%20in%20from%201.2.3.4:1%1B[2J?q=%0d%C2%85").status, 404);
+    get("/" + QByteArray(1000, 'a'));
+    for (const QString& line : log_)
+        EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r') || line.contains(QChar(0x1b)) ||
+                     line.contains(QChar(0x85)));
+    EXPECT_TRUE(logged(QStringLiteral("http GET /x\\x0a12:00:00.000 session admin signed in "
+                                      "from 1.2.3.4:1\\x1b[2J?q=%0D\\x85 -> 404")));
+    EXPECT_TRUE(logged(QStringLiteral("a... (1001 characters) -> 404")));
 }
 
 // Bytes the server does not understand, each over a connection of its own: it answers or
