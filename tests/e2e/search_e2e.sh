@@ -9,12 +9,12 @@ name='t&x #1%41+y'
 # arrive escaped, or the name would have ended early or changed.
 sent='t%26x[ %20#%23]*1%2541%2By'
 start_display
-"$BIN/tallyro-service" --db "$WORK/accounts.db" --add-account "$name:pw123" >/dev/null
+"$BIN/tallyro-service" --db "$WORK/accounts.db" --add-account "$name:pw1234" >/dev/null
 start_service
 start_client one 300
 W=$WIN_one
 
-sign_in "$W" "$name" pw123
+sign_in "$W" "$name" pw1234
 wait_for_log "udp -> 127.0.0.1:[0-9]* LoginOk" "$WORK/service.log"
 
 # Tab faces on the search page: tab 1 selected, tab 2 not.
