@@ -8,7 +8,6 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
   qt6-webengine-dev qt6-webengine-dev-tools
-  qt6-httpserver-dev qt6-websockets-dev
   libgl-dev libx11-dev libxcb1-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
