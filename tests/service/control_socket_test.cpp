@@ -216,6 +216,13 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         // The words after the command travel as one line, as typed on the console.
         {"push 收盘提示|今日 沪指收涨", "message 1 stored and sent to 0 session(s)\n"},
         {"frobnicate", "unknown command \"frobnicate\"; type help\n"},
+        // A pinned price is rounded to cents and lasts from 1 to 1440 minutes.
+        {"price sz002594 1.004 1440", "sz002594 priced at 1.00 for 1440 min\n"},
+        {"price sz002594 0", "price: a price above 0 and below 100000, minutes from 1 to 1440\n"},
+        {"price sz002594 1 1441", "price: a price above 0"},
+        {"price 002594 1", "usage: price <code like sh600000> [<price> [<minutes>]]\n"},
+        {"price sz002594", "sz002594 follows the simulation again\n"},
+        {"price sz002594", "sz002594 had no price pinned\n"},
     };
     for (const auto& [words, answer] : steps) {
         const Ctl got =
