@@ -1,5 +1,6 @@
 // Every page, the neutral state, widening, the tabs and the loading dots' sweep.
 #include <algorithm>
+#include <tuple>
 
 #include "client_fixture.h"
 
@@ -93,6 +94,33 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     w.setLeft(3000);  // with room to its right the window widens in place
     click("ToolsTree_Bot", 3);
     EXPECT_FLOAT_EQ(w.left(), 3000);
+}
+
+// A page shown gives its first control the keyboard focus; the signed-in pages
+// tell screen readers which tab is selected.
+TEST_F(PagesTest, EachPageFocusesItsFirstControlAndSelectsItsTab) {
+    const std::tuple<const char*, const char*, std::int16_t, const char*> pages[] = {
+        {"LoadingPage", "LoginClose_Bot", -1, ""},
+        {"LoadingSearchPage", "SearchClose_Bot", -1, ""},
+        {"SearchMainPage", "SearchForm_Text", -1, "1"},
+        {"SearchResultPage", "SearchGp_Info", -1, "2"},
+        {"QuestionPage", "ToolsTree_Bot", 3, "3"},
+        {"ComputerPage", "ToolsTree_Bot", 4, "4"},
+        {"LoginPage", "UserName_Txt", -1, ""}};
+    for (const auto& [page, first, index, tab] : pages) {
+        fake.windows.focused = nullptr;
+        show(page);
+        fake.windows.refresh();
+        EXPECT_EQ(fake.windows.focused, &el(first, index)) << page;
+        std::string selected;
+        for (std::int16_t i = 1; i <= 5; ++i)
+            selected += el("ToolsTree_Bot", i).selected() ? std::to_string(i) : "";
+        EXPECT_EQ(selected, tab) << page;
+    }
+    fake.windows.focused = nullptr;
+    show("NoSuchPage");
+    fake.windows.refresh();
+    EXPECT_EQ(fake.windows.focused, nullptr);
 }
 
 // A frame every 60 ms: 12 rightward, 12 leftward mirroring them, and again; a stopped
