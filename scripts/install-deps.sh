@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer
+  dbus at-spi2-core openbox python3-pyatspi
   weston qt6-wayland
   fonts-noto-cjk fonts-liberation2 imagemagick
   dpkg-dev
