@@ -12,8 +12,8 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth x11-utils xdotool trayer
-  weston qt6-wayland desktop-file-utils
-  dbus python3-dbus python3-gi
+  weston qt6-wayland desktop-file-utils openbox
+  dbus python3-dbus python3-gi at-spi2-core python3-pyatspi
   fonts-noto-cjk fonts-liberation2 imagemagick
   dpkg-dev
   clang libclang-rt-14-dev

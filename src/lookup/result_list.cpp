@@ -2,7 +2,10 @@
 #include "lookup/result_list.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+
+#include "lookup/result_rows.h"
 
 namespace tallyro::lookup {
 
@@ -23,6 +26,10 @@ void ResultList::registerHandlers(ui::Handlers& handlers) {
     handlers.on("GpName", EventKind::DblClick, [this, row](Event& e) { GpName_DblClick(row(e)); });
     handlers.on("Frame_TableBar", EventKind::Change, [this](Event&) { Frame_TableBar_Change(); });
     handlers.on(ctx_.form.name(), EventKind::Wheel, [this](Event& e) { wheel(e.delta); });
+    handlers.on("Frame_TableBox", EventKind::KeyDown,
+                [this](Event& e) { Frame_TableBox_KeyDown(e.key); });
+    handlers.on("Frame_TableBox", EventKind::KeyPress,
+                [this](Event& e) { Frame_TableBox_KeyPress(e.key); });
 }
 
 // Member 0 is the hidden template every new row is copied from, so it is never
@@ -31,8 +38,10 @@ void ResultList::registerHandlers(ui::Handlers& handlers) {
 void ResultList::paintRow(std::int16_t n, std::uint32_t back, std::uint32_t text) {
     if (n < 1)
         return;
-    if (ui::Element* bg = ctx_.form.find("GpBg", n))
+    if (ui::Element* bg = ctx_.form.find("GpBg", n)) {
         bg->setBackColor(back);
+        bg->setSelected(back == kRowBackSelected);
+    }
     if (ui::Element* id = ctx_.form.find("GpID", n))
         id->setForeColor(text);
     if (ui::Element* name = ctx_.form.find("GpName", n))
@@ -85,6 +94,47 @@ void ResultList::Frame_TableBar_Change() {
     // half twip (-478.5 for a 4215-twip viewport).
     const float step = (box.height() - table.height()) / 10.0f;
     box.setTop(-step * static_cast<float>(value));
+}
+
+void ResultList::Frame_TableBox_KeyDown(std::int16_t keyCode) {
+    const std::int16_t rows = rowCount(ctx_.form);
+    // The selection may name a row of a longer list since replaced (the
+    // favourites keep it): Up then goes from just past the last row.
+    const auto at = std::clamp<std::int16_t>(ctx_.state.TempClickMun, 0, rows + 1);
+    std::int16_t n = at;
+    if (keyCode == ui::kKeyDown && at < rows)
+        ++n;
+    else if (keyCode == ui::kKeyUp && at > 1)
+        --n;
+    if (n == at)
+        return;
+    GpBg_Click(n);
+    showRow(n);
+}
+
+void ResultList::Frame_TableBox_KeyPress(std::int16_t& keyAscii) {
+    if (keyAscii != ui::kKeyEnter)
+        return;
+    keyAscii = 0;
+    GpBg_DblClick(ctx_.state.TempClickMun);
+}
+
+// The scroll bar moves the canvas by tenths of its overflow; the smallest move
+// that brings the whole row into the viewport.
+void ResultList::showRow(std::int16_t n) {
+    const float viewport = ctx_.el("Frame_Table").height();
+    const float step = (ctx_.el("Frame_TableBox").height() - viewport) / 10.0f;
+    ui::Element& bar = ctx_.el("Frame_TableBar");
+    if (step <= 0)
+        return;
+    const float top = static_cast<float>(n - 1) * kRowPitch;
+    const float shown = step * static_cast<float>(bar.value());
+    float value = static_cast<float>(bar.value());
+    if (top < shown)
+        value = std::floor(top / step);
+    else if (top + kRowPitch > shown + viewport)
+        value = std::ceil((top + kRowPitch - viewport) / step);
+    bar.setValue(static_cast<int>(value));
 }
 
 void ResultList::wheel(int delta) {

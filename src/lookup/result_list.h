@@ -1,5 +1,6 @@
 // The result list below the search box: selecting a row, requesting a row's
-// stock by double-click, the hover highlight, the scroll bar and the mouse wheel.
+// stock by double-click, the hover highlight, the scroll bar and the mouse wheel,
+// and the list's own keys when it has the keyboard focus.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,11 @@ public:
     void GpID_DblClick(std::int16_t n) { GpBg_DblClick(n); }
     void GpName_DblClick(std::int16_t n) { GpBg_DblClick(n); }
     void Frame_TableBar_Change();
+    // With the focus on the list: Down and Up select the next or the previous row
+    // and scroll it into view; Enter (swallowed) requests the selected row's stock,
+    // as a double-click does.
+    void Frame_TableBox_KeyDown(std::int16_t keyCode);
+    void Frame_TableBox_KeyPress(std::int16_t& keyAscii);
 
     // A wheel rotation in 1/120 notches; positive is away from the user. Whole
     // notches move the wheel position one step each; a remainder waits for the
@@ -51,6 +57,7 @@ public:
 
 private:
     void paintRow(std::int16_t n, std::uint32_t back, std::uint32_t text);
+    void showRow(std::int16_t n);
 
     context::Context& ctx_;
     SearchGpInfoFn searchGpInfo_;

@@ -18,6 +18,21 @@ constexpr const char* kLoginPageElements[] = {
     "Login_Bot",      "Jion_Label",      "RePass_Label",   "Web_Label",
     "Logo",           "Chk_AutoLogin",   "LebAutoLogin"};
 
+// Where the keyboard focus goes when a page is shown: its first control, so
+// that a screen reader says where the user now is.
+struct FirstControl {
+    const char* page;
+    const char* element;
+    std::int16_t index;
+};
+constexpr FirstControl kFirstControls[] = {{kLoginPage, "UserName_Txt", -1},
+                                           {kLoadingPage, "LoginClose_Bot", -1},
+                                           {kLoadingSearchPage, "SearchClose_Bot", -1},
+                                           {kSearchMainPage, "SearchForm_Text", -1},
+                                           {kSearchResultPage, "SearchGp_Info", -1},
+                                           {kQuestionPage, "ToolsTree_Bot", 3},
+                                           {kComputerPage, "ToolsTree_Bot", 4}};
+
 }  // namespace
 
 void PageSwitcher::registerHandlers(ui::Handlers& handlers) {
@@ -44,8 +59,10 @@ void PageSwitcher::neutral() {
         ctx_.el(name).setVisible(false);
     }
     setWindowWidth(kNarrow);
-    for (std::int16_t i = 1; i <= 5; ++i)
+    for (std::int16_t i = 1; i <= 5; ++i) {
         ctx_.el("ToolsTree_Bot", i).setPicture(kTabNormal[i - 1]);
+        ctx_.el("ToolsTree_Bot", i).setSelected(false);
+    }
     ctx_.el("WebAD").navigate(ctx_.deployment.webBase + "/ad.asp");
 }
 
@@ -64,18 +81,28 @@ void PageSwitcher::ShowPage(std::string_view page) {
              {"Main_Logo", "Info_UserName", "ToolsTree", "Frame_Search", "WebAD"}) {
             ctx_.el(name).setVisible(true);
         }
-        ctx_.el("ToolsTree_Bot", 1).setPicture(kTabSelected[0]);
+        selectTab(1);
     } else if (page == kSearchResultPage) {
         for (const char* name :
              {"Frame_results", "ToolsTree", "Main_Logo", "Info_UserName", "WebAD"}) {
             ctx_.el(name).setVisible(true);
         }
-        ctx_.el("ToolsTree_Bot", 2).setPicture(kTabSelected[1]);
+        selectTab(2);
     } else if (page == kQuestionPage) {
         showWebPage("/Question.asp", 3);
     } else if (page == kComputerPage) {
         showWebPage("/Computer.asp", 4);
     }
+    for (const FirstControl& first : kFirstControls) {
+        if (page == first.page)
+            ctx_.el(first.element, first.index).requestFocus();
+    }
+}
+
+void PageSwitcher::selectTab(int tab) {
+    ui::Element& button = ctx_.el("ToolsTree_Bot", static_cast<std::int16_t>(tab));
+    button.setPicture(kTabSelected[tab - 1]);
+    button.setSelected(true);
 }
 
 void PageSwitcher::showLoading(const char* cancelButton, const char* status) {
@@ -110,7 +137,7 @@ void PageSwitcher::showWebPage(const char* path, int tab) {
     web.setTop(search.top());
     web.setLeft(search.left());
     web.navigate(ctx_.deployment.webBase + path);
-    ctx_.el("ToolsTree_Bot", static_cast<std::int16_t>(tab)).setPicture(kTabSelected[tab - 1]);
+    selectTab(tab);
     ctx_.el("WebAD").setVisible(true);
 }
 

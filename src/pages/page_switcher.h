@@ -33,6 +33,7 @@ public:
     void registerHandlers(ui::Handlers& handlers);
 
     // Any name is accepted; one that is not a page leaves the neutral state.
+    // A page's first control is asked to take the keyboard focus.
     void ShowPage(std::string_view page);
     // The name last given to ShowPage ("" before the first). The window keeps no
     // page of its own, only what is visible; this is for those who watch it.
@@ -50,6 +51,8 @@ private:
     void neutral();
     void showLoading(const char* cancelButton, const char* status);
     void showWebPage(const char* path, int tab);
+    // Its selected picture, and selected for screen readers.
+    void selectTab(int tab);
 
     float leftAtWidth(float width) const;
     void setWindowWidth(float width);

@@ -1,6 +1,7 @@
 #include "qt/element_widgets.h"
 
 #include <dlfcn.h>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -19,7 +20,9 @@
 #include <cstdio>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
+#include "qt/accessibility.h"
 #include "qt/skin_assets.h"
 
 namespace tallyro::qt {
@@ -109,6 +112,9 @@ void ContainerWidget::forgetGraphic(const ui::Element* e) {
     std::erase(graphics_, e);
     if (pressed_ == e)
         pressed_ = nullptr;
+    if (focusedGraphic_ == e)
+        focusedGraphic_ = nullptr;
+    forgetAccessible(*this, e);
 }
 
 void ContainerWidget::paintEvent(QPaintEvent*) {
@@ -135,6 +141,16 @@ void ContainerWidget::paintEvent(QPaintEvent*) {
         onFirstPaint_ = nullptr;
         QTimer::singleShot(0, this, first);
     }
+}
+
+QRect visibleRect(const QWidget* w) {
+    QRect r = w->rect();
+    QPoint offset;
+    for (const QWidget* c = w; !c->isWindow() && c->parentWidget(); c = c->parentWidget()) {
+        offset += c->pos();
+        r &= c->parentWidget()->rect().translated(-offset);
+    }
+    return r;
 }
 
 void paintGraphic(QPainter& p, const ui::Element& e) {
@@ -262,6 +278,86 @@ void ContainerWidget::press(ui::Element& target) {
     post_(click);
 }
 
+void ContainerWidget::pressTwice(ui::Element& target) {
+    press(target);
+    ui::Event dbl{&target, ui::EventKind::DblClick};
+    post_(dbl);
+}
+
+void ContainerWidget::focusGraphic(ui::Element& graphic, Qt::FocusReason reason) {
+    focusedGraphic_ = &graphic;
+    // Qt tells screen readers of the container getting the focus; told of it
+    // with a graphic chosen, they hear the graphic (see accessibility.cpp).
+    if (!hasFocus())
+        setFocus(reason);
+    else
+        announceFocus(*this);
+}
+
+ui::Element* ContainerWidget::focusTarget() const {
+    if (!hasFocus())
+        return nullptr;
+    if (focusedGraphic_ && focusedGraphic_->visible())
+        return focusedGraphic_;
+    for (ui::Element* g : graphics_) {
+        if (g->selected() && g->visible())
+            return g;
+    }
+    return nullptr;
+}
+
+bool ContainerWidget::focusNextPrevChild(bool next) {
+    if (isWindow() && tab_)
+        return tab_(next);
+    return QWidget::focusNextPrevChild(next);
+}
+
+void ContainerWidget::keyPressEvent(QKeyEvent* event) {
+    // Keys a child widget left unused travel up here; they are not this one's.
+    if (!hasFocus()) {
+        event->ignore();
+        return;
+    }
+    ui::Element* link = focusedGraphic_ && focusedGraphic_->visible() ? focusedGraphic_ : nullptr;
+    const int key = event->key();
+    if (link || pressedByKeys(element_)) {
+        const bool pressKey = key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (pressKey && pressedByKeys(link ? *link : element_)) {
+            if (!event->isAutoRepeat())
+                keyDown_ = key;
+            return;
+        }
+        event->ignore();
+        return;
+    }
+    // Any other focused container (the result list) hands its keys to its own
+    // handlers as a picture box does: KeyDown, then KeyPress for a character.
+    ui::Event down{&element_, ui::EventKind::KeyDown};
+    down.key = virtualKeyCode(key);
+    down.shift = shiftState(event->modifiers());
+    post_(down);
+    if (const std::int16_t code = characterCode(*event)) {
+        ui::Event press{&element_, ui::EventKind::KeyPress};
+        press.key = code;
+        post_(press);
+    }
+}
+
+void ContainerWidget::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat() || keyDown_ == 0 || event->key() != keyDown_) {
+        event->ignore();
+        return;
+    }
+    keyDown_ = 0;
+    ui::Element* link = focusedGraphic_ && focusedGraphic_->visible() ? focusedGraphic_ : nullptr;
+    press(link ? *link : element_);
+}
+
+void ContainerWidget::focusOutEvent(QFocusEvent* event) {
+    keyDown_ = 0;
+    QWidget::focusOutEvent(event);
+}
+
 void ContainerWidget::placedAt(QPoint place) {
     placed_[placedNext_] = place;
     placedNext_ = (placedNext_ + 1) % placed_.size();
@@ -304,7 +400,16 @@ TextBoxWidget::TextBoxWidget(ui::Element& element, Post post, QWidget* parent)
         setStyle(style);
         setEchoMode(QLineEdit::Password);
     }
-    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+    // The view sets the program's texts with this box's signals blocked, so a
+    // change heard here is the user's: typed, pasted, or set by a screen reader.
+    // Focus asked for quietly but given elsewhere first is no longer this box's.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != this)
+            focusQuiet_ = false;
+    });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (focusUntold_ && hasFocus())
+            reportFocus();
         ui::Event ev{&element_, ui::EventKind::UserText};
         ev.text = text.toStdString();
         post_(ev);
@@ -322,6 +427,8 @@ TextBoxWidget* TextBoxWidget::of(const QObject* object) {
 }
 
 void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
+    if (focusUntold_)
+        reportFocus();
     ui::Event down{&element_, ui::EventKind::KeyDown};
     down.key = virtualKeyCode(event->key());
     down.shift = shiftState(event->modifiers());
@@ -350,9 +457,39 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
 // between them: those focus changes are passed over, except that a box which
 // the handlers do not hold focused yet, such as the focus widget of a window
 // activated for the first time, still reports that it got the focus.
+void TextBoxWidget::mousePressEvent(QMouseEvent* event) {
+    if (focusUntold_)
+        reportFocus();
+    QLineEdit::mousePressEvent(event);
+}
+
+void TextBoxWidget::inputMethodEvent(QInputMethodEvent* event) {
+    if (focusUntold_)
+        reportFocus();
+    QLineEdit::inputMethodEvent(event);
+}
+
+void TextBoxWidget::focusQuietly() {
+    if (hasFocus())
+        return;
+    focusQuiet_ = !focusReported_;
+    setFocus(Qt::OtherFocusReason);
+}
+
 void TextBoxWidget::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (focusReported_ && windowActivation(*event))
+    if (std::exchange(focusQuiet_, false)) {
+        focusUntold_ = true;
+        return;
+    }
+    if ((focusReported_ || focusUntold_) && windowActivation(*event))
+        return;
+    reportFocus();
+}
+
+void TextBoxWidget::reportFocus() {
+    focusUntold_ = false;
+    if (focusReported_)
         return;
     focusReported_ = true;
     ui::Event ev{&element_, ui::EventKind::GotFocus};
@@ -361,7 +498,10 @@ void TextBoxWidget::focusInEvent(QFocusEvent* event) {
 
 void TextBoxWidget::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (!focusReported_ || windowActivation(*event))
+    if (windowActivation(*event))
+        return;
+    focusUntold_ = false;
+    if (!focusReported_)
         return;
     focusReported_ = false;
     ui::Event ev{&element_, ui::EventKind::LostFocus};
@@ -419,7 +559,19 @@ void WebHost::setEngineLibrary(const QString& path) {
     webEngine() = WebEngine{path};
 }
 
-WebHost::WebHost(ui::Element&, QWidget* parent) : QWidget(parent) {}
+WebHost::WebHost(ui::Element& element, QWidget* parent) : QWidget(parent), element_(element) {
+    liveWidgets<WebHost>().insert(this);
+}
+
+WebHost::~WebHost() {
+    liveWidgets<WebHost>().erase(this);
+}
+
+WebHost* WebHost::of(const QObject* object) {
+    return liveWidgets<WebHost>().contains(object)
+               ? static_cast<WebHost*>(const_cast<QObject*>(object))
+               : nullptr;
+}
 
 void WebHost::navigate(const QString& url) {
     // A hidden page is loaded when it is shown: the advertisement is asked for

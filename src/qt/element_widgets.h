@@ -42,11 +42,27 @@ public:
     // report of this move is the program's own, not a move from outside.
     void placedAt(QPoint place);
     // A click on the element (this one or one painted here) that comes from
-    // elsewhere than the mouse: a screen reader's press action.
+    // elsewhere than the mouse: the keyboard, a screen reader's action.
     void press(ui::Element& target);
+    // A double-click from elsewhere than the mouse: Click, then DblClick.
+    void pressTwice(ui::Element& target);
+
+    // The keyboard focus on one of the windowless elements painted here (a
+    // link): the container takes the focus and keys act on that element.
+    void focusGraphic(ui::Element& graphic, Qt::FocusReason reason);
+    // Where the keyboard focus is while this container has it: the windowless
+    // element given it, or the list's selected row, or null for the container
+    // itself. Null when the container does not have the focus.
+    ui::Element* focusTarget() const;
+    // A window: what the Tab key does instead of Qt's own focus chain.
+    void setTabHandler(std::function<bool(bool next)> handler) { tab_ = std::move(handler); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -72,27 +88,46 @@ private:
     std::function<void()> onFirstPaint_;
     std::array<QPoint, 8> placed_{};
     std::size_t placedNext_ = 0;
+    ui::Element* focusedGraphic_ = nullptr;
+    // Space and Return press on release, and only a press that began here:
+    // the Return that signs in must not also press the button it brings up.
+    int keyDown_ = 0;
+    std::function<bool(bool)> tab_;
 };
 
 // A text box: raises KeyDown and KeyPress before the character reaches the box,
-// reports the user's edits and the focus.
+// reports the user's edits (typed, pasted, or set by a screen reader) and the
+// focus. The focus the program gives it (a page being shown) is told to the
+// handlers only when the user first acts in the box, so that a box whose
+// GotFocus empties it keeps its text while the user only passes by.
 class TextBoxWidget : public QLineEdit {
 public:
     TextBoxWidget(ui::Element& element, Post post, QWidget* parent);
     ~TextBoxWidget() override;
     static TextBoxWidget* of(const QObject* object);
     ui::Element& element() const { return element_; }
+    // The program gives the box the focus (a page being shown), now or when its
+    // window is next activated; the handlers hear of it when the user acts.
+    void focusQuietly();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void reportFocus();
+
     ui::Element& element_;
     Post post_;
     // Whether the handlers were last told that this box has the focus.
     bool focusReported_ = false;
+    // The program gave this box the focus and the handlers have not heard of it.
+    bool focusUntold_ = false;
+    // The program has asked for the focus that this box is yet to get.
+    bool focusQuiet_ = false;
 };
 
 // Shown in a web view's place when the browser engine cannot be loaded.
@@ -103,6 +138,9 @@ inline constexpr const char* kWebEngineMissing = "网页组件无法加载";
 class WebHost : public QWidget {
 public:
     WebHost(ui::Element& element, QWidget* parent);
+    ~WebHost() override;
+    static WebHost* of(const QObject* object);
+    ui::Element& element() const { return element_; }
     void navigate(const QString& url);
     // Allowed from now on: creates the engine if a page is waiting.
     void enableEngine();
@@ -119,11 +157,17 @@ protected:
 private:
     void loadPending();
 
+    ui::Element& element_;
     QWidget* view_ = nullptr;
     // Stands in the page's place when the engine library cannot be loaded.
     QWidget* note_ = nullptr;
     QString pendingUrl_;
 };
+
+// The part of a widget that its parents leave inside its window, in the
+// widget's own coordinates: empty for one placed beyond the window's edges.
+// Geometry only: what lies above it, a page's own child windows, is not asked.
+QRect visibleRect(const QWidget* widget);
 
 // Paints one windowless element inside its container's coordinates.
 void paintGraphic(QPainter& painter, const ui::Element& element);

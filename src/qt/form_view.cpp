@@ -80,6 +80,7 @@ public:
             if (*alive)
                 firstPainted();
         });
+        window_->setTabHandler([this](bool next) { return tab(next); });
         widgets_[win.id()] = window_;
         applyGeometry(win);
     }
@@ -110,6 +111,7 @@ public:
         auto changes = form_.takeChanges();
         if (changes.empty())
             return;
+        applying_ = true;
         for (std::uint32_t id : changes.removed)
             remove(id);
         std::vector<ContainerWidget*> touched;
@@ -117,15 +119,111 @@ public:
             if (c.bits & ui::kChangeCreated)
                 create(*c.element, touched);
         }
-        for (const auto& c : changes.changed)
+        ui::Element* focus = nullptr;
+        for (const auto& c : changes.changed) {
             applyChange(*c.element, c.bits, touched);
+            if (c.bits & ui::kChangeFocus)
+                focus = c.element;
+        }
         std::sort(touched.begin(), touched.end());
         touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
         for (ContainerWidget* w : touched)
             w->update();
+        applying_ = false;
+        // The focus moves once the page it goes to is in place.
+        if (focus)
+            focusElement(*focus, Qt::OtherFocusReason);
+        else
+            keepFocusShown();
+        describe();
+    }
+
+    // The Tab key: the next or previous Tab stop shown, round the window.
+    bool tab(bool next) {
+        // Qt asks while the view hides the focused widget; the view places the
+        // focus itself once the change set is applied.
+        if (applying_)
+            return true;
+        const std::vector<ui::Element*> stops = shownStops();
+        if (stops.empty())
+            return false;
+        const int count = static_cast<int>(stops.size());
+        const auto at = std::find_if(stops.begin(), stops.end(),
+                                     [this](ui::Element* e) { return hasFocus(*e); });
+        int to = next ? 0 : count - 1;
+        if (at != stops.end())
+            to = (static_cast<int>(at - stops.begin()) + (next ? 1 : count - 1)) % count;
+        focusElement(*stops[static_cast<std::size_t>(to)],
+                     next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
     }
 
 private:
+    // Whether the user can see the element: shown with its parents, enabled,
+    // and some of it inside the window.
+    bool isShown(const ui::Element& e) const {
+        if (isWindowless(e.kind())) {
+            const ContainerWidget* c = containerFor(e);
+            return c && e.visible() && c->isVisible() &&
+                   visibleRect(c).intersects(
+                       QRect(px(e.left()), px(e.top()), px(e.width()), px(e.height())));
+        }
+        const QWidget* w = widgetOf(e);
+        return w && w->isVisible() && w->isEnabled() && !visibleRect(w).isEmpty();
+    }
+    std::vector<ui::Element*> shownStops() const {
+        std::vector<ui::Element*> out;
+        for (ui::Element* e : form_.tabOrder()) {
+            if (isShown(*e))
+                out.push_back(e);
+        }
+        return out;
+    }
+    bool hasFocus(const ui::Element& e) const {
+        const QWidget* focused = window_->focusWidget();
+        if (isWindowless(e.kind())) {
+            const ContainerWidget* c = containerFor(e);
+            return c && focused == c && c->focusTarget() == &e;
+        }
+        const QWidget* w = widgetOf(e);
+        return w && focused && (focused == w || w->isAncestorOf(focused));
+    }
+    void focusElement(ui::Element& e, Qt::FocusReason reason) {
+        if (isWindowless(e.kind())) {
+            if (ContainerWidget* c = containerFor(e))
+                c->focusGraphic(e, reason);
+        } else if (auto* box = TextBoxWidget::of(widgetOf(e));
+                   box && reason == Qt::OtherFocusReason) {
+            box->focusQuietly();
+        } else if (QWidget* w = widgetOf(e)) {
+            w->setFocus(reason);
+        }
+    }
+    // A window just shown gives the focus to its first control; a focused
+    // widget that has just been hidden hands it on to the first control shown:
+    // the keys never go where nobody sees.
+    void keepFocusShown() {
+        QWidget* focused = window_->focusWidget();
+        if (focused ? focused->isVisible() : !window_->isVisible())
+            return;
+        const std::vector<ui::Element*> stops = shownStops();
+        if (stops.empty()) {
+            if (focused)
+                focused->clearFocus();
+        } else {
+            focusElement(*stops.front(), Qt::OtherFocusReason);
+        }
+    }
+    // Descriptions that follow the window: the loading page's status, the row
+    // the search box's arrows have selected.
+    void describe() {
+        for (const auto& [element, widget] : described_) {
+            const QString now = accessibleDescription(*element);
+            if (widget->accessibleDescription() != now)
+                widget->setAccessibleDescription(now);
+        }
+    }
+
     ContainerWidget* containerFor(const ui::Element& e) const {
         const ui::Element* parent = e.parent() ? e.parent() : &form_.window();
         return static_cast<ContainerWidget*>(widgetOf(*parent));
@@ -154,12 +252,16 @@ private:
         if (!parent)
             return;
         QWidget* w = nullptr;
+        bool named = true;
         switch (e.kind()) {
             case ui::Kind::PictureBox: {
                 auto* c = new ContainerWidget(e, post_, parent);
                 if (!e.toolTip().empty())
                     c->setToolTip(QString::fromStdString(e.toolTip()));
                 c->setFocusPolicy(e.tabIndex() >= 0 ? Qt::TabFocus : Qt::NoFocus);
+                // Its accessible interface names it; rows' favourite marks come
+                // and go with every search, and a name set here is an event each.
+                named = false;
                 w = c;
                 break;
             }
@@ -168,7 +270,7 @@ private:
                 break;
             case ui::Kind::CheckBox: {
                 auto* box = new QCheckBox(parent);
-                box->setFocusPolicy(Qt::NoFocus);
+                box->setFocusPolicy(e.tabIndex() >= 0 ? Qt::TabFocus : Qt::NoFocus);
                 QObject::connect(box, &QCheckBox::clicked, box, [this, &e](bool checked) {
                     ui::Event ev{&e, ui::EventKind::UserValue};
                     ev.value = checked ? 1 : 0;
@@ -212,12 +314,17 @@ private:
                 return;
         }
         w->setObjectName(QString::fromStdString(e.name()));
-        w->setAccessibleName(accessibleName(e));
+        if (named)
+            w->setAccessibleName(accessibleName(e));
+        if (hasDescription(e))
+            described_.emplace_back(&e, w);
         widgets_[e.id()] = w;
         if (e.pointer() != ui::Pointer::Arrow)
             w->setCursor(pointerCursor(e.pointer()));
         // Fresh widgets take every property once.
-        applyChange(e, ~0u & ~ui::kChangeCreated & ~ui::kChangeNavigate & ~ui::kChangeFocus,
+        applyChange(e,
+                    ~0u & ~ui::kChangeCreated & ~ui::kChangeNavigate & ~ui::kChangeFocus &
+                        ~ui::kChangeSelected,
                     touched);
         w->setVisible(e.visible());
     }
@@ -232,6 +339,7 @@ private:
         }
         if (const auto w = widgets_.find(id); w != widgets_.end()) {
             std::erase(webHosts_, w->second);
+            std::erase_if(described_, [&w](const auto& d) { return d.second == w->second; });
             delete w->second;
             widgets_.erase(w);
         }
@@ -250,6 +358,7 @@ private:
         if (isWindowless(e.kind())) {
             if (const auto g = graphicOwner_.find(e.id()); g != graphicOwner_.end()) {
                 touched.push_back(g->second.container);
+                announceGraphic(*g->second.container, e, bits);
             }
             return;
         }
@@ -292,8 +401,7 @@ private:
         }
         if (visibility && e.visible())
             w->setVisible(true);
-        if (bits & ui::kChangeFocus)
-            w->setFocus(Qt::OtherFocusReason);
+        announceWidget(*w, e, bits);
     }
 
     void applyLook(const ui::Element& e, QWidget* w) {
@@ -341,8 +449,10 @@ private:
     };
     std::unordered_map<std::uint32_t, Graphic> graphicOwner_;
     std::vector<QWidget*> webHosts_;
+    std::vector<std::pair<ui::Element*, QWidget*>> described_;
     ui::WindowRegion lastRegion_;
     bool firstPaintDone_ = false;
+    bool applying_ = false;
 };
 
 QtWindowSystem::QtWindowSystem() {

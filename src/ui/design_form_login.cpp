@@ -1,5 +1,9 @@
 // The main window as designed. Rectangles are (left, top, width, height) in
-// twips relative to the parent; the layout moves most of them at run time.
+// twips relative to the parent; the layout moves most of them at run time. Tab
+// indexes run through the pages in reading order: the login form (account,
+// password and the login button first), the loading pages' buttons, the search
+// page, the result panel (the advice before its close button), the tabs, and
+// the title bar's buttons last.
 #include "ui/bitmap_table.h"
 #include "ui/design_builder.h"
 #include "ui/designs.h"
@@ -32,11 +36,13 @@ void addTitleBar(Form& f) {
     f.add(E(K::PictureBox, "Bot_Min", 2400, 120, 375, 375)
               .back(kSystemMenuText)
               .iconPointer()
-              .autoSize());
+              .autoSize()
+              .tab(17));
     f.add(E(K::PictureBox, "Bot_Close", 2880, 120, 375, 375)
               .back(kSystemMenuText)
               .iconPointer()
-              .autoSize());
+              .autoSize()
+              .tab(18));
     f.add(E(K::PictureBox, "IconLogo", 2040, 360, 240, 240).hidden().picture(kBitmapTrayIcon));
     f.add(E(K::TextBox, "Text1", 13020, 330, 495, 270).text("Text1").back(kSystemWindow));
 }
@@ -70,14 +76,28 @@ void addLoginPage(Form& f) {
               .fore(0x000000)
               .password('*')
               .tab(2));
-    f.add(
-        E(K::CheckBox, "Chk_AutoLogin", 960, 4920, 255, 255).text("Yes").back(design::kButtonFace));
+    f.add(E(K::CheckBox, "Chk_AutoLogin", 960, 4920, 255, 255)
+              .text("Yes")
+              .back(design::kButtonFace)
+              .tab(4));
     f.add(E(K::Label, "LebAutoLogin", 1320, 4920, 720, 180).text("保存密码").fore(kWhite));
     f.add(E(K::PictureBox, "Login_Bot", 1080, 5520, 1335, 615).hand().autoSize().tab(3));
     f.add(E(K::Timer, "Timer_Monitor").in("Login_Bot").timer(5000, false));
-    f.add(E(K::Label, "Jion_Label", 360, 6480, 900, 180).text("注册新帐号").fore(kWhite).hand());
-    f.add(E(K::Label, "RePass_Label", 360, 6840, 720, 180).text("找回密码").fore(kWhite).hand());
-    f.add(E(K::Label, "Web_Label", 360, 7140, 720, 180).text("官方网站").fore(0xFFFF00).hand());
+    f.add(E(K::Label, "Jion_Label", 360, 6480, 900, 180)
+              .text("注册新帐号")
+              .fore(kWhite)
+              .hand()
+              .tab(5));
+    f.add(E(K::Label, "RePass_Label", 360, 6840, 720, 180)
+              .text("找回密码")
+              .fore(kWhite)
+              .hand()
+              .tab(6));
+    f.add(E(K::Label, "Web_Label", 360, 7140, 720, 180)
+              .text("官方网站")
+              .fore(0xFFFF00)
+              .hand()
+              .tab(7));
 }
 
 void addLoadingPage(Form& f) {
@@ -96,7 +116,8 @@ void addLoadingPage(Form& f) {
               .centred()
               .hand()
               .hidden());
-    f.add(E(K::PictureBox, "LoginClose_Bot", 4320, 2880, 975, 495).hand().autoSize().hidden());
+    f.add(
+        E(K::PictureBox, "LoginClose_Bot", 4320, 2880, 975, 495).hand().autoSize().hidden().tab(8));
     f.add(E(K::Timer, "PlayFlash").timer(60, false));
 }
 
@@ -107,7 +128,7 @@ void addHeaderAndTabs(Form& f) {
     const char* const tips[5] = {"股票查询", "查询结果", "操盘手册", "程序选股", "股票查询"};
     for (std::int16_t i = 1; i <= 5; ++i) {
         E tab(K::PictureBox, "ToolsTree_Bot", 0, 480.0f * (i - 1), 435, 435);
-        tab.index(i).in("ToolsTree").tip(tips[i - 1]).back(kGrey).iconPointer().autoSize();
+        tab.index(i).in("ToolsTree").tip(tips[i - 1]).back(kGrey).iconPointer().autoSize().tab(16);
         if (i == 5)
             tab.hidden();
         f.add(std::move(tab));
@@ -127,19 +148,25 @@ void addSearchPage(Form& f) {
               .in("SearchForm_Form")
               .back(kSystemWindow)
               .fore(0xC0C0C0)
-              .text("搜索股票代码或名称..."));
+              .text("搜索股票代码或名称...")
+              .tab(10));
     f.add(E(K::PictureBox, "SearchDapan_shanghai", 2040, 120, 255, 255)
               .in("SearchForm_Form")
               .hand()
-              .autoSize());
+              .autoSize()
+              .tab(11));
     f.add(E(K::PictureBox, "SearchDapan_shenzhen", 2400, 120, 255, 255)
               .in("SearchForm_Form")
               .hand()
-              .autoSize());
+              .autoSize()
+              .tab(12));
     f.add(E(K::Timer, "SearchGpInfoMonitor").in("SearchForm_Form").timer(100, true));
     f.add(E(K::PictureBox, "Frame_Table", 0, 720, 3015, 4215).in("Frame_Search").back(kWhite));
     f.add(E(K::VScrollBar, "Frame_TableBar", 2640, 480, 255, 2295).in("Frame_Table").range(0, 10));
-    f.add(E(K::PictureBox, "Frame_TableBox", 0, 240, 2535, 9000).in("Frame_Table").back(kGrey));
+    f.add(E(K::PictureBox, "Frame_TableBox", 0, 240, 2535, 9000)
+              .in("Frame_Table")
+              .back(kGrey)
+              .tab(13));
     f.add(E(K::Label, "GpBg", 0, 480, 3255, 450)
               .in("Frame_TableBox")
               .index(0)
@@ -192,13 +219,15 @@ void addResultPage(Form& f) {
                  .text("暂无数据")
                  .font(kSong, 11.25f, true)));
     f.add(in(E(K::Label, "SearchGp_ID", 1200, 120, 60, 240).font(kArial, 9.75f, true)));
-    f.add(in(E(K::PictureBox, "Bot_CloseSearchMain", 2280, 120, 255, 255).hand().autoSize()));
+    f.add(
+        in(E(K::PictureBox, "Bot_CloseSearchMain", 2280, 120, 255, 255).hand().autoSize().tab(15)));
     // The watch list's favourite mark for the stock shown, beyond the first design.
     f.add(in(E(K::PictureBox, "SearchGp_Star", 1950, 150, 225, 195)
                  .picture(kBitmapFolderFaint)
                  .hand()
                  .autoSize()
-                 .hidden()));
+                 .hidden()
+                 .tab(15)));
     f.add(in(E(K::Line, "Line1").line(240, 480, 2520, 480)));
     f.add(in(E(K::Label, "Label3", 120, 720, 855, 225)
                  .text("压力位:")
@@ -237,12 +266,17 @@ void addResultPage(Form& f) {
                  .font(kArial, 9, false)));
     f.add(in(E(K::Shape, "Shape1", 60, 2040, 2850, 2895)));
     f.add(in(E(K::Label, "Label11", 120, 2160, 885, 180).text("操盘建议:").font(kSong, 9, true)));
-    f.add(in(E(K::RichTextBox, "SearchGp_Info", 120, 2520, 2655, 2295).back(kSystemWindow)));
+    f.add(
+        in(E(K::RichTextBox, "SearchGp_Info", 120, 2520, 2655, 2295).back(kSystemWindow).tab(14)));
     f.add(in(E(K::Label, "SearchGp_Time", 120, 5040, 900, 180)
                  .text("查询时间: ")
                  .fore(0x000000)
                  .font(kSong, 9, false)));
-    f.add(E(K::PictureBox, "SearchClose_Bot", 4320, 3480, 975, 495).hand().autoSize().hidden());
+    f.add(E(K::PictureBox, "SearchClose_Bot", 4320, 3480, 975, 495)
+              .hand()
+              .autoSize()
+              .hidden()
+              .tab(9));
 }
 
 void addWebViewsAndServices(Form& f) {

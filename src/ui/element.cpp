@@ -178,4 +178,11 @@ void Element::requestFocus() {
     mark(kChangeFocus);
 }
 
+void Element::setSelected(bool selected) {
+    if (selected_ == selected)
+        return;
+    selected_ = selected;
+    mark(kChangeSelected);
+}
+
 }  // namespace tallyro::ui

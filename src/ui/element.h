@@ -62,6 +62,7 @@ enum Change : std::uint32_t {
     kChangeRegion = 1u << 10,
     kChangeFocus = 1u << 11,
     kChangeTitle = 1u << 12,
+    kChangeSelected = 1u << 13,
 };
 
 // The rounded outline of a top-level window: a rounded rectangle from (0, 0) to
@@ -102,6 +103,8 @@ public:
         int interval = 0;  // timers, milliseconds
         int value = 0, min = 0, max = 0;
         float x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // lines
+        // Place in the keyboard's Tab order, lowest first; -1: not a Tab stop.
+        // Members of one control array share theirs and follow their index.
         int tabIndex = -1;
     };
 
@@ -191,6 +194,11 @@ public:
     // Asks the view to give this element the keyboard focus.
     void requestFocus();
 
+    // The item a list or a tab bar has selected, as screen readers are told it:
+    // the selected result row, the tab of the page shown. Paints nothing.
+    bool selected() const { return selected_; }
+    void setSelected(bool selected);
+
     std::uint32_t changes() const { return changes_; }
 
 private:
@@ -208,6 +216,7 @@ private:
     std::uint32_t navigations_ = 0;
     WindowRegion region_;
     std::string title_;
+    bool selected_ = false;
 };
 
 }  // namespace tallyro::ui

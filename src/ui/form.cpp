@@ -94,6 +94,19 @@ int Form::count(std::string_view name) const {
     return it == byName_.end() ? 0 : static_cast<int>(it->second.size());
 }
 
+std::vector<Element*> Form::tabOrder() const {
+    std::vector<Element*> out;
+    for (Element* e : order_) {
+        if (e->tabIndex() >= 0)
+            out.push_back(e);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Element* a, const Element* b) {
+        return a->tabIndex() != b->tabIndex() ? a->tabIndex() < b->tabIndex()
+                                              : a->index() < b->index();
+    });
+    return out;
+}
+
 std::vector<Element*> Form::children(const Element& parent) const {
     std::vector<Element*> out;
     for (Element* e : order_) {

@@ -72,6 +72,10 @@ public:
     // Every element in creation order, the window itself first.
     const std::vector<Element*>& elements() const { return order_; }
     std::vector<Element*> children(const Element& parent) const;
+    // The Tab stops in the order the Tab key visits them: by tab index, members
+    // of a control array by their index. Hidden ones included; the view skips
+    // what is not shown.
+    std::vector<Element*> tabOrder() const;
 
     struct Changed {
         Element* element;

@@ -192,7 +192,8 @@ public:
     // `qtKey` is the key as Qt knows it, 0 for a printable character, which then
     // goes as the character that `key` types.
     virtual void press(const test::Key& key, int qtKey) = 0;
-    virtual void focus(int box) = 0;
+    virtual void focus(int box) = 0;      // the user clicks into the box
+    virtual void giveFocus(int box) = 0;  // the program moves the focus there
     virtual void reactivate() = 0;
 
     // "box kind key shift text" of every event raised.
@@ -213,17 +214,13 @@ protected:
 class FakeKeyboardWorld : public KeyboardWorld {
 public:
     FakeKeyboardWorld() { focus(0); }
-    void press(const test::Key& key, int) override {
-        test::pressKey(*focused_, key, dispatch_);
-    }
-    void focus(int box) override {
-        test::moveFocus(focused_, *boxes[box], dispatch_);
-        focused_ = boxes[box];
-    }
+    void press(const test::Key& key, int) override { test::pressKey(focus_, key, dispatch_); }
+    void focus(int box) override { test::moveFocus(focus_, *boxes[box], dispatch_); }
+    void giveFocus(int box) override { test::giveFocus(focus_, *boxes[box], dispatch_); }
     void reactivate() override {}
 
 private:
-    ui::Element* focused_ = nullptr;
+    test::Focus focus_;
     // As the main window does: the user's text becomes the box's.
     test::Dispatch dispatch_ = [this](ui::Event& e) {
         record(e);
@@ -236,8 +233,8 @@ class QtKeyboardWorld : public KeyboardWorld {
 public:
     QtKeyboardWorld() {
         for (int i = 0; i < 2; ++i)
-            widgets[i] = new qt::TextBoxWidget(*boxes[i], [this](ui::Event& e) { record(e); },
-                                               &window);
+            widgets[i] = new qt::TextBoxWidget(
+                *boxes[i], [this](ui::Event& e) { record(e); }, &window);
         widgets[1]->move(0, 40);
         window.show();
         activate(&window);
@@ -253,6 +250,7 @@ public:
     void focus(int box) override {
         QTest::mouseClick(widgets[box], Qt::LeftButton, {}, QPoint(5, 5));
     }
+    void giveFocus(int box) override { widgets[box]->focusQuietly(); }
     void reactivate() override {
         QWidget other;
         other.show();
@@ -297,19 +295,57 @@ TYPED_TEST(KeyboardContract, KeysAndFocusRaiseTheSameEvents) {
     w.reactivate();
     const std::string down = "SearchForm_Text 5 ", press = "SearchForm_Text 6 ",
                       text = "SearchForm_Text 11 0 0 ";
+    EXPECT_EQ(w.events, (std::vector<std::string>{"UserName_Txt 7 0 0 ",
+                                                  "UserName_Txt 8 0 0 ",
+                                                  "SearchForm_Text 7 0 0 ",
+                                                  "SearchForm_Text 8 0 0 ",
+                                                  "UserName_Txt 7 0 0 ",
+                                                  "UserName_Txt 8 0 0 ",
+                                                  "SearchForm_Text 7 0 0 ",
+                                                  down + "65 0 ",
+                                                  press + "97 0 ",
+                                                  text + "a",
+                                                  down + "16 1 ",
+                                                  down + "66 1 ",
+                                                  press + "66 0 ",
+                                                  text + "aB",
+                                                  down + "54 0 ",
+                                                  press + "54 0 ",
+                                                  text + "aB6",
+                                                  down + "32 0 ",
+                                                  press + "32 0 ",
+                                                  text + "aB6 ",
+                                                  down + "8 0 ",
+                                                  press + "8 0 ",
+                                                  text + "aB6",
+                                                  down + "46 0 ",
+                                                  down + "40 0 ",
+                                                  down + "13 0 ",
+                                                  press + "13 0 ",
+                                                  down + "27 0 ",
+                                                  press + "27 0 ",
+                                                  down + "55 0 ",
+                                                  press + "0 0 "}));
+}
+
+// The focus the program gives a box is told when the user first acts there, with
+// a key or a click; given and taken away untouched, it is never told at all.
+TYPED_TEST(KeyboardContract, FocusTheProgramGivesIsToldWhenTheUserActs) {
+    auto& w = this->w;
+    w.giveFocus(1);
+    w.giveFocus(0);
+    w.giveFocus(1);
+    w.press(test::characterKey('a'), 0);
+    w.giveFocus(0);
+    w.focus(0);
+    w.giveFocus(1);
+    w.focus(1);
     EXPECT_EQ(w.events,
-              (std::vector<std::string>{
-                  "UserName_Txt 7 0 0 ", "UserName_Txt 8 0 0 ", "SearchForm_Text 7 0 0 ",
-                  "SearchForm_Text 8 0 0 ", "UserName_Txt 7 0 0 ", "UserName_Txt 8 0 0 ",
-                  "SearchForm_Text 7 0 0 ",
-                  down + "65 0 ", press + "97 0 ", text + "a",
-                  down + "16 1 ", down + "66 1 ", press + "66 0 ", text + "aB",
-                  down + "54 0 ", press + "54 0 ", text + "aB6",
-                  down + "32 0 ", press + "32 0 ", text + "aB6 ",
-                  down + "8 0 ", press + "8 0 ", text + "aB6",
-                  down + "46 0 ", down + "40 0 ",
-                  down + "13 0 ", press + "13 0 ", down + "27 0 ", press + "27 0 ",
-                  down + "55 0 ", press + "0 0 "}));
+              (std::vector<std::string>{"UserName_Txt 7 0 0 ", "UserName_Txt 8 0 0 ",
+                                        "SearchForm_Text 7 0 0 ", "SearchForm_Text 5 65 0 ",
+                                        "SearchForm_Text 6 97 0 ", "SearchForm_Text 11 0 0 a",
+                                        "SearchForm_Text 8 0 0 ", "UserName_Txt 7 0 0 ",
+                                        "UserName_Txt 8 0 0 ", "SearchForm_Text 7 0 0 "}));
 }
 
 // ---- Timers: a tick runs to completion and may stop or restart its own timer.

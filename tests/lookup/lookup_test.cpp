@@ -179,6 +179,54 @@ TEST_F(LookupTest, ClicksSelectLeavingTheKeyboardPositionAndDoubleClicksRequest)
     EXPECT_EQ(w.requested(), (std::vector<std::string>{"sh600011", "sh600013", "sh600014"}));
 }
 
+// With the focus on the list, its own arrows move the selection from wherever a
+// click or the box left it, keep the selected row whole in the viewport, stop at
+// the ends; Enter asks for the selected row. One row at a time says it is selected.
+TEST_F(LookupTest, TheListsOwnKeysSelectScrollIntoViewAndRequest) {
+    const auto listKey = [this](std::int16_t code) {
+        w.send({.target = &w.el("Frame_TableBox"), .kind = ui::EventKind::KeyDown, .key = code});
+    };
+    const auto selected = [this] {
+        std::string rows;
+        for (std::int16_t n = 1; n <= rowCount(*w.form); ++n)
+            rows += w.el("GpBg", n).selected() ? std::to_string(n) + " " : "";
+        return rows;
+    };
+    w.el("Frame_Table").setHeight(4215);  // nine rows and a third
+    w.type("sh6");
+    listKey(ui::kKeyUp);  // nothing selected: nothing above
+    EXPECT_EQ(selected(), "");
+    const std::pair<std::int16_t, int> steps[] = {
+        {ui::kKeyDown, 1}, {ui::kKeyDown, 2}, {ui::kKeyUp, 1}, {ui::kKeyUp, 1}};
+    for (const auto& [key, row] : steps) {
+        listKey(key);
+        EXPECT_EQ(selected(), std::to_string(row) + " ");
+    }
+    w.click("GpBg", 9);
+    for (int row = 10; row <= 21; ++row) {
+        listKey(ui::kKeyDown);
+        const float viewTop = -top(), rowTop = (std::min(row, 20) - 1) * 450.0f;
+        EXPECT_TRUE(rowTop >= viewTop && rowTop + 450 <= viewTop + 4215) << row;
+    }
+    EXPECT_EQ(selected(), "20 ");
+    EXPECT_EQ(w.el("Frame_TableBar").value(), 10);
+    for (int row = 19; row >= 11; --row)
+        listKey(ui::kKeyUp);
+    EXPECT_EQ(w.el("Frame_TableBar").value(), 9);  // row 11 from 4500 twips down, just in view
+    EXPECT_EQ(paint(), std::string(10, '.') + "S");
+    const ui::Event enter =
+        w.send({.target = &w.el("Frame_TableBox"), .kind = ui::EventKind::KeyPress, .key = 13});
+    EXPECT_EQ(enter.key, 0);
+    EXPECT_EQ(w.requested(), std::vector<std::string>{"sh600021"});
+    w.mainWindow.ReGpTj();  // the favourites, fewer rows, the selection beyond them
+    const std::int16_t last = rowCount(*w.form);
+    ASSERT_LT(last, 11);
+    listKey(ui::kKeyDown);
+    EXPECT_EQ(selected(), "");
+    listKey(ui::kKeyUp);
+    EXPECT_EQ(selected(), std::to_string(last) + " ");
+}
+
 TEST_F(LookupTest, HoverMovesFromRowToRowAroundTheSelectionAndOutlivesNoRebuild) {
     w.type("sh6");
     w.hover(1);  // the first move only notes the row

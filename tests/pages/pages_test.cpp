@@ -1,5 +1,6 @@
 // Every page, the neutral state, widening, the tabs and the loading dots' sweep.
 #include <algorithm>
+#include <utility>
 
 #include "client_fixture.h"
 
@@ -38,26 +39,36 @@ protected:
     std::string tabs() { return pictures("ToolsTree_Bot", 5, 0); }
     std::string dots() { return pictures("Pic_Load", 8, 1000); }  // levels 0 to 4 of dots 1 to 8
     bool running(const char* timer) { return el(timer).enabled(); }
+    // The control the last page asked to take the focus, then the tabs it selected.
+    std::string focus() {
+        fake.windows.refresh();
+        const ui::Element* f = std::exchange(fake.windows.focused, nullptr);
+        std::string out = f ? f->name() + (f->index() > 0 ? std::to_string(f->index()) : "") : "-";
+        for (std::int16_t i = 1; i <= 5; ++i)
+            out += el("ToolsTree_Bot", i).selected() ? " " + std::to_string(i) : "";
+        return out;
+    }
 };
 
 TEST_F(PagesTest, LoadingPagesStartTheirMonitorAndAnUnknownPageLeavesTheNeutralState) {
     el("SearchGpInfoMonitor").setEnabled(false);
     show("LoadingSearchPage");
-    EXPECT_EQ(shown(), "Login_Txt LoadingLogo SearchClose_Bot 8 dots ");
+    EXPECT_EQ(shown() + focus(), "Login_Txt LoadingLogo SearchClose_Bot 8 dots SearchClose_Bot");
     EXPECT_EQ(el("Login_Txt").text(), "正在获取查询数据");
     EXPECT_TRUE(running("SearchGpInfoMonitor") && !running("Timer_Monitor"));
     click("SearchClose_Bot");  // leaving a loading page never stops the monitor
     EXPECT_TRUE(el("Frame_Search").visible() && running("SearchGpInfoMonitor"));
 
     show("LoadingPage");
-    EXPECT_EQ(shown(), "Login_Txt LoginClose_Bot LoadingLogo 8 dots ");
+    EXPECT_EQ(shown() + focus(), "Login_Txt LoginClose_Bot LoadingLogo 8 dots LoginClose_Bot");
     EXPECT_EQ(el("Login_Txt").text(), "正在获取登录信息");
     EXPECT_TRUE(running("PlayFlash") && running("Timer_Monitor"));
     show("NoSuchPage");
-    EXPECT_EQ(shown(), "");
+    EXPECT_EQ(shown() + focus(), "-");
     EXPECT_FALSE(running("PlayFlash") || running("Timer_Monitor"));
     show("LoginPage");
     EXPECT_EQ(std::ranges::count(shown(), ' '), 11);
+    EXPECT_EQ(focus(), "UserName_Txt");
     EXPECT_EQ(el("WebAD").navigations(), 1u + 5);  // every switch reloads the advert
 }
 
@@ -65,8 +76,10 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     show("SearchMainPage");
     EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree Frame_Search WebAD ");
     EXPECT_EQ(tabs(), "128 131 142 144 129 ");
+    EXPECT_EQ(focus(), "SearchForm_Text 1");
     click("ToolsTree_Bot", 2);
     EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree WebAD Frame_results ");
+    EXPECT_EQ(focus(), "SearchGp_Info 2");
     click("ToolsTree_Bot", 5);  // does nothing
     EXPECT_EQ(tabs(), "127 132 142 144 129 ");
     click("Bot_CloseSearchMain");
@@ -87,6 +100,7 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     click("ToolsTree_Bot", 4);
     EXPECT_EQ(web.location(), "http://web.test/Computer.asp");
     EXPECT_EQ(tabs(), "127 131 142 145 129 ");
+    EXPECT_EQ(focus(), "ToolsTree_Bot4 4");
     click("ToolsTree_Bot", 2);
     EXPECT_EQ((std::array{w.left(), w.width(), float(w.region().width)}),
               (std::array<float, 3>{startLeft, 3600, 240}));

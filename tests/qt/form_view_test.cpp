@@ -28,8 +28,29 @@ namespace {
 
 using ui::EventKind;
 
+// What the client hands to screen readers, recorded after its own filter: the
+// filter passes every event on to the handler that was there before it.
+std::vector<std::pair<QAccessible::Event, QString>> told;
+void recordTold(QAccessibleEvent* event) {
+    QString text;
+    if (event->type() == QAccessible::TextInserted)
+        text = static_cast<QAccessibleTextInsertEvent*>(event)->textInserted();
+    if (event->type() == QAccessible::TextRemoved)
+        text = static_cast<QAccessibleTextRemoveEvent*>(event)->textRemoved();
+    if (event->type() == QAccessible::TextUpdated) {
+        const auto* e = static_cast<QAccessibleTextUpdateEvent*>(event);
+        text = e->textRemoved() + "|" + e->textInserted();
+    }
+    told.emplace_back(event->type(), text);
+}
+const QAccessible::UpdateHandler kBefore = QAccessible::installUpdateHandler(recordTold);
+
 struct FormViewTest : QtClientTest {
     FormViewTest() { start(); }
+    QString rowName(std::int16_t n) {
+        return QString::fromStdString(form->el("GpID", n).text() + " " +
+                                      form->el("GpName", n).text());
+    }
 };
 
 // Makes `w` the active window as the window system would, focus events included.
@@ -204,12 +225,14 @@ TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearchThatScreenReadersFind) {
     activate(&other);
     udp.arrive("LoginOk");
     auto* box = qobject_cast<QLineEdit*>(widget("SearchForm_Text"));
-    box->setFocus();
-    // The window's first activation gives the box its first focus: the placeholder goes.
+    // The page gave the box the focus, which it takes when the window is first
+    // activated; the placeholder goes when the user types.
     activate(window());
-    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 1);
-    EXPECT_EQ(form->el("SearchForm_Text").text(), "");
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 0);
+    EXPECT_EQ(form->el("SearchForm_Text").text(), lookup::kSearchPlaceholder);
     QTest::keyClicks(box, "600");
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 1);
     ASSERT_EQ(form->form().count("GpID") - 1, 20);
     activate(&other);
     activate(window());
@@ -227,7 +250,7 @@ TEST_F(FormViewTest, ComingBackToTheWindowKeepsTheSearchThatScreenReadersFind) {
     ASSERT_NE(list, nullptr);
     QStringList rows;
     for (int i = 0; i < list->childCount(); ++i)
-        if (list->child(i)->role() == QAccessible::ListItem && !list->child(i)->state().invisible)
+        if (list->child(i)->role() == QAccessible::ListItem)
             rows << list->child(i)->text(QAccessible::Name);
     ASSERT_EQ(rows.size(), 20);
     EXPECT_EQ(rows[1].toStdString(),
@@ -331,6 +354,173 @@ TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageByNameAndRole) {
                                                                test::destroyNoRttiObject);
     QAccessibleInterface* about = QAccessible::queryAccessibleInterface(foreign.get());
     EXPECT_TRUE(about == nullptr || about->role() != QAccessible::Window);
+}
+
+// The name of the control with the keyboard focus, an element painted on a
+// container for a container that has given it the focus.
+std::string focusedName() {
+    QWidget* w = QApplication::focusWidget();
+    if (auto* c = ContainerWidget::of(w)) {
+        const ui::Element& e = c->focusTarget() ? *c->focusTarget() : c->element();
+        return e.name() + (e.index() >= 0 ? std::to_string(e.index()) : "");
+    }
+    return w ? w->objectName().toStdString() : "";
+}
+
+// Tab runs through the controls each page shows, round and back; a page shown
+// gives its first control the focus without its GotFocus, so the favourites
+// stay listed until the user types.
+TEST_F(FormViewTest, TabVisitsWhatEachPageShowsAndAPageStartsAtItsFirstControl) {
+    activate(window());
+    const auto tabRound = [](int keys) {
+        std::string names = focusedName();
+        for (int i = 0; i < keys; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            names += " " + focusedName();
+        }
+        return names;
+    };
+    EXPECT_EQ(tabRound(9),
+              "UserName_Txt PassWord_Txt Login_Bot Chk_AutoLogin Jion_Label RePass_Label "
+              "Web_Label Bot_Min Bot_Close UserName_Txt");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), "Bot_Close");
+    udp.arrive("LoginOk");
+    EXPECT_EQ(form->el("SearchForm_Text").text(), lookup::kSearchPlaceholder);
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 0);
+    EXPECT_EQ(tabRound(4),
+              "SearchForm_Text SearchDapan_shanghai SearchDapan_shenzhen Frame_TableBox "
+              "ToolsTree_Bot1");
+    EXPECT_GT(form->form().count("GpID"), 1);  // the favourites, untouched by passing by
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 0);
+    EXPECT_EQ(tabRound(6),
+              "ToolsTree_Bot1 ToolsTree_Bot2 ToolsTree_Bot3 ToolsTree_Bot4 Bot_Min Bot_Close "
+              "SearchForm_Text");
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 1);  // Tab in is the user's
+    widget("ToolsTree_Bot", 2)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(tabRound(3), "SearchGp_Info Bot_CloseSearchMain ToolsTree_Bot1 ToolsTree_Bot2");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(focusedName(), "SearchGp_Info");  // tab 2 again: its page, its first control
+    widget("ToolsTree_Bot", 1)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClicks(QApplication::focusWidget(), "6");
+    EXPECT_EQ(count("SearchForm_Text", EventKind::GotFocus), 2);
+    EXPECT_EQ(form->el("SearchForm_Text").text(), "6");
+    // The loading page's back button: pressed by the key's release, not by the
+    // Return that signed in and brought it up.
+    form->pages().ShowPage(pages::kLoginPage);
+    windows.refresh();
+    EXPECT_EQ(focusedName(), "UserName_Txt");
+    QTest::keyPress(widget("PassWord_Txt"), Qt::Key_Return);
+    EXPECT_EQ(focusedName(), "LoginClose_Bot");
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(count("LoginClose_Bot", EventKind::Click), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(count("LoginClose_Bot", EventKind::Click), 1);
+}
+
+// Shown means inside the window and its frames; a selected row or tab says so,
+// and with the list focused its selected row has the focus, named and opened
+// by its actions as by the mouse; the list's own keys move the selection.
+TEST_F(FormViewTest, StatesTellWhatIsShownSelectedAndFocused) {
+    activate(window());
+    udp.arrive("LoginOk");
+    QTest::keyClicks(QApplication::focusWidget(), "sh60");
+    QAccessibleInterface* list = find(window(), QAccessible::List, "股票列表");
+    ASSERT_NE(list, nullptr);
+    const QRect viewport = rect("Frame_Table");
+    std::int16_t rows = 0;
+    int showing = 0;
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* row = list->child(i);
+        if (row->role() != QAccessible::ListItem)
+            continue;
+        const bool shown = !row->state().invisible;
+        EXPECT_EQ(shown, viewport.intersects(rect("GpBg", ++rows))) << rows;
+        showing += shown;
+    }
+    EXPECT_TRUE(showing > 1 && showing < rows) << showing << " of " << rows;
+    for (const char* outside : {"Text1", "WebQuestion"}) {
+        QAccessibleInterface* at = QAccessible::queryAccessibleInterface(widget(outside));
+        EXPECT_TRUE(at->state().invisible) << outside;
+        EXPECT_EQ(at->childCount(), 0) << outside;
+    }
+    EXPECT_TRUE(find(window(), QAccessible::PageTab, "股票查询")->state().selected);
+    EXPECT_FALSE(find(window(), QAccessible::PageTab, "查询结果")->state().selected);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(widget("SearchGp_Info"))->state().focused);
+    EXPECT_EQ(find(window(), QAccessible::Button, "深")->text(QAccessible::Description),
+              "上证A股指数");
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    const QString second = rowName(2);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(widget("SearchForm_Text"))
+                  ->text(QAccessible::Description),
+              second);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QAccessibleInterface* focus = QAccessible::queryAccessibleInterface(widget("Frame_TableBox"));
+    EXPECT_FALSE(focus->state().focused);
+    ASSERT_NE(focus->focusChild(), nullptr);
+    EXPECT_EQ(focus->focusChild()->text(QAccessible::Name), second);
+    EXPECT_TRUE(focus->focusChild()->state().focused && focus->focusChild()->state().selected);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(focus->focusChild()->text(QAccessible::Name), rowName(3));
+    EXPECT_EQ(find(list, QAccessible::ListItem, second)->state().selected, false);
+    // A row's first action opens it as a double-click does; its focus action selects.
+    QAccessibleInterface* fourth = find(list, QAccessible::ListItem, rowName(4));
+    fourth->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    EXPECT_EQ(focus->focusChild(), fourth);
+    EXPECT_EQ(count("GpBg", EventKind::DblClick), 0);
+    fourth->actionInterface()->doAction(fourth->actionInterface()->actionNames().first());
+    EXPECT_EQ(count("GpBg", EventKind::DblClick), 1);
+    EXPECT_EQ(focusedName(), "SearchClose_Bot");  // the request's loading page
+}
+
+// A password box tells its mask wherever it is read and in every event it
+// raises; text set through any box counts as typed; no word is ever sought for
+// long in a text without words.
+TEST_F(FormViewTest, PasswordBoxTellsOnlyItsMaskAndEveryBoxTakesTextFromScreenReaders) {
+    auto* password = widget("PassWord_Txt");
+    QTest::keyClicks(password, "p3x");
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(password);
+    EXPECT_EQ(box->text(QAccessible::Value), "***");
+    EXPECT_TRUE(box->state().passwordEdit);
+    QAccessibleTextInterface* text = box->textInterface();
+    int start = 0, end = 0;
+    EXPECT_EQ(text->text(0, -1), "***");
+    EXPECT_EQ(text->textAtOffset(1, QAccessible::CharBoundary, &start, &end), "*");
+    EXPECT_EQ(text->textAfterOffset(1, QAccessible::WordBoundary, &start, &end), "");
+    EXPECT_EQ(text->textBeforeOffset(1, QAccessible::CharBoundary, &start, &end), "*");
+    EXPECT_EQ(std::pair(start, end), std::pair(0, 1));
+    // Qt raises these with the characters; the client's filter masks them.
+    const QAccessible::UpdateHandler filter = QAccessible::installUpdateHandler(nullptr);
+    QAccessible::installUpdateHandler(filter);
+    told.clear();
+    QAccessibleTextRemoveEvent removed(box, 2, "x");
+    QAccessibleTextUpdateEvent replaced(box, 0, "p3", "p4");
+    QAccessibleTextInsertEvent nameBox(widget("UserName_Txt"), 0, "ab");
+    for (QAccessibleEvent* e :
+         std::initializer_list<QAccessibleEvent*>{&removed, &replaced, &nameBox})
+        filter(e);
+    EXPECT_EQ(told, (std::vector<std::pair<QAccessible::Event, QString>>{
+                        {QAccessible::TextRemoved, "*"},
+                        {QAccessible::TextUpdated, "**|**"},
+                        {QAccessible::TextInserted, "ab"}}));
+    box->editableTextInterface()->replaceText(1, 2, "q");
+    EXPECT_EQ(form->el("PassWord_Txt").text(), "pqx");
+
+    QAccessibleInterface* name = QAccessible::queryAccessibleInterface(widget("UserName_Txt"));
+    name->editableTextInterface()->insertText(0, "** ");
+    EXPECT_EQ(form->el("UserName_Txt").text(), "** ");
+    EXPECT_EQ(name->textInterface()->textAtOffset(0, QAccessible::WordBoundary, &start, &end),
+              "** ");
+    udp.arrive("LoginOk");
+    QAccessibleInterface* search = QAccessible::queryAccessibleInterface(widget("SearchForm_Text"));
+    search->setText(QAccessible::Value, "600519");
+    EXPECT_EQ(form->el("SearchForm_Text").text(), "600519");
+    EXPECT_EQ(form->form().count("GpID") - 1, 1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The events a user's keys and clicks raise on a text box, as the Qt binding
-// raises them: the contract tests (tests/contract) hold the two to the same
-// sequences, so tests that type through these meet what the real box delivers.
+// The events a user's keys and clicks raise on a text box, and the program's
+// giving it the focus, as the Qt binding raises them: the contract tests
+// (tests/contract) hold the two to the same sequences, so tests that type
+// through these meet what the real box delivers.
 #pragma once
 
 #include <cstdint>
@@ -79,16 +80,48 @@ inline void pressKey(ui::Element& box, Key key, const Dispatch& dispatch) {
     dispatch(edit);
 }
 
-// The user clicks into `to` while `from` (if any) has the focus.
-inline void moveFocus(ui::Element* from, ui::Element& to, const Dispatch& dispatch) {
-    if (from == &to)
+// Where the keyboard focus is, and whether the handlers have heard of it.
+struct Focus {
+    ui::Element* box = nullptr;
+    bool told = false;
+};
+
+// The handlers hear that the box with the focus got it, if they have not yet.
+inline void tellFocus(Focus& focus, const Dispatch& dispatch) {
+    if (!focus.box || focus.told)
         return;
-    if (from) {
-        ui::Event lost{from, ui::EventKind::LostFocus};
+    focus.told = true;
+    ui::Event got{focus.box, ui::EventKind::GotFocus};
+    dispatch(got);
+}
+
+// The focus leaves its box for `to`, told to be lost only if it was told to be got.
+inline void leaveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
+    if (focus.box == &to)
+        return;
+    if (focus.box && focus.told) {
+        ui::Event lost{focus.box, ui::EventKind::LostFocus};
         dispatch(lost);
     }
-    ui::Event got{&to, ui::EventKind::GotFocus};
-    dispatch(got);
+    focus = {&to, false};
+}
+
+// The user clicks into `to`.
+inline void moveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
+    leaveFocus(focus, to, dispatch);
+    tellFocus(focus, dispatch);
+}
+
+// The program gives `to` the focus (a page being shown): the handlers hear of it
+// when the user first acts in the box (see pressKey below, and moveFocus).
+inline void giveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
+    leaveFocus(focus, to, dispatch);
+}
+
+// A key on the box with the focus, whose GotFocus is told first if it was not.
+inline void pressKey(Focus& focus, Key key, const Dispatch& dispatch) {
+    tellFocus(focus, dispatch);
+    pressKey(*focus.box, key, dispatch);
 }
 
 }  // namespace tallyro::test

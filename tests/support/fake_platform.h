@@ -140,6 +140,7 @@ public:
     int refreshes = 0;
     std::size_t lastChangedCount = 0;
     ui::Element* captured = nullptr;
+    ui::Element* focused = nullptr;  // the last element asked to take the focus
 
     void attach(ui::Form& form) override { attached.push_back(&form); }
     void detach(ui::Form& form) override { std::erase(attached, &form); }
@@ -149,6 +150,10 @@ public:
         for (ui::Form* form : attached) {
             auto changes = form->takeChanges();
             lastChangedCount += changes.changed.size() + changes.removed.size();
+            for (const auto& c : changes.changed) {
+                if (c.bits & ui::kChangeFocus)
+                    focused = c.element;
+            }
         }
     }
     void setCapture(ui::Element* element) override { captured = element; }

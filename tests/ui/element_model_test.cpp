@@ -37,6 +37,7 @@ TEST_F(ElementModelTest, OnlyRealChangesAreRecordedAndRaised) {
         e->setValue(e->value());
         e->setText(e->text());
         e->setVisible(e->visible());
+        e->setSelected(e->selected());
     }
     EXPECT_TRUE(!form->hasChanges() && events.seen.empty());
     // Sizes stop at zero; positions may be negative.
@@ -74,7 +75,11 @@ TEST_F(ElementModelTest, ChangeSetListsEachElementOnceWithAllItsChangesAndAutoSi
     EXPECT_FALSE(form->hasChanges());
     label.setVisible(false);
     at("WebAD").navigate(at("WebAD").location());  // the same address is still a navigation
-    EXPECT_EQ(form->takeChanges().changed.size(), 2u);
+    form->at("GpBg", 0).setSelected(true);
+    changes = form->takeChanges();
+    ASSERT_EQ(changes.changed.size(), 3u);
+    EXPECT_EQ(changes.changed[2].bits, kChangeSelected);
+    EXPECT_TRUE(form->at("GpBg", 0).selected());
     // Auto-size takes the text's or the bitmap's size.
     at("Login_Txt").setText("帐户与密码错误，请重试");  // 11 CJK characters at 12 pixels
     at("Login_Bot").setPicture(121);                    // 77 x 30 pixels
@@ -125,8 +130,17 @@ TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
               "WebBrowser1 Link Label_Ask ");
     EXPECT_EQ(running, "SearchGpInfoMonitor Timer3 ");
     EXPECT_TRUE(form->at("ToolsTree_Bot", 4).visible() && !form->at("ToolsTree_Bot", 5).visible());
-    for (int i = 0; const char* n : {"UserName_Txt", "PassWord_Txt", "Login_Bot"})
-        EXPECT_EQ(form->at(n).tabIndex(), ++i);
+    // Tab runs account, password, login button, then the rest of each page in
+    // reading order; the tabs in their order; the title bar's buttons last.
+    std::string tabs;
+    for (const Element* e : form->tabOrder())
+        tabs += e->name() + (e->index() >= 0 ? std::to_string(e->index()) : "") + " ";
+    EXPECT_EQ(tabs,
+              "UserName_Txt PassWord_Txt Login_Bot Chk_AutoLogin Jion_Label RePass_Label "
+              "Web_Label LoginClose_Bot SearchClose_Bot SearchForm_Text SearchDapan_shanghai "
+              "SearchDapan_shenzhen Frame_TableBox SearchGp_Info Bot_CloseSearchMain SearchGp_Star "
+              "ToolsTree_Bot1 ToolsTree_Bot2 ToolsTree_Bot3 ToolsTree_Bot4 ToolsTree_Bot5 "
+              "Bot_Min Bot_Close ");
 
     auto popup = makeFormMessage();
     EXPECT_EQ(popup->at("WebSet").parent(), &popup->at("WebSetBox"));
