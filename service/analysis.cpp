@@ -123,8 +123,9 @@ std::vector<std::string> adviceFor(const Report& r) {
             "计算，仅供演示，不能作为交易依据。");
     }
 
-    const std::string below = formatFixed(-r.supportPercent, 2) + "％";
-    const std::string above = formatFixed(-r.pressurePercent, 2) + "％";
+    // How far a price went through a level, as a share of the level.
+    const std::string below = formatFixed((l.support - l.close) / l.support * 100.0, 2) + "％";
+    const std::string above = formatFixed((l.close - l.pressure) / l.pressure * 100.0, 2) + "％";
     switch (positionBetween(l)) {
         case Position::BelowSupport:
             advice.push_back("现价" + close + "已触及支撑位" + support + "，低于支撑" + below +

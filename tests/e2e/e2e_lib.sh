@@ -94,7 +94,10 @@ main_window() { poll main_window_now "$1"; }
 # config.ini, so that no two clients' windows overlap and no click depends on
 # which one is on top; LEFT "default" starts it without config.ini, at its
 # default place. Returns once the window is mapped and its skin drawn.
-start_client() {
+start_client() { install_client "$@"; launch_client "$1"; }
+
+# install_client NAME LEFT: the folder and files of start_client, nothing started.
+install_client() {
   local dir=$WORK/$1 left=${2:-300}
   mkdir -p "$dir"
   cp "$BIN/tallyro" "$BIN/QsDate.mdb" "$dir/"
@@ -103,7 +106,13 @@ start_client() {
     printf '[WindowMove]\r\nMainTop=450\r\nMainLeft=%d\r\nMainVisible=中\r\n' $((left * 15)) \
       | iconv -f UTF-8 -t GBK >"$dir/config.ini"
   fi
-  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >"$dir/client.log" 2>&1 &
+}
+
+# launch_client NAME: starts the client already in its folder, with the database
+# and settings it left there; PID_NAME and WIN_NAME name the new process and window.
+launch_client() {
+  local dir=$WORK/$1
+  QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >>"$dir/client.log" 2>&1 &
   local pid=$!
   PIDS+=($pid)
   eval "PID_$1=$pid"
@@ -145,6 +154,20 @@ type_into() {
   xdotool windowfocus --sync "$1"
   xdotool type --delay 20 "$4"
   wait_region_change "$1" $(($2 - 40)) $(($3 - 8)) 130 16 "$before" "typing '$4'"
+}
+
+# replace_text WIN X Y TEXT: clicks the text box at X,Y, selects all it holds
+# and types TEXT over it.
+replace_text() {
+  click_at "$1" "$2" "$3"
+  xdotool windowfocus --sync "$1"
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$4"
+}
+
+# has_ink WIN X Y W H: the rectangle shows more than one colour (something is drawn).
+has_ink() {
+  [ "$(import -window "$1" -crop "${4}x${5}+$2+$3" -format %k info: 2>/dev/null)" -gt 1 ]
 }
 
 # pixel WIN X Y: the colour of one pixel of the window, as RRGGBB.

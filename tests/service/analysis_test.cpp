@@ -101,15 +101,15 @@ TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
     // Above the 20-day average, and the stop 3 % under the support.
     for (const char* text : {"下距支撑10.00％", "上方", "8.73元"})
         EXPECT_NE(stock.find(text), std::string::npos) << text;
-    // A price that went through a level says so, with the distance as a positive share.
+    // A price that went through a level says so, and how far as a share of the level.
     levels.close = 8.5;
     const std::string below =
         stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
-    EXPECT_NE(below.find("已触及支撑位9.00元，低于支撑5.88％"), std::string::npos) << below;
+    EXPECT_NE(below.find("已触及支撑位9.00元，低于支撑5.56％"), std::string::npos) << below;
     levels.close = 12.5;
     const std::string above =
         stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
-    EXPECT_NE(above.find("已触及压力位12.00元，高于压力4.00％"), std::string::npos) << above;
+    EXPECT_NE(above.find("已触及压力位12.00元，高于压力4.17％"), std::string::npos) << above;
     levels.close = 10.0;
     const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
     EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
