@@ -70,11 +70,13 @@ SignInGuard::Duration SignInGuard::waitFor(const std::string& account, const std
     Duration wait = Duration::zero();
     if (bySource != nullptr) {
         wait = std::max(wait, bySource->until - now);
-        // A source that has failed before waits for the account as well; a fresh one
-        // (the owner elsewhere) does not.
-        if (byAccount != nullptr) {
-            wait = std::max(wait, byAccount->until - now);
-        }
+    }
+    // A source that has failed at the account waits for it as well; a fresh one (the
+    // owner elsewhere) does not, unless the account is under a guessing flood.
+    if (byAccount != nullptr &&
+        (byAccount->failures >= rules_.everyoneWaitsAfter ||
+         pairs_.find(pairKey(account, source), now, rules_.memory) != nullptr)) {
+        wait = std::max(wait, byAccount->until - now);
     }
     return std::max(wait, Duration::zero());
 }
@@ -99,12 +101,15 @@ void SignInGuard::failed(const std::string& account, const std::string& source, 
     if (!account.empty()) {
         accounts_.find(account, now, rules_.memory);
         charge(accounts_.touch(account, rules_.capacity, now), now);
+        const std::string pair = pairKey(account, source);
+        pairs_.find(pair, now, rules_.memory);
+        charge(pairs_.touch(pair, rules_.capacity, now), now);
     }
 }
 
 void SignInGuard::succeeded(const std::string& account, const std::string& source) {
     accounts_.erase(account);
-    sources_.erase(source);
+    pairs_.erase(pairKey(account, source));
 }
 
 }  // namespace tallyro::service

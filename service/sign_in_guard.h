@@ -1,8 +1,12 @@
 // Failed sign-ins per account and per source address, and the wait they earn: a few
 // failures are free, then each further one doubles the wait before the next attempt
-// is checked at all, up to a limit; a success clears both. An account's wait holds
-// back only sources that have failed themselves, so that guessing at an account does
-// not keep its owner out when the owner signs in from elsewhere. Time is passed in.
+// is checked at all, up to a limit. A success clears the account's record; the
+// source's failures stay until they are forgotten, so that signing in to an account
+// of one's own does not wipe what one guessed at others. An account's wait holds back
+// only sources that have failed at that account, so that guessing at it does not keep
+// its owner out when the owner signs in from elsewhere, until so many failures came
+// that they must come from many addresses: then it holds back every source. Time is
+// passed in.
 #pragma once
 
 #include <chrono>
@@ -27,6 +31,8 @@ public:
         // Records kept per table; beyond it the least recent one that is not waiting
         // makes room.
         std::size_t capacity = 10000;
+        // From this many failures of an account on, its wait holds back every source.
+        unsigned everyoneWaitsAfter = 20;
     };
 
     SignInGuard() : SignInGuard(Rules{}) {}
@@ -64,9 +70,14 @@ private:
 
     void charge(Record& record, TimePoint now) const;
 
+    static std::string pairKey(const std::string& account, const std::string& source) {
+        return source + '\n' + account;
+    }
+
     Rules rules_;
     Table accounts_;
     Table sources_;
+    Table pairs_;  // which source failed at which account
 };
 
 }  // namespace tallyro::service

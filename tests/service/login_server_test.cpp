@@ -23,6 +23,15 @@ namespace {
 
 using LoginServerTest = ServiceFixture;
 
+// Many refusals in a row from one address, none held back.
+class LoginRefusalTest : public ServiceFixture {
+protected:
+    void SetUp() override {
+        guardRules_.freeFailures = 100;
+        ServiceFixture::SetUp();
+    }
+};
+
 TEST(PasswordDigest, IsTheRfc1321DigestOfTheGbkBytesInUpperCase) {
     EXPECT_EQ(passwordDigest(QStringLiteral("abc")), QString::fromLatin1(kAbcDigest));
     // 张三 is digested as its GBK bytes D5 C5 C8 FD, not as UTF-8.
@@ -31,7 +40,7 @@ TEST(PasswordDigest, IsTheRfc1321DigestOfTheGbkBytesInUpperCase) {
     EXPECT_FALSE(passwordDigest(QString::fromUtf8("\xF0\x9F\x98\x80")));
 }
 
-TEST_F(LoginServerTest, RefusalsAnswerAndOpenNoSession) {
+TEST_F(LoginRefusalTest, RefusalsAnswerAndOpenNoSession) {
     const QByteArray digest = kAbcDigest;
     const std::pair<QByteArray, const char*> cases[] = {
         {"Login|demo|00000000000000000000000000000000|10.09", "Err|Password"},

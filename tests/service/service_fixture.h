@@ -132,7 +132,7 @@ protected:
         market_ = std::make_unique<MarketData>(data, *stocks_);
 
         const LogSink sink = [this](const QString& line) { log_.append(line); };
-        login_ = std::make_unique<LoginServer>(*store_, sessions_, sink);
+        login_ = std::make_unique<LoginServer>(*store_, sessions_, sink, nullptr, guardRules_);
         web_ = std::make_unique<WebServer>(*store_, sessions_, *market_, *stocks_, sink);
         web_->setClock([] { return QDateTime(QDate(2026, 12, 6), QTime(14, 35, 2)); });
         ASSERT_TRUE(login_->listen(QHostAddress::LocalHost, 0, nullptr));
@@ -157,6 +157,7 @@ protected:
     std::unique_ptr<MarketData> market_;
     SessionTable sessions_;
     QStringList log_;
+    SignInGuard::Rules guardRules_;  // set before SetUp
     std::unique_ptr<LoginServer> login_;
     std::unique_ptr<WebServer> web_;
     quint16 webPort_ = 0;

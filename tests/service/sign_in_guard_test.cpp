@@ -36,8 +36,31 @@ TEST(SignInGuard, ForgetsOldFailuresAndKeepsWaitingRecordsWhenFull) {
     for (int i = 0; i < 40; ++i)
         guard.failed("demo", "10.0.0.1", t0 + 20min);
     EXPECT_EQ(guard.waitFor("demo", "10.0.0.1", t0 + 20min), 60s);
+    // A success once the wait is over clears the account, not what the source did.
     guard.succeeded("demo", "10.0.0.1");
-    EXPECT_EQ(guard.waitFor("demo", "10.0.0.1", t0 + 20min), 0s);
+    EXPECT_EQ(guard.waitFor("demo", "10.0.0.1", t0 + 21min), 0s);
+    guard.failed("demo", "10.0.0.1", t0 + 21min);
+    EXPECT_EQ(guard.waitFor("demo", "10.0.0.1", t0 + 21min), 60s);
+}
+
+// Signing in to one's own account between guesses at another earns no fresh start;
+// the owner elsewhere gets in at once, until the guesses come from so many addresses
+// that every source waits.
+TEST(SignInGuard, OwnAccountsAndManyAddressesDoNotEscapeTheWait) {
+    SignInGuard guard;
+    const SignInGuard::TimePoint t0{};
+    for (int i = 0; i < 5; ++i)
+        guard.failed("victim", "10.0.0.1", t0);
+    guard.succeeded("mine", "10.0.0.1");
+    EXPECT_EQ(guard.waitFor("victim", "10.0.0.1", t0), 1s);
+    EXPECT_EQ(guard.waitFor("mine", "10.0.0.1", t0), 1s);  // the source waits, whatever it asks
+    EXPECT_EQ(guard.waitFor("victim", "10.0.0.2", t0), 0s);
+    for (int i = 2; i < 16; ++i)
+        guard.failed("victim", "10.0.1." + std::to_string(i), t0);
+    EXPECT_EQ(guard.waitFor("victim", "10.0.0.2", t0), 0s);  // 19 failures
+    guard.failed("victim", "10.0.1.99", t0);
+    EXPECT_GT(guard.waitFor("victim", "10.0.0.2", t0), 0s);
+    EXPECT_EQ(guard.waitFor("other", "10.0.0.2", t0), 0s);
 }
 
 }  // namespace

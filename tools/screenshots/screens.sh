@@ -13,6 +13,7 @@ start_display
 trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$WORK/trayer.log" 2>&1 &
 PIDS+=($!)
 start_service
+operator "price sz002594 1.00 60"  # under its support level: the watch list's alert
 start_client guide 1400
 W=$WIN_guide
 keep "$W" login
@@ -24,7 +25,7 @@ wait_region_change "$W" 10 175 220 90 "$list" "matches listed"
 xdotool mousemove 900 500  # the pointer off the rows: no row lit by hover
 keep "$W" search
 xdotool key Down  # the first row, then its code in the box, then its analysis
-wait_pixel "$W" 190 183 3C3C3C "first row selected by Down"
+wait_pixel "$W" 170 183 3C3C3C "first row selected by Down"
 box=$(region "$W" 60 138 130 16)
 xdotool key Return
 wait_region_change "$W" 60 138 130 16 "$box" "box completed to the code"
@@ -34,6 +35,30 @@ wait_pixel "$W" 4 183 "$selected" "result page"
 xdotool mousemove 900 500
 sleep 0.5  # the result page's text boxes draw once after the switch
 keep "$W" analysis
+
+# The watch list: star BYD, whose price lies under its support level; the alert
+# shows beside the tray (no notification service here: the tray's own balloon).
+click_at "$W" 20 146
+wait_pixel "$W" 4 146 "$selected" "search page again"
+list=$(region "$W" 10 175 220 90)
+replace_text "$W" 100 146 002594
+wait_region_change "$W" 10 175 220 90 "$list" "BYD listed"
+click_at "$W" 189 184
+wait_for_log "http GET /RequestGpInfo.asp?GpID=sz002594" "$WORK/service.log"
+tray=$(xdotool search --classname trayer | head -n 1)
+balloon() { xdotool search --all --onlyvisible --name "比亚迪" >/dev/null 2>&1 ||
+  xdotool search --all --onlyvisible --class "Tallyro" 2>/dev/null | while read -r w; do
+    [ "$w" != "$W" ] && [ "$w" != "$tray" ] && echo "$w"; done | grep -q .; }
+sleep 1
+import -window root -crop 560x300+1360+780 -depth 8 -colors 128 "PNG8:$OUT/alert.png"
+# The empty box lists the favourites, each with its price and where it stands
+# between its levels.
+replace_text "$W" 100 146 x
+xdotool key BackSpace
+xdotool mousemove 900 500
+poll has_ink "$W" 196 178 26 12 || fail "no price on the first favourite"
+sleep 0.5
+keep "$W" favourites
 
 # Dragged to the right edge: docked, full height; then slid out, a strip left.
 xdotool mousemove --window "$W" 120 10 mousedown 1
