@@ -27,6 +27,8 @@ namespace {
 
 // A command line longer than this is refused: no operator types one.
 constexpr qsizetype kMaxCommandBytes = 64 * 1024;
+// A command in the log: a long one (a pushed message) is cut after this many characters.
+constexpr qsizetype kLoggedCommandLength = 300;
 // Bounds on a connection that stalls; an answer itself comes at once.
 constexpr int kWaitMs = 10000;
 // Out of file descriptors, the listener rests this long before it tries again.
@@ -209,7 +211,7 @@ void ControlServer::serve(int fd, const Peer& peer) {
             log_(QStringLiteral("control (uid %1, pid %2): %3")
                      .arg(peer.uid)
                      .arg(peer.pid)
-                     .arg(printable(line.left(kMaxCommandBytes))));
+                     .arg(printable(line, kLoggedCommandLength)));
             answer = console_.execute(line);
         } else if (socket->bytesAvailable() > kMaxCommandBytes) {
             answer =

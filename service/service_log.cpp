@@ -22,7 +22,7 @@ QString printable(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == u'\\') {
             out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
         } else if (u == 0x2028 || u == 0x2029 || (u >= 0x202A && u <= 0x202E) ||
                    (u >= 0x2066 && u <= 0x2069)) {
@@ -34,6 +34,13 @@ QString printable(const QString& text) {
         }
     }
     return out;
+}
+
+QString printable(const QString& text, qsizetype length) {
+    if (text.size() <= length) {
+        return printable(text);
+    }
+    return printable(text.left(length)) + QStringLiteral("... (%1 characters)").arg(text.size());
 }
 
 }  // namespace tallyro::service

@@ -15,8 +15,11 @@ using LogSink = std::function<void(const QString& line)>;
 LogSink stdoutLog();
 
 // Text of a datagram or query for a log line: control characters (C0, DEL and C1)
-// become \xNN, line separators and direction overrides \uNNNN, so one event stays
-// on one line and reads as it was sent.
+// and the backslash become \xNN, line separators and direction overrides \uNNNN, so
+// one event stays on one line and reads as it was sent: a "\x0a" that was sent as
+// text shows as "\x5cx0a".
 QString printable(const QString& text);
+// The same, cut after `length` characters with the full length said.
+QString printable(const QString& text, qsizetype length);
 
 }  // namespace tallyro::service

@@ -51,11 +51,7 @@ HttpResponse redirect(const QByteArray& location) {
 
 // Text from outside for a log line: escaped, and cut where it would run on.
 QString logged(const QString& text) {
-    if (text.size() <= kLoggedLength) {
-        return printable(text);
-    }
-    return printable(text.left(kLoggedLength)) +
-           QStringLiteral("... (%1 characters)").arg(text.size());
+    return printable(text, kLoggedLength);
 }
 
 QString fromStd(const std::string& text) {
@@ -141,7 +137,7 @@ HttpResponse WebServer::handleRequest(const HttpRequest& request) {
     }
     line += QStringLiteral(" -> %1").arg(response.status);
     if (!note.isEmpty()) {
-        line += u' ' + printable(note);
+        line += u' ' + logged(note);
     }
     log_(line);
     return response;

@@ -276,6 +276,9 @@ TEST_F(WebServerTest, ConnectionCapsKeepRoomForOthers) {
 TEST_F(WebServerTest, RequestsCannotForgeLogLines) {
     EXPECT_EQ(get("/x%0a12:00:00.000%20session%20admin%20signed%20in%20from%201.2.3.4:1%1B[2J?q=%0d%C2%85").status, 404);
     get("/" + QByteArray(1000, 'a'));
+    // A backslash sent as text cannot pass for an escape.
+    get("/y%5Cx0a");
+    EXPECT_TRUE(logged(QStringLiteral("http GET /y\\x5cx0a -> 404")));
     for (const QString& line : log_)
         EXPECT_FALSE(line.contains(u'\n') || line.contains(u'\r') || line.contains(QChar(0x1b)) ||
                      line.contains(QChar(0x85)));
