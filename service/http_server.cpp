@@ -1,6 +1,7 @@
 // The bounded HTTP/1.1 server.
 #include "http_server.h"
 
+
 #include <QIODevice>
 #include <QTcpSocket>
 
@@ -106,6 +107,17 @@ public:
     // going away.
     ~Connection() override { socket_.disconnect(this); }
 
+    // Nothing of a request has been answered yet and none is being answered: the
+    // connection only holds a place.
+    bool waiting() const { return state_ == State::Reading && !served_; }
+    quint64 openedAt() const { return openedAt_; }  // the count of connections accepted then
+    const QHostAddress& peer() const { return peer_; }
+    // Closed to make room for a newcomer.
+    void drop() {
+        socket_.abort();
+        release();
+    }
+
 private:
     enum class State { Reading, Writing, Closing, Gone };
 
@@ -153,6 +165,7 @@ private:
             request.peer = peer_;
             in_.remove(0, total);
             continued_ = false;
+            served_ = true;
             respond(server_->handler_(request), r.head.keepAlive, r.head.method == "HEAD");
         }
     }
@@ -245,7 +258,7 @@ private:
         }
         state_ = State::Gone;
         timer_.stop();
-        server_->closed(peer_);
+        server_->closed(this);
         deleteLater();
     }
 
@@ -256,6 +269,8 @@ private:
     QByteArray in_;
     qsizetype room_ = 0;
     State state_ = State::Reading;
+    quint64 openedAt_ = ++server_->accepted_;
+    bool served_ = false;
     bool keepAlive_ = true;
     bool continued_ = false;
     std::shared_ptr<QIODevice> file_;
@@ -310,6 +325,9 @@ void HttpServer::accept(qintptr descriptor) {
         peer = plainAddress(QHostAddress(reinterpret_cast<sockaddr*>(&storage)));
     }
     const int fromPeer = perAddress_.value(peer);
+    if (open_ >= limits_.connections && fromPeer < limits_.connectionsPerAddress) {
+        makeRoom(peer);
+    }
     if (open_ >= limits_.connections || fromPeer >= limits_.connectionsPerAddress) {
         // Refused at once, so that the listener's queue keeps moving for others.
         static const char k503[] =
@@ -330,10 +348,35 @@ void HttpServer::accept(qintptr descriptor) {
     }
     ++open_;
     perAddress_[peer] = fromPeer + 1;
-    new Connection(this, descriptor, peer);
+    connections_.insert(new Connection(this, descriptor, peer));
 }
 
-void HttpServer::closed(const QHostAddress& peer) {
+void HttpServer::makeRoom(const QHostAddress& newcomer) {
+    // With every place taken (by idle connections from many addresses, say), the one
+    // that has waited longest without sending a request gives way: a real client's
+    // request takes milliseconds, so the oldest waiting ones are those that hold
+    // places, and a flood cannot keep a newcomer out.
+    Connection* oldest = nullptr;
+    for (Connection* c : connections_) {
+        if (c->waiting() && (!oldest || c->openedAt() < oldest->openedAt())) {
+            oldest = c;
+        }
+    }
+    if (!oldest) {
+        return;
+    }
+    noteRefusal(oldest->peer(), kConnectionRefused,
+                QStringLiteral("%1 connections open, the most allowed: the one that waited "
+                               "longest without a request closed for one from %2")
+                    .arg(open_)
+                    .arg(newcomer.toString()));
+    ++refusedConnections_;
+    oldest->drop();
+}
+
+void HttpServer::closed(Connection* connection) {
+    connections_.erase(connection);
+    const QHostAddress& peer = connection->peer();
     --open_;
     const auto it = perAddress_.find(peer);
     if (it != perAddress_.end() && --it.value() <= 0) {

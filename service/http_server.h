@@ -18,6 +18,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 
 #include "http_head.h"
 #include "log_throttle.h"
@@ -87,7 +88,9 @@ private:
     friend class Connection;
 
     void accept(qintptr descriptor);
-    void closed(const QHostAddress& peer);
+    void closed(Connection* connection);
+    // At the cap: closes the connection that has waited longest without a request.
+    void makeRoom(const QHostAddress& newcomer);
     // One refusal: the first of an interval is logged in full, the others counted.
     void noteRefusal(const QHostAddress& peer, int kind, const QString& what);
     void flushRefusalLog();
@@ -99,6 +102,8 @@ private:
     HttpLimits limits_;
     Listener* listener_;
     int open_ = 0;
+    std::unordered_set<Connection*> connections_;  // open ones
+    quint64 accepted_ = 0;
     QHash<QHostAddress, int> perAddress_;
     quint64 refusedRequests_ = 0;
     quint64 refusedConnections_ = 0;
