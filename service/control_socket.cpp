@@ -173,9 +173,19 @@ void ControlServer::acceptPending() {
                      .arg(peer.pid));
             continue;
         }
-        while (static_cast<int>(open_.size()) >= std::max(limits_.connections, 1)) {
-            QLocalSocket* oldest = open_.front();
-            open_.pop_front();
+        if (static_cast<int>(open_.size()) >= std::max(limits_.connections, 1)) {
+            // The oldest connection that has not sent its command makes room; one whose
+            // answer is still going out is left to finish, and with only such ones
+            // the newcomer is closed.
+            const auto idle = std::find_if(open_.begin(), open_.end(), [](QLocalSocket* s) {
+                return !s->property("answered").toBool();
+            });
+            if (idle == open_.end()) {
+                ::close(client);
+                continue;
+            }
+            QLocalSocket* oldest = *idle;
+            open_.erase(idle);
             oldest->abort();
             oldest->deleteLater();
         }
