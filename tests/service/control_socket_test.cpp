@@ -419,5 +419,27 @@ TEST(Ctl, FailuresSayWhyOnStandardError) {
     }
 }
 
+// The account commands refuse a password under six characters, whether for a new
+// account or a changed one, and take one of six.
+TEST(AccountCommands, PasswordsOfFewerThanSixCharactersAreRefused) {
+    tallyro::test::TempDir dir;
+    const QString db = QString::fromStdString((dir / "db").string());
+    const auto run = [&](const char* option, const char* value) {
+        QProcess process;
+        process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
+                      {QStringLiteral("--db"), db, QString::fromUtf8(option), QString::fromUtf8(value)});
+        process.closeWriteChannel();
+        process.waitForFinished(30000);
+        return std::pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()));
+    };
+    const QString tooShort = QStringLiteral("密码至少6个字符。");
+    EXPECT_EQ(run("--add-account", "张三:12345"),
+              std::pair(1, QStringLiteral("tallyro-service: --add-account 张三: ") + tooShort + u'\n'));
+    EXPECT_EQ(run("--add-account", "张三:123456").first, 0);
+    EXPECT_EQ(run("--set-password", "张三:五个字符"),
+              std::pair(1, QStringLiteral("tallyro-service: --set-password 张三: ") + tooShort + u'\n'));
+    EXPECT_EQ(run("--set-password", "张三:六个汉字密码"), std::pair(0, QString()));
+}
+
 }  // namespace
 }  // namespace tallyro::service::test
