@@ -2,6 +2,7 @@
 #include "http_server.h"
 
 
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QTcpSocket>
 
@@ -191,6 +192,7 @@ private:
             out += response.body;
         }
         state_ = State::Writing;
+        writing_.start();
         timer_.start(server_->limits_.timeout);
         socket_.write(out);
         pump();
@@ -236,7 +238,15 @@ private:
         if (state_ != State::Writing) {
             return;
         }
-        timer_.start(server_->limits_.timeout);  // it moves
+        // It moves: the time limit starts again, but a reader that takes bytes slowly
+        // on purpose does not keep the connection past four times the limit.
+        const auto limit = server_->limits_.timeout;
+        const auto left = 4 * limit - std::chrono::milliseconds(writing_.elapsed());
+        if (left <= std::chrono::milliseconds::zero()) {
+            timedOut();
+            return;
+        }
+        timer_.start(std::min(limit, left));
         pump();
     }
 
@@ -270,6 +280,7 @@ private:
     qsizetype room_ = 0;
     State state_ = State::Reading;
     quint64 openedAt_ = ++server_->accepted_;
+    QElapsedTimer writing_;  // since the response began
     bool served_ = false;
     bool keepAlive_ = true;
     bool continued_ = false;

@@ -1,4 +1,7 @@
 // The web server over real loopback connections.
+#include <QTcpSocket>
+#include <QThread>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -246,6 +249,33 @@ TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
 
 // Idle connections from one address take at most its share; others are answered, and
 // the refusals are logged with the limit that caused them.
+// A reader that takes a large answer a little at a time keeps its connection for at
+// most four times the time limit, though every piece restarts the limit (what the
+// kernel already holds still reaches it).
+TEST_F(WebServerTest, ASlowReaderIsClosedAtLast) {
+    HttpLimits limits;
+    limits.timeout = std::chrono::milliseconds(250);
+    web_->setLimits(limits);
+    writeFileBytes(dir_ / "Qelvix.exe", std::string(64 << 20, 'x'));
+    web_->setPackagePath(QString::fromStdString((dir_ / "Qelvix.exe").string()));
+    QTcpSocket socket;
+    socket.setReadBufferSize(64 * 1024);
+    socket.connectToHost(QHostAddress::LocalHost, webPort_);
+    ASSERT_TRUE(socket.waitForConnected(10000));
+    socket.write("GET /Qelvix.exe HTTP/1.1\r\n\r\n");
+    ASSERT_TRUE(waitUntil([&] { return socket.bytesAvailable() > 0; }));
+    ASSERT_EQ(web_->http().openConnections(), 1);
+    qint64 received = 0;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            received += socket.read(64 * 1024).size();
+            QThread::msleep(5);  // some 10 MB a second: each piece moves the answer on
+            return web_->http().openConnections() == 0;
+        },
+        20000));
+    EXPECT_LT(received, 48 << 20);
+}
+
 TEST_F(WebServerTest, ConnectionCapsKeepRoomForOthers) {
     HttpLimits limits;
     limits.connections = 6;
