@@ -12,6 +12,7 @@
 
 #include "qt/element_widgets.h"
 #include "qt/skin_assets.h"
+#include "ui/bitmap_table.h"
 #include "ui/form.h"
 
 namespace tallyro::qt {
@@ -44,8 +45,9 @@ const Description kDescriptions[] = {
     {"SearchDapan_shanghai", QAccessible::Button, "沪", "上证指数"},
     {"SearchDapan_shenzhen", QAccessible::Button, "深", "上证A股指数"},
     {"Bot_CloseSearchMain", QAccessible::Button, "关闭查询结果"},
-    {"shoucang", QAccessible::Button, "收藏"},
-    {"SearchGp_Star", QAccessible::Button, "收藏"},
+    // The favourite marks: named by what pressing them does (see accessibleName).
+    {"shoucang", QAccessible::Button, nullptr},
+    {"SearchGp_Star", QAccessible::Button, nullptr},
     {"ToolsTree", QAccessible::PageTabList, "功能"},
     {"ToolsTree_Bot", QAccessible::PageTab, nullptr},
     {"Frame_TableBox", QAccessible::List, "股票列表"},
@@ -84,13 +86,26 @@ const Description* describe(const ui::Element& e) {
 bool isRow(const ui::Element& e) {
     return e.name() == "GpBg" && e.index() >= 1;
 }
+// A favourite mark shows the full folder on a favourite, the faint one elsewhere.
+bool isFavouriteMark(const ui::Element& e) {
+    return e.name() == "shoucang" || e.name() == "SearchGp_Star";
+}
+bool marksFavourite(const ui::Element& e) {
+    return e.picture() == ui::kBitmapFolder;
+}
+
+// The code and name, and a favourite's price and gauge, which the row's name says.
 bool isPartOfRow(const ui::Element& e) {
-    return e.name() == "GpID" || e.name() == "GpName" || (e.name() == "GpBg" && e.index() < 1);
+    for (const char* part : {"GpID", "GpName", "GpPrice", "GpGauge", "GpGaugeFill"}) {
+        if (e.name() == part)
+            return true;
+    }
+    return e.name() == "GpBg" && e.index() < 1;
 }
 
 QString rowName(const ui::Element& row) {
     QStringList parts;
-    for (const char* part : {"GpID", "GpName"}) {
+    for (const char* part : {"GpID", "GpName", "GpPrice"}) {
         if (const ui::Element* e = row.form().find(part, row.index()); e && !e->text().empty())
             parts << QString::fromStdString(e->text());
     }
@@ -256,6 +271,10 @@ public:
         if (role() == QAccessible::PageTab) {
             s.selectable = true;
             s.selected = container()->element().selected();
+        }
+        if (isFavouriteMark(container()->element())) {
+            s.checkable = true;
+            s.checked = marksFavourite(container()->element());
         }
         return s;
     }
@@ -718,6 +737,14 @@ void tell(QAccessibleInterface* iface, QAccessible::Event type) {
 QString accessibleName(const ui::Element& e) {
     if (isRow(e))
         return rowName(e);
+    if (isFavouriteMark(e)) {
+        QString name = marksFavourite(e) ? QStringLiteral("取消收藏") : QStringLiteral("收藏");
+        if (e.index() >= 1) {
+            if (const ui::Element* row = e.form().find("GpBg", e.index()))
+                name += u' ' + rowName(*row);
+        }
+        return name;
+    }
     if (const Description* d = describe(e); d && d->name)
         return QString::fromUtf8(d->name);
     if (!e.toolTip().empty())
@@ -773,8 +800,21 @@ void announceGraphic(ContainerWidget& container, ui::Element& e, std::uint32_t c
 }
 
 void announceWidget(QWidget& widget, const ui::Element& e, std::uint32_t changes) {
-    if ((changes & ui::kChangeSelected) == 0 || (changes & ui::kChangeCreated) != 0 ||
-        !QAccessible::isActive())
+    if ((changes & ui::kChangeCreated) != 0)
+        return;
+    if ((changes & ui::kChangePicture) != 0 && isFavouriteMark(e)) {
+        // Added or taken away: the mark's state and the name that says what it does,
+        // told to whoever has met the mark (a fresh row's mark has met no one).
+        const ContainerWidget* mark = ContainerWidget::of(&widget);
+        if (ContainerAccessible* a = mark ? accessibleOf(*mark) : nullptr) {
+            QAccessible::State checked;
+            checked.checked = true;
+            QAccessibleStateChangeEvent state(a, checked);
+            QAccessible::updateAccessibility(&state);
+            tell(a, QAccessible::NameChanged);
+        }
+    }
+    if ((changes & ui::kChangeSelected) == 0 || !QAccessible::isActive())
         return;
     QAccessibleEvent event(&widget,
                            e.selected() ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);

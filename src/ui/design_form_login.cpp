@@ -219,15 +219,16 @@ void addResultPage(Form& f) {
                  .text("暂无数据")
                  .font(kSong, 11.25f, true)));
     f.add(in(E(K::Label, "SearchGp_ID", 1200, 120, 60, 240).font(kArial, 9.75f, true)));
-    f.add(
-        in(E(K::PictureBox, "Bot_CloseSearchMain", 2280, 120, 255, 255).hand().autoSize().tab(15)));
-    // The watch list's favourite mark for the stock shown, beyond the first design.
+    // The watch list's favourite mark for the stock shown, beyond the first design;
+    // left of the close button, and before it in the Tab order.
     f.add(in(E(K::PictureBox, "SearchGp_Star", 1950, 150, 225, 195)
                  .picture(kBitmapFolderFaint)
                  .hand()
                  .autoSize()
                  .hidden()
                  .tab(15)));
+    f.add(
+        in(E(K::PictureBox, "Bot_CloseSearchMain", 2280, 120, 255, 255).hand().autoSize().tab(15)));
     f.add(in(E(K::Line, "Line1").line(240, 480, 2520, 480)));
     f.add(in(E(K::Label, "Label3", 120, 720, 855, 225)
                  .text("压力位:")

@@ -523,5 +523,34 @@ TEST_F(FormViewTest, PasswordBoxTellsOnlyItsMaskAndEveryBoxTakesTextFromScreenRe
     EXPECT_EQ(form->form().count("GpID") - 1, 1);
 }
 
+// The favourite marks are toggle buttons named by what pressing them does, and the
+// list holds only rows and marks: a favourite's price is part of its row's name.
+TEST_F(FormViewTest, FavouriteMarksSayWhatTheyDoAndTheListHoldsRowsAndMarks) {
+    activate(window());
+    QTest::keyClicks(widget("UserName_Txt"), "trader");
+    udp.arrive("LoginOk");
+    QTest::keyClicks(QApplication::focusWidget(), "sh60000");
+    QAccessibleInterface* list = find(window(), QAccessible::List, "股票列表");
+    ASSERT_NE(list, nullptr);
+    for (int i = 0; i < list->childCount(); ++i) {
+        const QAccessible::Role role = list->child(i)->role();
+        EXPECT_TRUE(role == QAccessible::ListItem || role == QAccessible::Button) << role;
+    }
+    ASSERT_EQ(form->el("GpID", 1).text(), "sh600000");  // a favourite as delivered
+    ASSERT_FALSE(fetcher.urls.empty());
+    fetcher.answer("http://127.0.0.1:9/SendGpInfo.asp?浦发银行|2026-12-07|10:00:00|10.50|3.2|10.20|"
+                   "9.80|-3.6|a");
+    QApplication::processEvents();
+    EXPECT_TRUE(find(list, QAccessible::ListItem, rowName(1) + QStringLiteral(" 10.20")));
+    QAccessibleInterface* mark =
+        find(list, QAccessible::Button, QStringLiteral("取消收藏 ") + rowName(1) + " 10.20");
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->state().checkable && mark->state().checked);
+    mark->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QApplication::processEvents();
+    EXPECT_FALSE(mark->state().checked);
+    EXPECT_EQ(mark->text(QAccessible::Name), QStringLiteral("收藏 ") + rowName(1));  // no price now
+}
+
 }  // namespace
 }  // namespace tallyro::qt

@@ -138,7 +138,7 @@ TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
     EXPECT_EQ(tabs,
               "UserName_Txt PassWord_Txt Login_Bot Chk_AutoLogin Jion_Label RePass_Label "
               "Web_Label LoginClose_Bot SearchClose_Bot SearchForm_Text SearchDapan_shanghai "
-              "SearchDapan_shenzhen Frame_TableBox SearchGp_Info Bot_CloseSearchMain SearchGp_Star "
+              "SearchDapan_shenzhen Frame_TableBox SearchGp_Info SearchGp_Star Bot_CloseSearchMain "
               "ToolsTree_Bot1 ToolsTree_Bot2 ToolsTree_Bot3 ToolsTree_Bot4 ToolsTree_Bot5 "
               "Bot_Min Bot_Close ");
 
