@@ -552,5 +552,24 @@ TEST_F(FormViewTest, FavouriteMarksSayWhatTheyDoAndTheListHoldsRowsAndMarks) {
     EXPECT_EQ(mark->text(QAccessible::Name), QStringLiteral("收藏 ") + rowName(1));  // no price now
 }
 
+// A refused sign-in is a label a screen reader can read, and the back button that
+// takes the focus carries it as its description.
+TEST_F(FormViewTest, ARefusedSignInIsReadFromALabelAndTheBackButton) {
+    activate(window());
+    QTest::keyClicks(widget("UserName_Txt"), "trader");
+    QTest::keyClicks(widget("PassWord_Txt"), "abc");
+    click(widget("Login_Bot"));
+    QApplication::processEvents();
+    udp.arrive("Err|Password");
+    QApplication::processEvents();
+    const QString error = QString::fromStdString(form->el("Login_Txt").text());
+    ASSERT_EQ(error, QStringLiteral("帐户与密码错误，请重试"));
+    EXPECT_NE(find(window(), QAccessible::StaticText, error.toUtf8().constData()), nullptr);
+    QAccessibleInterface* back = find(window(), QAccessible::Button, "返回");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->text(QAccessible::Description), error);
+    EXPECT_EQ(focusedName(), "LoginClose_Bot");
+}
+
 }  // namespace
 }  // namespace tallyro::qt
