@@ -57,8 +57,9 @@ wait_for_log "http GET /RequestGpInfo.asp?GpID=sz300750&UserID=demo&" "$WORK/ser
 # The empty box lists the favourites, in the order starred, each with its price.
 replace_text "$W" 100 146 x
 xdotool key BackSpace
-poll has_ink "$W" 196 178 26 12 || fail "BYD's row shows no price"
-poll has_ink "$W" 196 208 26 12 || fail "CATL's row shows no price"
+poll has_ink "$W" 200 178 20 12 || fail "BYD's row shows no price"
+poll has_ink "$W" 200 208 20 12 || fail "CATL's row shows no price"
+! has_ink "$W" 200 238 20 12 || fail "a third row where there are two favourites"
 shot "$W" favourites-with-prices
 [ "$(byd_alerts)" = 1 ] || fail "more than one alert for BYD: $(cat "$alerts")"
 
