@@ -1,5 +1,7 @@
 // Strict conversion between UTF-8 and GBK, the code page of the login datagrams
-// and of the bytes behind a password digest.
+// and of the bytes behind a password digest. Strict because the service decides
+// with it: a name that does not convert exactly is refused, never stored mangled.
+// The client's pair (src/text/gbk_codec.h) decodes leniently, as a reader must.
 #pragma once
 
 #include <optional>

@@ -1,5 +1,9 @@
 // Conversion between the program's UTF-8 text and GBK, the code page of the
-// datagrams, the settings file and the bytes that are digested.
+// datagrams, the settings file and the bytes that are digested. The client reads
+// what others wrote (a hand-edited config.ini, a server's answer), so decoding
+// keeps what it can and marks the rest; the service, which decides whether a name
+// or password may exist at all, has its own strict pair (service/gbk.h) that
+// refuses instead.
 #pragma once
 
 #include <optional>
