@@ -24,6 +24,10 @@ printf '| Start-up to the first window | %.2f x a bare Qt window (%.0f ms agains
   "$(counter ratio "$tmp/startup")" "$(counter client_median_ms "$tmp/startup")" "$(counter bare_median_ms "$tmp/startup")"
 echo "| Keystroke to rebuilt list (\"60\" to \"600\") | $(median_of type_600 "$tmp/keys") | \`build/bench/lookup/bench_keystroke\` |"
 echo "| Enter to result page, local service | $(awk '/_median/ {print $2 " " $3; exit}' "$tmp/request") | \`build/bench/quotes/bench_request\` |"
-echo "| Idle CPU, login page | $(echo "$idle" | grep -o 'login page [0-9.]* %' | cut -d' ' -f3) % of one core | \`bench/run-idle.sh\` |"
-echo "| Idle CPU, docked search page | $(echo "$idle" | grep -o 'search page [0-9.]* %' | cut -d' ' -f3) % of one core | \`bench/run-idle.sh\` |"
+# "<wake-ups> wake-ups/s <cpu> %" of one state of the idle bench.
+idle_of() { echo "$idle" | grep -o "$1 [0-9.]* wake-ups/s [0-9.]* %" | cut -d' ' -f2-; }
+bare=$(idle_of bare)
+for state in "login:login page" "search:search page" "slid-out:docked and slid out" "minimised:minimised to the tray"; do
+  echo "| Idle, ${state#*:} | $(idle_of "${state%%:*}") (a bare Qt window: $bare) | \`bench/run-idle.sh\` |"
+done
 echo "| Memory, resident | $(echo "$idle" | grep -o '[0-9]* MiB' | head -n 1) | \`bench/run-idle.sh\` |"

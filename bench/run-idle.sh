@@ -5,7 +5,8 @@
 # included) and the share of one core it uses, over SECONDS (default 20) after
 # settling, beside a bare Qt window measured in the same run. Four states: the
 # login page, the search page, docked at the left edge and slid out, minimised
-# to the tray; the pointer rests away from the window in each. Three rounds;
+# to the tray; the pointer rests away from the window in each, and the watch
+# list's round after sign-in has ended. Three rounds;
 # prints every round and the medians.
 #   bench/run-idle.sh [BUILD_DIR] [SECONDS]
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -72,7 +73,13 @@ for round in 1 2 3; do
   eval "pid=\$PID_r$round win=\$WIN_r$round"
   xdotool mousemove 1000 800
   got[login]+="$(measure "$pid")|"
+  # The watch list's round after sign-in asks for every favourite, 2 s apart;
+  # idle is after it.
+  asked=$(grep -c "RequestGpInfo" "$WORK/service.log" || true)
+  favourites=$(sqlite3 "$WORK/r$round/QsDate.mdb" "select count(*) from [SearchList]")
   sign_in "$win" demo demo123
+  round_done() { [ "$(grep -c "RequestGpInfo" "$WORK/service.log")" -ge $((asked + favourites)) ]; }
+  poll round_done || fail "the watch list's round did not end"
   xdotool mousemove 1000 800
   got[search]+="$(measure "$pid")|"
   xdotool mousemove --window "$win" 120 10 mousedown 1
