@@ -21,7 +21,7 @@ protected:
     }
     // Waits until the page has loaded `n` addresses, and gives the last.
     QString waitLoads(const char* name, qsizetype n) {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return loads(name).size() == n; })) << name << n;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return loads(name).size() == n; }, 30000)) << name << n;
         return loads(name).value(n - 1);
     }
     // A real mouse click on the window at the middle of an element.
@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(WebPagesTest, APageLoadsWhenShownAndOnlyThen) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view("WebAD") != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view("WebAD") != nullptr; }, 30000));
     // The login page hides the advertisement: asked for at start, not loaded.
     QApplication::processEvents();
     EXPECT_TRUE(loads("WebAD").isEmpty());
