@@ -16,7 +16,7 @@ cd "$root"
 per=${1:-30}
 shift || true
 folders=("$@")
-[ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window app qt service)
+[ ${#folders[@]} -gt 0 ] || folders=(text ui platform context settings data session lookup quotes pages window watch app qt service)
 mutants=${MUTANTS:-}
 [ -f "$mutants" ] || { echo "set MUTANTS to the path of mutants.py" >&2; exit 2; }
 [ "${COVERAGE:-1}" = 0 ] || command -v gcovr >/dev/null || { echo "gcovr is not installed (apt-get install gcovr)" >&2; exit 2; }
@@ -28,7 +28,7 @@ tests_of() {
   case $1 in
     service) echo tallyro_service_core_tests tallyro_service_socket_tests tallyro_service_control_tests ;;
     platform | context) echo tallyro_app_tests tallyro_window_tests ;;
-    qt) echo qt_form_view_test qt_analysis_browser_test qt_web_pages_test ;;
+    qt) echo qt_form_view_test qt_redirect_browser_test qt_web_pages_test qt_quote_fetcher_test ;;
     *) echo "tallyro_$1_tests" ;;
   esac
 }
