@@ -171,8 +171,7 @@ TYPED_TEST(BrowserContract, TheEmptyPageIsToldLaterAndAbandonedLoadsNever) {
 
 // ---- The text box: the events one key and one click raise.
 
-// Two empty boxes in a window just activated, which gives the first of them the
-// focus.
+// Two empty boxes in a window just activated, which gives the first of them the focus.
 class KeyboardWorld {
 public:
     KeyboardWorld() {

@@ -1,6 +1,6 @@
-// The hidden analysis browser against a local HTTP server on a loopback socket:
-// the address it reports after the service's redirect, the decoding of that
-// address, abandoned and refused navigations, and the finished-navigation call.
+// The hidden analysis browser against a local HTTP server: the address it reports
+// after the service's redirect, its decoding, and abandoned navigations. What it
+// shares with the fake browser is held in tests/contract.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
