@@ -1,12 +1,12 @@
 // The events a user's keys and clicks raise on a text box, and the program's
 // giving it the focus, as the Qt binding raises them: the contract tests
-// (tests/contract) hold the two to the same sequences, so tests that type
-// through these meet what the real box delivers.
+// (tests/contract) hold the two to the same sequences.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "ui/element.h"
 #include "ui/event.h"
@@ -32,35 +32,25 @@ inline constexpr Key kKeyDown{40, 0};
 
 // A printable ASCII character, with Shift where it takes one.
 inline Key characterKey(char c) {
-    if (c >= 'a' && c <= 'z')
-        return {static_cast<std::int16_t>(c - 'a' + 'A'), static_cast<char32_t>(c)};
-    if (c >= 'A' && c <= 'Z')
-        return {static_cast<std::int16_t>(c), static_cast<char32_t>(c), true};
-    return {static_cast<std::int16_t>(c), static_cast<char32_t>(c)};
+    const auto code = static_cast<std::int16_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return {code, static_cast<char32_t>(c), c >= 'A' && c <= 'Z'};
 }
 
 // One key on a box whose cursor stands at the end of its text: KeyDown (after
 // one for the Shift key itself, where Shift is held); for a key with a
 // character, KeyPress, which a handler may swallow by setting it to 0; then
-// UserText with the text the box now holds, when the key changed it. Keys
-// without a character (Delete at the end, the arrows) change no text.
+// UserText with the text the box now holds, when the key changed it.
 inline void pressKey(ui::Element& box, Key key, const Dispatch& dispatch) {
     if (key.shift) {
-        ui::Event shift{&box, ui::EventKind::KeyDown};
-        shift.key = 16;
-        shift.shift = 1;
+        ui::Event shift{.target = &box, .kind = ui::EventKind::KeyDown, .shift = 1, .key = 16};
         dispatch(shift);
     }
-    ui::Event down{&box, ui::EventKind::KeyDown};
-    down.key = key.code;
-    down.shift = key.shift ? 1 : 0;
+    ui::Event down{
+        .target = &box, .kind = ui::EventKind::KeyDown, .shift = key.shift, .key = key.code};
     dispatch(down);
-    if (key.character == 0)
-        return;
     ui::Event press{&box, ui::EventKind::KeyPress};
     press.key = static_cast<std::int16_t>(key.character);
-    dispatch(press);
-    if (press.key == 0)
+    if (key.character == 0 || (dispatch(press), press.key == 0))
         return;
     std::string text = box.text();
     if (key.character == 8) {
@@ -75,53 +65,33 @@ inline void pressKey(ui::Element& box, Key key, const Dispatch& dispatch) {
     } else {
         text += static_cast<char>(key.character);
     }
-    ui::Event edit{&box, ui::EventKind::UserText};
-    edit.text = text;
+    ui::Event edit{.target = &box, .kind = ui::EventKind::UserText, .text = text};
     dispatch(edit);
 }
 
-// Where the keyboard focus is, and whether the handlers have heard of it.
+// Where the keyboard focus is, and whether the handlers have heard of it: the
+// focus the program gives a box (a page being shown) is told when the user first
+// acts there, with a key or a click; a loss is told only after a gain.
 struct Focus {
     ui::Element* box = nullptr;
     bool told = false;
-};
 
-// The handlers hear that the box with the focus got it, if they have not yet.
-inline void tellFocus(Focus& focus, const Dispatch& dispatch) {
-    if (!focus.box || focus.told)
-        return;
-    focus.told = true;
-    ui::Event got{focus.box, ui::EventKind::GotFocus};
-    dispatch(got);
-}
-
-// The focus leaves its box for `to`, told to be lost only if it was told to be got.
-inline void leaveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
-    if (focus.box == &to)
-        return;
-    if (focus.box && focus.told) {
-        ui::Event lost{focus.box, ui::EventKind::LostFocus};
-        dispatch(lost);
+    void tell(const Dispatch& dispatch) {
+        if (!box || std::exchange(told, true))
+            return;
+        ui::Event got{box, ui::EventKind::GotFocus};
+        dispatch(got);
     }
-    focus = {&to, false};
-}
-
-// The user clicks into `to`.
-inline void moveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
-    leaveFocus(focus, to, dispatch);
-    tellFocus(focus, dispatch);
-}
-
-// The program gives `to` the focus (a page being shown): the handlers hear of it
-// when the user first acts in the box (see pressKey below, and moveFocus).
-inline void giveFocus(Focus& focus, ui::Element& to, const Dispatch& dispatch) {
-    leaveFocus(focus, to, dispatch);
-}
-
-// A key on the box with the focus, whose GotFocus is told first if it was not.
-inline void pressKey(Focus& focus, Key key, const Dispatch& dispatch) {
-    tellFocus(focus, dispatch);
-    pressKey(*focus.box, key, dispatch);
-}
+    void give(ui::Element& to, const Dispatch& dispatch) {
+        if (box != &to && box && told) {
+            ui::Event lost{box, ui::EventKind::LostFocus};
+            dispatch(lost);
+        }
+        if (box != &to)
+            *this = {&to, false};
+    }
+    void click(ui::Element& to, const Dispatch& dispatch) { give(to, dispatch), tell(dispatch); }
+    void press(Key key, const Dispatch& dispatch) { tell(dispatch), pressKey(*box, key, dispatch); }
+};
 
 }  // namespace tallyro::test

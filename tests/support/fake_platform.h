@@ -72,8 +72,7 @@ public:
     bool failSends = false;
 
     void setRemote(const std::string& host, std::uint16_t port) override {
-        remoteHost = host;
-        remotePort = port;
+        remoteHost = host, remotePort = port;
     }
     bool send(const std::string& bytes) override {
         if (!failSends)
@@ -150,10 +149,8 @@ public:
         for (ui::Form* form : attached) {
             auto changes = form->takeChanges();
             lastChangedCount += changes.changed.size() + changes.removed.size();
-            for (const auto& c : changes.changed) {
-                if (c.bits & ui::kChangeFocus)
-                    focused = c.element;
-            }
+            for (const auto& c : changes.changed)
+                focused = c.bits & ui::kChangeFocus ? c.element : focused;
         }
     }
     void setCapture(ui::Element* element) override { captured = element; }
@@ -171,9 +168,7 @@ public:
 
 // A browser whose network is the test: navigate() records the address and starts
 // a load that the test ends with finish(); a newer navigation abandons it. The
-// empty page is shown at once and, as a browser does, reported from the event
-// loop: its report is posted to the clock. The test may also set the address
-// shown directly.
+// empty page is shown at once and reported from the event loop (the clock's).
 class FakeAnalysisBrowser : public platform::AnalysisBrowser {
 public:
     explicit FakeAnalysisBrowser(VirtualClock& clock) : clock_(clock) {}
@@ -197,8 +192,7 @@ public:
     std::string documentAddress() override { return address; }
     bool loading() const override { return !underWay.empty(); }
     void setNavigated(std::function<void(const std::string&)> f) override { onNavigated_ = f; }
-    // A load finished on `url`: the document address becomes it (unless the
-    // address could not be reached at all) and the finished-navigation callback runs.
+    // A load finished on `url`, which is shown unless it could not be reached.
     void finish(const std::string& url, bool reached = true) {
         underWay.clear();
         ++navigation_;
@@ -260,9 +254,7 @@ public:
                 const std::string& tag) override {
         shown.push_back(title + "|" + body + "|" + tag);
     }
-    void setClicked(std::function<void(const std::string&)> clicked) override {
-        clicked_ = clicked;
-    }
+    void setClicked(std::function<void(const std::string&)> f) override { clicked_ = f; }
     void click(const std::string& tag) {
         if (clicked_)
             clicked_(tag);

@@ -1,7 +1,6 @@
-// The search and result pages of a started main window (FormLogin on the fake
-// platform, as ClientWindow builds it), with helpers that drive the search box,
-// the result list and the quote requests as the view does. The watch list is off,
-// so that the pages behave as first designed, unless a test asks for it.
+// The search and result pages of a started main window on the fake platform, with
+// helpers that drive them as the view does. The watch list is off, so that the
+// pages behave as first designed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -105,7 +104,6 @@ public:
     FakeAnalysisBrowser& browser = client.fake.browser;
     ui::Form* form = &mainWindow.form();
     context::WindowState& state = mainWindow.state();
-    context::Context& context = mainWindow.context();
     lookup::ResultList& list = mainWindow.resultList();
     quotes::QuoteRequests& requests = mainWindow.requests();
     quotes::AnswerMonitor& monitor = mainWindow.answers();
