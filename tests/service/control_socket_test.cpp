@@ -33,8 +33,7 @@
 namespace tallyro::service::test {
 namespace {
 
-// A connection without Qt, so that thousands cost little; it does not wait for the
-// server to accept it.
+// A connection without Qt, so that thousands cost little; it does not wait to be accepted.
 int connectTcp(quint16 port, const char* from = "127.0.0.1") {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_in address{};
@@ -87,8 +86,7 @@ bool allClosedByPeer(std::vector<int>& fds) {
     return fds.empty();
 }
 
-// Sends `head` and then `filler` more bytes, reading all the while; stops sending once
-// an answer begins and returns everything received when the server has closed.
+// Sends `head` and `filler` more bytes until an answer begins; gives all received by the close.
 std::string talk(quint16 port, const std::string& head, std::uint64_t filler = 0,
                      const char* from = "127.0.0.1") {
     const int fd = connectTcp(port, from);
@@ -174,7 +172,6 @@ protected:
         service_.waitForFinished(30000);
     }
 
-    // Starts a service on the socket and waits for its ready line (or its end).
     bool start(QProcess& process, const QString& more = {},
                const std::function<void()>& modifier = {}) {
         log_[&process].clear();
@@ -190,7 +187,6 @@ protected:
         process.closeWriteChannel();
         return waitForOutput(process, "tallyro-service ready");
     }
-    // Stops the fixture's service and starts it again with `more` options.
     bool restart(const QString& more, const std::function<void()>& modifier = {}) {
         service_.terminate();
         service_.waitForFinished(30000);
@@ -260,8 +256,8 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         QStringLiteral("control (uid %1, pid ").arg(::getuid()).toUtf8()));
 }
 
-// A second service, or a file that is no socket, keeps the path from a service; quit removes
-// the socket, and one left by a crashed run (bound, never removed) does not keep the next out.
+// A second service or a file that is no socket keeps the path; quit removes the socket, and
+// one left by a crashed run (bound, never removed) does not keep the next out.
 TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     const auto refused = [&](const char* why) {
         QProcess other;
@@ -341,8 +337,8 @@ TEST_F(ControlSocketTest, ASmallOpenFileLimitAndAnUnreadableStandardInputAreBorn
               QStringLiteral("no session\n"));
 }
 
-// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered before
-// they are read, and the service's peak memory hardly moves.
+// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered unread, and
+// the service's peak memory hardly moves.
 TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
     const quint16 port = webPort();
     const std::string close = "Connection: close\r\n\r\n";
@@ -361,8 +357,7 @@ TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
         EXPECT_LT(peakResident(service_.processId()) - before, 20 * tallyro::test::kMiB);
 }
 
-// Started by someone whose main group is shared, the service lets no other member of
-// that group in; its own user gets in and is named in the log.
+// Started by someone whose main group is shared, the service lets no other member in.
 TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as two users needs root";
@@ -409,8 +404,7 @@ TEST(Ctl, FailuresSayWhyOnStandardError) {
     }
 }
 
-// The account commands refuse a password under six characters, whether for a new
-// account or a changed one, and take one of six.
+// The account commands refuse a password under six characters, new or changed.
 TEST(AccountCommands, PasswordsOfFewerThanSixCharactersAreRefused) {
     tallyro::test::TempDir dir;
     const QString db = QString::fromStdString((dir / "db").string());

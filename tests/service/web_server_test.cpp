@@ -54,8 +54,7 @@ TEST_F(WebServerTest, AnalysisRequestsRedirectToTheAnswerOrItsErrorCode) {
     const HttpReply page = get(reply.header("location"));
     EXPECT_TRUE(page.status == 200 && page.body.contains("12.00"));
 
-    // Without a session ("Demo", none, "locked" not signed in) index requests too get the
-    // stock error answer, which explains itself: an index answer has no error codes.
+    // Without a session index requests too get the stock error answer, which explains itself.
     const std::pair<QByteArray, QByteArray> errors[] = {
         {"/RequestGpInfo.asp?GpID=sh999999&UserID=demo", "/SendGpInfo.asp?ErrGpID"},
         {"/RequestGpInfo.asp?GpID=sh000001&UserID=demo", "/SendGpInfo.asp?ErrGpID"},
@@ -202,8 +201,7 @@ struct Connection {
     bool closed = false;
 };
 
-// Keep-alive by default, closed when asked, on HTTP/1.0, on a refusal, when idle or when
-// a head does not arrive in time.
+// Keep-alive by default; closed when asked, on HTTP/1.0, on a refusal, when idle or late.
 TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
     HttpLimits limits;
     // Long enough that a busy machine answers the complete requests well within it.
@@ -250,9 +248,8 @@ TEST_F(WebServerTest, ConnectionsCloseWhenAskedRefusedOrLate) {
     EXPECT_TRUE(waitUntil([&] { return expecting.in == "HTTP/1.1 100 Continue\r\n\r\n"; }));
 }
 
-// A reader that takes a large answer a little at a time keeps its connection for at
-// most four times the time limit, though every piece restarts the limit (what the
-// kernel already holds still reaches it).
+// A reader taking a large answer a little at a time keeps its connection at most four
+// times the time limit, though every piece restarts it (the kernel's buffers still arrive).
 TEST_F(WebServerTest, ASlowReaderIsClosedAtLast) {
     HttpLimits limits;
     limits.timeout = std::chrono::milliseconds(250);
@@ -326,8 +323,7 @@ TEST_F(WebServerTest, RequestsCannotForgeLogLines) {
     EXPECT_TRUE(logged(QStringLiteral("a... (1001 characters) -> 404")));
 }
 
-// Bytes the server does not understand, each over a connection of its own: it answers or
-// drops each one, stays up, and does not grow.
+// Bytes it does not understand, each over a connection of its own: it stays up and flat.
 TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     std::mt19937 random(20261206);
     QByteArray noise;
@@ -356,8 +352,7 @@ TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
                     socket.bytesToWrite() == 0);
         });
         socket.abort();
-        // The fixture keeps every log line in memory, where the service writes them out.
-        log_.clear();
+        log_.clear();  // the service writes its log out; the fixture would keep it
     };
     for (int i = 0; i < 100; ++i)  // the server's buffers and caches reach their size
         send(malformed[i % malformed.size()]);
