@@ -98,25 +98,24 @@ TEST_F(LoginServerTest, OneSessionPerAccountAndAddressKeptWhileItEchoesTheProbes
                 sessions_.isSignedIn(QStringLiteral("other")));
 
     // Probes: a session that echoes is kept, a silent one dropped.
-    UdpClient& client = first;
     UdpClient stranger(login_->port());
-    signIn(client, "demo");
+    signIn(first, "demo");
     const auto unanswered = [&] { return sessions_.find(QStringLiteral("demo"))->unanswered; };
     QStringList values;
     for (int round = 0; round < 3; ++round) {
         login_->probeSessions();
-        values << client.receiveText();
+        values << first.receiveText();
         ASSERT_TRUE(values.last().startsWith(QStringLiteral("TestLogin|")));
     }
     EXPECT_EQ(values.removeDuplicates(), 0);  // a fresh value every time
     // An echo of another value, or from another port, does not count.
-    client.send("TestLogin|12345");
+    first.send("TestLogin|12345");
     stranger.send(values[2].toLatin1());
     ASSERT_TRUE(waitUntil([&] { return login_->ignoredDatagrams() == 2; }));
     EXPECT_TRUE(logged(QStringLiteral("never sent")));
     EXPECT_EQ(unanswered(), 3);
     // An echo of an older, still outstanding value counts.
-    client.send(values[0].toLatin1());
+    first.send(values[0].toLatin1());
     ASSERT_TRUE(waitUntil([&] { return unanswered() == 0; }));
     // Three probes without an echo are borne; the fourth finds the session dropped.
     for (int round = 0; round < 3; ++round) {
@@ -172,9 +171,8 @@ TEST_F(LoginServerTest, FloodOfMalformedDatagramsIsIgnoredAndLoggedAsACount) {
 
     // The first answer this client gets is the one to its login.
     UdpClient client(login_->port());
-    const QByteArray kinds[] = {
-        "login|demo|x|10.09", "Login",       "Login|demo|" + QByteArray(kAbcDigest), "TestLogin",
-        "Login|\xD5|x|10.09", "LoginOk|demo"};
+    const QByteArray kinds[] = {"login|demo|x|10.09", "Login", "TestLogin", "LoginOk|demo",
+                                "Login|demo|" + QByteArray(kAbcDigest), "Login|\xD5|x|10.09"};
     for (const QByteArray& bytes : kinds)
         client.send(bytes);
     signIn(client, "demo");

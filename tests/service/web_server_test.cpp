@@ -94,13 +94,10 @@ TEST_F(WebServerTest, AnalysisRequestsRedirectToTheAnswerOrItsErrorCode) {
 TEST_F(WebServerTest, NamesWithAmpersandSpaceOrChineseAreFound) {
     // A client may encode "&", "#", "%", "+" and space; a raw "+" is a plus. Chinese names
     // come as UTF-8 from Qt or as GBK from a Chinese IE.
-    for (const auto& [account, queryName] : {
-             std::pair<const char*, QByteArray>{"a&b c", "a&b%20c"},
-             {"a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"},
-             {"g+h", "g+h"},
-             {"张三", "%E5%BC%A0%E4%B8%89"},
-             {"李四", "%C0%EE%CB%C4"},
-         }) {
+    for (const auto& [account, queryName] :
+         {std::pair<const char*, QByteArray>{"a&b c", "a&b%20c"}, {"g+h", "g+h"},
+          {"a&b#c%d+e f", "a%26b%23c%25d%2Be%20f"}, {"张三", "%E5%BC%A0%E4%B8%89"},
+          {"李四", "%C0%EE%CB%C4"}}) {
         ASSERT_EQ(store_->addAccount(account, kAbcDigest), AccountStore::AddResult::Added);
         UdpClient client(login_->port());
         signIn(client, QByteArray::fromStdString(utf8ToGbk(account).value()));
