@@ -94,22 +94,20 @@ TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
               "0.1 2.67 0.00 3");  // 2.675 is 2.67499999... in binary
 
     Levels levels{.close = 10.0, .pressure = 12.0, .support = 9.0, .ma20 = 9.5};
-    const std::string stock =
-        stockPayload(buildReport("A|B?C", "2026-12-06", "14:35:02", levels, false, false, false));
+    const auto stockAt = [&](double close, const char* name = "A") {
+        levels.close = close;
+        return stockPayload(
+            buildReport(name, "2026-12-06", "14:35:02", levels, false, false, false));
+    };
+    const std::string stock = stockAt(10.0, "A|B?C");
     EXPECT_EQ(stock.rfind("A｜B？C|2026-12-06|14:35:02|12.00|20.00|10.00|9.00|10.00|", 0), 0u)
         << stock;
     // Above the 20-day average, and the stop 3 % under the support.
     for (const char* text : {"下距支撑10.00％", "上方", "8.73元"})
         EXPECT_NE(stock.find(text), std::string::npos) << text;
     // A price that went through a level says so, and how far as a share of the level.
-    levels.close = 8.5;
-    const std::string below =
-        stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
-    EXPECT_NE(below.find("已触及支撑位9.00元，低于支撑5.56％"), std::string::npos) << below;
-    levels.close = 12.5;
-    const std::string above =
-        stockPayload(buildReport("A", "2026-12-06", "14:35:02", levels, false, false, false));
-    EXPECT_NE(above.find("已触及压力位12.00元，高于压力4.17％"), std::string::npos) << above;
+    EXPECT_NE(stockAt(8.5).find("已触及支撑位9.00元，低于支撑5.56％"), std::string::npos);
+    EXPECT_NE(stockAt(12.5).find("已触及压力位12.00元，高于压力4.17％"), std::string::npos);
     levels.close = 10.0;
     const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
     EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
@@ -139,15 +137,13 @@ TEST(ReadBarsCsv, ReadsBomAndCrLfAndOneBadLineRejectsTheWholeFile) {
     const Bar& b = file.bars[1];
     EXPECT_EQ(std::tuple(b.date, b.open, b.high, b.low, b.close, b.volume),
               std::tuple("2026-12-04", 10.78, 10.80, 10.74, 10.79, 51209283.0));
-    for (const auto& [line, why] : {
-             std::pair{"2026/12-03,10,11,9,10,100", "YYYY-MM-DD"},
-             std::pair{"2026-13-03,10,11,9,10,100", "YYYY-MM-DD"},
-             std::pair{"2026-12-02,10,11,9,10,100", "increase"},
-             std::pair{"2026-12-03,10,11,9,10.5x,100", "not a number"},
-             std::pair{"2026-12-03,10,11,0,10,100", "positive"},
-             std::pair{"2026-12-03,10,11,9,10,-1", "positive"},
-             std::pair{"2026-12-03,10,10.5,9,11,100", "enclose"},
-         }) {
+    for (const auto& [line, why] : {std::pair{"2026/12-03,10,11,9,10,100", "YYYY-MM-DD"},
+                                    {"2026-13-03,10,11,9,10,100", "YYYY-MM-DD"},
+                                    {"2026-12-02,10,11,9,10,100", "increase"},
+                                    {"2026-12-03,10,11,9,10.5x,100", "not a number"},
+                                    {"2026-12-03,10,11,0,10,100", "positive"},
+                                    {"2026-12-03,10,11,9,10,-1", "positive"},
+                                    {"2026-12-03,10,10.5,9,11,100", "enclose"}}) {
         writeFileBytes(dir / "x.csv", std::string(kHeader) + "2026-12-02,10,11,9,10,100\n" + line +
                                           "\n2026-12-07,10,11,9,10,100\n");
         const BarsFile bad = readBarsCsv(dir / "x.csv");

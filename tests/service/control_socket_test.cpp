@@ -1,5 +1,4 @@
 // The control socket: the real program as a service, and its ctl form, as processes.
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -23,10 +22,8 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iostream>
 #include <map>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -36,8 +33,7 @@
 namespace tallyro::service::test {
 namespace {
 
-// A connection without Qt, so that thousands cost little; it does not wait for the
-// server to accept it.
+// A connection without Qt, so that thousands cost little; it does not wait to be accepted.
 int connectTcp(quint16 port, const char* from = "127.0.0.1") {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_in address{};
@@ -50,14 +46,19 @@ int connectTcp(quint16 port, const char* from = "127.0.0.1") {
     return fd;
 }
 
-// Connects to a local socket, waiting while its queue is full.
-int connectLocal(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+sockaddr_un localAddress(const QString& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.toUtf8().constData(), sizeof address.sun_path - 1);
+    return address;
+}
+
+// Connects to a local socket, waiting while its queue is full.
+int connectLocal(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const sockaddr_un address = localAddress(path);
     for (int attempt = 0; attempt < 2000; ++attempt) {
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
             errno != EAGAIN)
             break;
         ::poll(nullptr, 0, 5);
@@ -85,8 +86,7 @@ bool allClosedByPeer(std::vector<int>& fds) {
     return fds.empty();
 }
 
-// Sends `head` and then `filler` more bytes, reading all the while; stops sending once
-// an answer begins and returns everything received when the server has closed.
+// Sends `head` and `filler` more bytes until an answer begins; gives all received by the close.
 std::string talk(quint16 port, const std::string& head, std::uint64_t filler = 0,
                      const char* from = "127.0.0.1") {
     const int fd = connectTcp(port, from);
@@ -111,10 +111,10 @@ std::string talk(quint16 port, const std::string& head, std::uint64_t filler = 0
         }
         if ((p.revents & POLLOUT) && sent < total) {
             const bool inHead = sent < head.size();
-            const char* data = inHead ? head.data() + sent : chunk.data();
-            const auto left = std::min<std::uint64_t>(total - sent, chunk.size());
-            const size_t n = inHead ? std::min<size_t>(head.size() - sent, chunk.size()) : left;
-            const ssize_t written = ::send(fd, data, n, MSG_NOSIGNAL);
+            const ssize_t written = ::send(
+                fd, inHead ? head.data() + sent : chunk.data(),
+                inHead ? head.size() - sent : std::min<std::uint64_t>(total - sent, chunk.size()),
+                MSG_NOSIGNAL);
             sent = written > 0 ? sent + static_cast<std::uint64_t>(written) : total;
         }
     }
@@ -140,25 +140,28 @@ std::function<void()> asUser(uid_t uid) {
     };
 }
 
-struct Ctl {
+struct Ran {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-// Runs "tallyro-service ctl" with the words of `line`, as another user when `asUser`
-// sets one up in the child.
-Ctl ctl(const QString& line, const std::function<void()>& asUser = {}) {
+// Runs the program to its end, as another user when `asUser` sets one up in the child.
+Ran run(const QStringList& arguments, const std::function<void()>& asUser = {}) {
     QProcess process;
     if (asUser)
         process.setChildProcessModifier(asUser);
-    process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
-                  QStringList{QStringLiteral("ctl")} + line.split(u' ', Qt::SkipEmptyParts));
+    process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM), arguments);
     process.closeWriteChannel();
     if (!process.waitForFinished(30000))
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// "tallyro-service ctl" with the words of `line`.
+Ran ctl(const QString& line, const std::function<void()>& asUser = {}) {
+    return run(QStringList{QStringLiteral("ctl")} + line.split(u' ', Qt::SkipEmptyParts), asUser);
 }
 
 class ControlSocketTest : public ::testing::Test {
@@ -169,7 +172,6 @@ protected:
         service_.waitForFinished(30000);
     }
 
-    // Starts a service on the socket and waits for its ready line (or its end).
     bool start(QProcess& process, const QString& more = {},
                const std::function<void()>& modifier = {}) {
         log_[&process].clear();
@@ -185,7 +187,6 @@ protected:
         process.closeWriteChannel();
         return waitForOutput(process, "tallyro-service ready");
     }
-    // Stops the fixture's service and starts it again with `more` options.
     bool restart(const QString& more, const std::function<void()>& modifier = {}) {
         service_.terminate();
         service_.waitForFinished(30000);
@@ -225,7 +226,7 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         {"price sz002594", "sz002594 had no price pinned\n"},
     };
     for (const auto& [words, answer] : steps) {
-        const Ctl got =
+        const Ran got =
             ctl(QStringLiteral("--control %1 %2").arg(socket_, QString::fromUtf8(words)));
         EXPECT_EQ(got.exitCode, 0) << words << got.err.toStdString();
         EXPECT_TRUE(got.out.contains(QString::fromUtf8(answer)))
@@ -255,8 +256,8 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         QStringLiteral("control (uid %1, pid ").arg(::getuid()).toUtf8()));
 }
 
-// A second service, or a file that is no socket, keeps the path from a service; quit removes
-// the socket, and one left by a crashed run (bound, never removed) does not keep the next out.
+// A second service or a file that is no socket keeps the path; quit removes the socket, and
+// one left by a crashed run (bound, never removed) does not keep the next out.
 TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     const auto refused = [&](const char* why) {
         QProcess other;
@@ -275,10 +276,8 @@ TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     EXPECT_EQ(tallyro::test::readFileBytes(dir_ / "control"), "someone's file");
     QFile::remove(socket_);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socket_.toUtf8().constData(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const sockaddr_un address = localAddress(socket_);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
     ASSERT_TRUE(start(service_)) << output(service_).toStdString();
     EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
@@ -307,12 +306,9 @@ TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInT
         web.push_back(connectTcp(port, ("127.0.1." + std::to_string(i % 20 + 1)).c_str()));
         control.push_back(connectLocal(socket_));
     }
-    QElapsedTimer timer;
-    timer.start();
-    const std::string page =
-        talk(port, "GET /ad.asp HTTP/1.1\r\nConnection: close\r\n\r\n", 0, "127.0.0.2");
-    std::cout << "another address answered in " << timer.elapsed() << " ms\n";
-    EXPECT_EQ(page.substr(0, 15), "HTTP/1.1 200 OK");
+    EXPECT_EQ(talk(port, "GET /ad.asp HTTP/1.1\r\nConnection: close\r\n\r\n", 0, "127.0.0.2")
+                  .substr(0, 15),
+              "HTTP/1.1 200 OK");
     EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
               QStringLiteral("no session\n"));
     EXPECT_TRUE(allClosedByPeer(web));
@@ -323,33 +319,26 @@ TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInT
               QStringLiteral("no session\n"));
 }
 
-// Under an open-file limit too small for the caps, the web cap shrinks to fit, and the
-// log says so.
-TEST_F(ControlSocketTest, ASmallOpenFileLimitLowersTheWebCap) {
+// Under an open-file limit too small for the caps, the web cap shrinks to fit. A standard
+// input that cannot be read (here a folder) ends the reading of commands at once instead
+// of waking the service again and again. Each is said in the log.
+TEST_F(ControlSocketTest, ASmallOpenFileLimitAndAnUnreadableStandardInputAreBorne) {
     ASSERT_TRUE(restart({}, [] {
         const rlimit limit{100, 100};
         ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::dup2(::open("/", O_RDONLY), STDIN_FILENO);
     }));
     EXPECT_TRUE(output(service_).contains("open-file limit 100: web connections capped at 20 "
                                           "instead of 512"));
     EXPECT_TRUE(waitForOutput(service_, "limits: 20 web connections, 20 per address"));
-}
-
-// A standard input that cannot be read (here a folder) ends the reading of commands
-// at once, said in the log, instead of waking the service again and again.
-TEST_F(ControlSocketTest, AnUnreadableStandardInputEndsTheConsole) {
-    ASSERT_TRUE(restart({}, [] {
-        const int folder = ::open("/", O_RDONLY);
-        ::dup2(folder, STDIN_FILENO);
-    }));
     EXPECT_TRUE(waitForOutput(service_, "standard input closed: operator commands are no "
                                         "longer read"));
     EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
               QStringLiteral("no session\n"));
 }
 
-// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered before
-// they are read, and the service's peak memory hardly moves.
+// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered unread, and
+// the service's peak memory hardly moves.
 TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
     const quint16 port = webPort();
     const std::string close = "Connection: close\r\n\r\n";
@@ -364,15 +353,11 @@ TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
                        std::uint64_t(256) << 20)
                   .substr(0, 12),
               "HTTP/1.1 413");
-    const auto grown = peakResident(service_.processId()) - before;
-    std::cout << "peak memory grew by " << grown / 1024 << " KiB\n";
-    if (tallyro::test::kMemoryIsMeasurable) {
-        EXPECT_LT(grown, 20 * tallyro::test::kMiB);
-    }
+    if (tallyro::test::kMemoryIsMeasurable)
+        EXPECT_LT(peakResident(service_.processId()) - before, 20 * tallyro::test::kMiB);
 }
 
-// Started by someone whose main group is shared, the service lets no other member of
-// that group in; its own user gets in and is named in the log.
+// Started by someone whose main group is shared, the service lets no other member in.
 TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "acting as two users needs root";
@@ -397,7 +382,7 @@ TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    const Ctl other = ctl(QStringLiteral("--control %1 push x|y").arg(path), asUser(40002));
+    const Ran other = ctl(QStringLiteral("--control %1 push x|y").arg(path), asUser(40002));
     EXPECT_EQ(other.exitCode, 1);
     EXPECT_TRUE(other.err.contains(QStringLiteral("cannot reach the service"))) << other.err.toStdString();
     EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(path), asUser(40001)).out,
@@ -411,7 +396,7 @@ TEST(Ctl, FailuresSayWhyOnStandardError) {
          {std::tuple{"--control /nonexistent/control sessions", 1,
                      "cannot reach the service at /nonexistent/control"},
           std::tuple{"--control", 2, "--control expects"}, std::tuple{"", 2, "usage:"}}) {
-        const Ctl got = ctl(QString::fromUtf8(line));
+        const Ran got = ctl(QString::fromUtf8(line));
         EXPECT_EQ(got.exitCode, exitCode) << line;
         EXPECT_TRUE(got.out.isEmpty()) << line;
         EXPECT_TRUE(got.err.startsWith(QStringLiteral("tallyro-service ctl: ")));
@@ -419,26 +404,20 @@ TEST(Ctl, FailuresSayWhyOnStandardError) {
     }
 }
 
-// The account commands refuse a password under six characters, whether for a new
-// account or a changed one, and take one of six.
+// The account commands refuse a password under six characters, new or changed.
 TEST(AccountCommands, PasswordsOfFewerThanSixCharactersAreRefused) {
     tallyro::test::TempDir dir;
     const QString db = QString::fromStdString((dir / "db").string());
-    const auto run = [&](const char* option, const char* value) {
-        QProcess process;
-        process.start(QStringLiteral(TALLYRO_SERVICE_PROGRAM),
-                      {QStringLiteral("--db"), db, QString::fromUtf8(option), QString::fromUtf8(value)});
-        process.closeWriteChannel();
-        process.waitForFinished(30000);
-        return std::pair(process.exitCode(), QString::fromUtf8(process.readAllStandardError()));
-    };
-    const QString tooShort = QStringLiteral("密码至少6个字符。");
-    EXPECT_EQ(run("--add-account", "张三:12345"),
-              std::pair(1, QStringLiteral("tallyro-service: --add-account 张三: ") + tooShort + u'\n'));
-    EXPECT_EQ(run("--add-account", "张三:123456").first, 0);
-    EXPECT_EQ(run("--set-password", "张三:五个字符"),
-              std::pair(1, QStringLiteral("tallyro-service: --set-password 张三: ") + tooShort + u'\n'));
-    EXPECT_EQ(run("--set-password", "张三:六个汉字密码"), std::pair(0, QString()));
+    // Each step's exit code and standard error, one line each.
+    QString got;
+    for (const char* step : {"--add-account 张三:12345", "--add-account 张三:123456",
+                             "--set-password 张三:五个字符", "--set-password 张三:六个汉字密码"}) {
+        const Ran ran = run(QStringList{QStringLiteral("--db"), db} +
+                            QString::fromUtf8(step).split(u' '));
+        got += QString::number(ran.exitCode) + u' ' + ran.err;
+    }
+    EXPECT_EQ(got, QStringLiteral("1 tallyro-service: --add-account 张三: 密码至少6个字符。\n0 "
+                                  "1 tallyro-service: --set-password 张三: 密码至少6个字符。\n0 "));
 }
 
 }  // namespace

@@ -12,12 +12,9 @@ namespace {
 // The outcome of a head fed one byte at a time: the first answer that is not
 // "incomplete", and how many bytes had arrived then.
 std::pair<int, size_t> fedByteByByte(const std::string& bytes) {
-    for (size_t n = 1; n <= bytes.size(); ++n) {
-        const int status = readHttpHead(std::string_view(bytes).substr(0, n)).status;
-        if (status != 0) {
+    for (size_t n = 1; n <= bytes.size(); ++n)
+        if (const int status = readHttpHead(std::string_view(bytes).substr(0, n)).status)
             return {status, n};
-        }
-    }
     return {0, bytes.size()};
 }
 
@@ -56,25 +53,19 @@ TEST(HttpHead, RefusesWhatIsMalformedOrBeyondItsBounds) {
         {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", 400},
         {"POST / HTTP/1.1\r\nContent-Length: 1, 1\r\n\r\n", 400},
         {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", 411},
-        {"GET / HTTP/2.0\r\n\r\n", 505},
-        {"GET / HTTP/1.12\r\n\r\n", 400},
-        {"GET /a b HTTP/1.1\r\n\r\n", 400},
-        {"GET / HTTP/1.1 \r\n\r\n", 400},
-        {"G(T / HTTP/1.1\r\n\r\n", 400},
-        {"GET /\x7F HTTP/1.1\r\n\r\n", 400},
-        {"GET / HTTP/1.1\r\nName : v\r\n\r\n", 400},
+        {"GET / HTTP/2.0\r\n\r\n", 505}, {"GET / HTTP/1.12\r\n\r\n", 400},
+        {"GET /a b HTTP/1.1\r\n\r\n", 400}, {"GET / HTTP/1.1 \r\n\r\n", 400},
+        {"G(T / HTTP/1.1\r\n\r\n", 400}, {"GET /\x7F HTTP/1.1\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nName : v\r\n\r\n", 400}, {std::string(8192, '\n'), 414},
         {"GET / HTTP/1.1\r\nA: 1\r\n folded\r\n\r\n", 400},
         {"GET / HTTP/1.1\r\nA: x\x01y\r\n\r\n", 400},
         {"GET / HTTP/1.1\r\nExpect: 200-ok\r\n\r\n", 400},
-        {std::string(8192, '\n'), 414},
     };
-    for (const auto& [bytes, status] : cases) {
+    for (const auto& [bytes, status] : cases)
         EXPECT_EQ(readHttpHead(bytes).status, status) << bytes.substr(0, 60);
-    }
     std::string fields = "GET / HTTP/1.1\r\n";
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 100; ++i)
         fields += "A: 1\r\n";
-    }
     EXPECT_EQ(readHttpHead(fields + "\r\n").status, 200);
     EXPECT_EQ(readHttpHead(fields + "A: 1\r\n\r\n").status, 431);
 }

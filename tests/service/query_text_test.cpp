@@ -15,18 +15,12 @@ constexpr const char* kZhangSanGbk = "\xD5\xC5\xC8\xFD";
 constexpr const char* kZhangSanUtf8 = "\xE5\xBC\xA0\xE4\xB8\x89";
 
 TEST(PercentEncoding, DecodesValidEscapesOnlyAndEncodesWhatAUriCannotHold) {
-    for (const auto& [in, out] : {std::pair{"a%7cb", "a|b"}, std::pair{"a+b", "a+b"},
-                                  std::pair{"%4", "%4"}, std::pair{"%zz%41", "%zzA"},
-                                  std::pair{"%6f%6F%g1", "oo%g1"}}) {
-        EXPECT_EQ(percentDecode(in), out) << in;
-    }
+    // A cut escape at the very end stays as it is.
+    EXPECT_EQ(percentDecode("a%7cb a+b %zz%41 %6f%6F%g1 %4"), "a|b a+b %zzA oo%g1 %4");
     // RFC 3986: unreserved, sub-delims, ":", "@", "/" and "?" may stand in a query.
-    for (const auto& [in, out] : {std::pair{"<br> 50%#", "%3Cbr%3E%2050%25%23"},
-                                  std::pair{"[]{}\\^`\"|", "%5B%5D%7B%7D%5C%5E%60%22%7C"},
-                                  std::pair{"*ST&x=y'(),;!$~_:@/?.-", "*ST&x=y'(),;!$~_:@/?.-"},
-                                  std::pair{"\xE5\xBC\xA0\x7F\x01", "%E5%BC%A0%7F%01"}}) {
-        EXPECT_EQ(encodeForLocation(in), out) << in;
-    }
+    EXPECT_EQ(
+        encodeForLocation("<br> 50%#[]{}\\^`\"|*ST&x=y'(),;!$~_:@/?.-\xE5\xBC\xA0\x7F\x01"),
+        "%3Cbr%3E%2050%25%23%5B%5D%7B%7D%5C%5E%60%22%7C*ST&x=y'(),;!$~_:@/?.-%E5%BC%A0%7F%01");
     std::string all;
     for (int c = 0; c < 256; ++c)
         all += static_cast<char>(c);
