@@ -53,15 +53,15 @@ protected:
 TEST_F(PagesTest, LoadingPagesStartTheirMonitorAndAnUnknownPageLeavesTheNeutralState) {
     el("SearchGpInfoMonitor").setEnabled(false);
     show("LoadingSearchPage");
-    EXPECT_EQ(shown() + focus(), "Login_Txt LoadingLogo SearchClose_Bot 8 dots SearchClose_Bot");
-    EXPECT_EQ(el("Login_Txt").text(), "正在获取查询数据");
+    EXPECT_EQ(shown() + focus() + el("Login_Txt").text(),
+              "Login_Txt LoadingLogo SearchClose_Bot 8 dots SearchClose_Bot正在获取查询数据");
     EXPECT_TRUE(running("SearchGpInfoMonitor") && !running("Timer_Monitor"));
     click("SearchClose_Bot");  // leaving a loading page never stops the monitor
     EXPECT_TRUE(el("Frame_Search").visible() && running("SearchGpInfoMonitor"));
 
     show("LoadingPage");
-    EXPECT_EQ(shown() + focus(), "Login_Txt LoginClose_Bot LoadingLogo 8 dots LoginClose_Bot");
-    EXPECT_EQ(el("Login_Txt").text(), "正在获取登录信息");
+    EXPECT_EQ(shown() + focus() + el("Login_Txt").text(),
+              "Login_Txt LoginClose_Bot LoadingLogo 8 dots LoginClose_Bot正在获取登录信息");
     EXPECT_TRUE(running("PlayFlash") && running("Timer_Monitor"));
     show("NoSuchPage");
     EXPECT_EQ(shown() + focus(), "-");
@@ -74,12 +74,12 @@ TEST_F(PagesTest, LoadingPagesStartTheirMonitorAndAnUnknownPageLeavesTheNeutralS
 
 TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     show("SearchMainPage");
-    EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree Frame_Search WebAD ");
-    EXPECT_EQ(tabs(), "128 131 142 144 129 ");
-    EXPECT_EQ(focus(), "SearchForm_Text 1");
+    EXPECT_EQ(shown() + tabs() + focus(),
+              "Main_Logo Info_UserName ToolsTree Frame_Search WebAD "
+              "128 131 142 144 129 SearchForm_Text 1");
     click("ToolsTree_Bot", 2);
-    EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree WebAD Frame_results ");
-    EXPECT_EQ(focus(), "SearchGp_Info 2");
+    EXPECT_EQ(shown() + focus(),
+              "Main_Logo Info_UserName ToolsTree WebAD Frame_results SearchGp_Info 2");
     click("ToolsTree_Bot", 5);  // does nothing
     EXPECT_EQ(tabs(), "127 132 142 144 129 ");
     click("Bot_CloseSearchMain");
@@ -98,9 +98,8 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     EXPECT_EQ(web.location(), "http://web.test/Question.asp");
     EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree WebAD WebQuestion ");
     click("ToolsTree_Bot", 4);
-    EXPECT_EQ(web.location(), "http://web.test/Computer.asp");
-    EXPECT_EQ(tabs(), "127 131 142 145 129 ");
-    EXPECT_EQ(focus(), "ToolsTree_Bot4 4");
+    EXPECT_EQ(web.location() + " " + tabs() + focus(),
+              "http://web.test/Computer.asp 127 131 142 145 129 ToolsTree_Bot4 4");
     click("ToolsTree_Bot", 2);
     EXPECT_EQ((std::array{w.left(), w.width(), float(w.region().width)}),
               (std::array<float, 3>{startLeft, 3600, 240}));

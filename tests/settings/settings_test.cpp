@@ -1,5 +1,4 @@
-// The settings file: lookups, edits that keep every other byte, GBK and odd files, the ini size
-// limits, numbers, the saved window position, and saving that never leaves a broken file.
+// The settings file: lookups, byte-keeping edits, GBK, limits, numbers, killed saves.
 #include "child_process.h"
 #include "replace_all.h"
 #include "settings/extras.h"
@@ -43,8 +42,7 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
     std::vector<Case> cases{
         // Names without regard to ASCII case and to blanks around them ({}: no value).
         {"  [ windowMOVE ]  \r\n\t mainTop \t=  450 \r\n", " WINDOWMOVE\t", " maintop ", "450"},
-        // A key belongs to its own section; lines before the first section are no keys. The
-        // first of duplicates wins; keys of a later duplicate section are not seen.
+        // Keys of their own section only, none before the first; the first duplicate wins.
         {o, "s", "k", {}}, {o, "o", "k", "1"}, {d, "s", "k", "1"}, {d, "s", "j", {}},
         // Comments, lines without '=' or without a name are no keys; '[' without ']' no header.
         {"[s]\r\n;k=1\r\n#k=2\r\nk\r\n=3\r\n", "s", "k", {}},
@@ -79,8 +77,7 @@ TEST(ProfileFile, ReadsTheFirstKeyOfTheFirstMatchingSectionAndWritesItBackUnchan
 }
 
 TEST(ProfileFile, ChangesOnlyTheKeysValueOrAddsTheKeyWhereItBelongsOrRefusesAndChangesNothing) {
-    // Each row: file, section, key, value, and the file after ("!": the write is refused); '|'
-    // is a line ending, tried as CR LF, as LF and as CR.
+    // File, section, key, value, the file after ("!": refused); '|' is CR LF, LF and CR.
     // clang-format off
     std::vector<std::array<std::string, 5>> cases{
         {";c||junk|[o]|k=keep|   |[s]|  k = 450|j=9||[t]|x=1|", "S", "K", "-1200",
@@ -138,8 +135,7 @@ TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundi
         EXPECT_EQ(readFileBytes(ini), "[W]\r\nv=" + stored + "\r\n");
     }
     const std::string a = repeat("a", 125);
-    // A character cut in half at the limit goes whole (also ¤, two bytes in UTF-8 as in GBK);
-    // quotes come off before the spaces.
+    // A character cut in half at the limit goes whole; quotes come off before the spaces.
     const std::vector<std::pair<std::string, std::string>> read{
         {a + "aa", a + "aa"},       {a + "aaa", a + "aa"},      {a + "\xD6\xD0", a + "中"},
         {a + "a\xD6\xD0", a + "a"}, {a + "a\xA1\xE8", a + "a"}, {"   450   ", "450"},
@@ -148,8 +144,7 @@ TEST(IniValues, WriteKeeps128CharactersAndReadKeeps127BytesOfGbkWithoutSurroundi
         writeFileBytes(ini, "[W]\r\nv=" + stored + "\r\n");
         EXPECT_EQ(ReadIniValue("w", "V", ini), value) << stored;
     }
-    EXPECT_EQ(ReadIniValue("W", "x", ini), "");
-    EXPECT_EQ(ReadIniValue("X", "v", ini), "");
+    EXPECT_EQ(ReadIniValue("W", "x", ini) + ReadIniValue("X", "v", ini), "");
 }
 
 TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
@@ -168,16 +163,14 @@ TEST(SettingsDisk, FailedWritesLeaveEverythingAsItWasAndNoTemporaryFile) {
     int status = 0;
     EXPECT_TRUE(::waitpid(child, &status, 0) == child && WEXITSTATUS(status) == 3);
     for (const auto& place :
-         {dir / "missing" / "config.ini", dir / "plain" / "config.ini", dir / "folder.ini"}) {
+         {dir / "missing" / "config.ini", dir / "plain" / "config.ini", dir / "folder.ini"})
         EXPECT_FALSE(
             writeProfileString("s", "k", "v", place) || tryWriteIniValue("s", "k", "v", place) ||
             !WriteIniValue("s", "k", "v", place).empty() || readProfileString("s", "k", place) ||
             saveWindowPosition(place, 450.0f, 9000.0f, "中") || savedWindowPosition(place))
             << place;
-    }
     EXPECT_FALSE(ProfileFile::load(dir / "folder.ini"));
-    EXPECT_EQ(readFileBytes(ini), "; mine\r\n[s]\r\nk=450\r\n");
-    EXPECT_EQ(readFileBytes(dir / "plain"), "x");
+    EXPECT_EQ(readFileBytes(ini) + readFileBytes(dir / "plain"), "; mine\r\n[s]\r\nk=450\r\nx");
     EXPECT_TRUE(fs::is_empty(dir / "folder.ini"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);
 }
@@ -190,8 +183,7 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     writeFileBytes(real, "[s]\nk=1\n");
     fs::permissions(real, perms);
     fs::create_symlink(real, dir / "config.ini");
-    // In the names, '#' stands for a process that is gone (no process number reaches the
-    // largest pid_t), '@' for this one, '^' for the one that started it, which may be saving.
+    // In the names '#' is a process that is gone (the largest pid_t), '@' this one, '^' its parent.
     const auto named = [](std::string name) {
         const auto gone = std::to_string(std::numeric_limits<pid_t>::max());
         name = test::replaceAll(name, "#", gone);
@@ -213,14 +205,13 @@ TEST(SettingsDisk, NextSaveRemovesOnlyLeftoverTemporaryFilesAndKeepsLinksAndPerm
     fs::create_symlink(dir / "other.tmp", dir / named(".real.ini.#-2.tmp"));
     ASSERT_TRUE(writeProfileString("s", "k", "2", dir / "config.ini"));
     EXPECT_EQ(readFileBytes(real), "[s]\nk=2\n");
-    EXPECT_TRUE(fs::is_symlink(dir / "config.ini"));
-    EXPECT_EQ(fs::status(real).permissions(), perms);
+    EXPECT_TRUE(fs::is_symlink(dir / "config.ini") && fs::status(real).permissions() == perms);
     for (const auto& name : kept)
         EXPECT_EQ(readFileBytes(dir / named(name)), name);
     // The leftovers are gone: the kept names, the folder, the link, real.ini and config.ini.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), kept.size() + 4);
-    EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")));
-    EXPECT_TRUE(fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
+    EXPECT_TRUE(fs::is_directory(dir / named(".real.ini.#-1.tmp")) &&
+                fs::is_symlink(dir / named(".real.ini.#-2.tmp")));
 }
 
 // The C library is the reference: "%.7g" for the short form ("-0" aside), strtof for reading.
@@ -247,8 +238,8 @@ TEST(WindowSettings, NumbersTakeTheShortFormAndReadBack) {
     EXPECT_EQ(parseSingle(std::string_view("15", 1)), 1.0f);
 }
 
-// One save leaves what three writes in a row leave, replacing the file once if any key was
-// written (a visible text without a GBK form is not); the position is both numbers or nothing.
+// One save leaves what three writes leave, replacing the file once if any key was written;
+// the position read back is both numbers or nothing.
 TEST(WindowSettings, SaveLeavesWhatThreeWritesInARowLeaveAndReadsBackBothNumbersOrNothing) {
     const std::string none = "<no file>", w = "[WindowMove]\r\n";
     // clang-format off
@@ -297,8 +288,8 @@ TEST(WindowSettings, SaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
     const auto save = [&](int run, const fs::path& ini = {}) {
         return saveWindowPosition(ini.empty() ? file : ini, static_cast<float>(run), -1.0f, "中");
     };
-    const auto whole = [&](int run) {
-        writeFileBytes(scratch, old);  // what the save writes uninterrupted
+    const auto whole = [&](int run) {  // the file as before, or as the save leaves a copy
+        writeFileBytes(scratch, old);
         save(run, scratch);
         const auto now = readFileBytes(file);
         const bool oldOrNew = now == old || now == readFileBytes(scratch);
@@ -311,8 +302,7 @@ TEST(WindowSettings, SaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
 }
 
-// A chord is modifiers and one key; without Ctrl, Alt or Super it would take a key from
-// every other program. The setting's default, its "none", and a refused value said.
+// A chord is modifiers, one of them Ctrl, Alt or Super, and one key; then the setting.
 TEST(Extras, KeyChordsAndTheBossKeySetting) {
     std::string read;
     for (const char* text :
@@ -328,11 +318,10 @@ TEST(Extras, KeyChordsAndTheBossKeySetting) {
         const BossKeySetting s = bossKeySetting(ini);
         return (s.chord ? keyChordText(*s.chord) : "off") + (s.problem.empty() ? "" : " !");
     };
-    EXPECT_EQ(setting(nullptr), "Ctrl+Alt+Z");
-    EXPECT_EQ(setting(""), "Ctrl+Alt+Z");
-    EXPECT_EQ(setting("None"), "off");
-    EXPECT_EQ(setting("Alt+Shift+B"), "Alt+Shift+B");
-    EXPECT_EQ(setting("Q"), "Ctrl+Alt+Z !");
+    read.clear();  // written in turn, so in this order
+    for (const char* value : {static_cast<const char*>(nullptr), "", "None", "Alt+Shift+B", "Q"})
+        read += setting(value) + ", ";
+    EXPECT_EQ(read, "Ctrl+Alt+Z, Ctrl+Alt+Z, off, Alt+Shift+B, Ctrl+Alt+Z !, ");
     EXPECT_TRUE(startAtLoginOffered(ini));
     writeFileBytes(ini, "[Tray]\r\nStartAtLogin= No \r\n");
     EXPECT_FALSE(startAtLoginOffered(ini));

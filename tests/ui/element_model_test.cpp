@@ -68,18 +68,16 @@ TEST_F(ElementModelTest, ChangeSetListsEachElementOnceWithAllItsChangesAndAutoSi
     label.setForeColor(0x00C8FF);
     label.setText("当前版本过旧 点击下载最新版");
     auto changes = form->takeChanges();
+    const auto bits = kChangeVisible | kChangeColors | kChangeText;
     ASSERT_EQ(changes.changed.size(), 1u);
-    EXPECT_EQ(changes.changed[0].element, &label);
-    EXPECT_EQ(changes.changed[0].bits & (kChangeVisible | kChangeColors | kChangeText),
-              kChangeVisible | kChangeColors | kChangeText);
-    EXPECT_FALSE(form->hasChanges());
+    EXPECT_TRUE(changes.changed[0].element == &label && (changes.changed[0].bits & bits) == bits &&
+                !form->hasChanges());
     label.setVisible(false);
     at("WebAD").navigate(at("WebAD").location());  // the same address is still a navigation
     form->at("GpBg", 0).setSelected(true);
     changes = form->takeChanges();
     ASSERT_EQ(changes.changed.size(), 3u);
-    EXPECT_EQ(changes.changed[2].bits, kChangeSelected);
-    EXPECT_TRUE(form->at("GpBg", 0).selected());
+    EXPECT_TRUE(changes.changed[2].bits == kChangeSelected && form->at("GpBg", 0).selected());
     // Auto-size takes the text's or the bitmap's size.
     at("Login_Txt").setText("帐户与密码错误，请重试");  // 11 CJK characters at 12 pixels
     at("Login_Bot").setPicture(121);                    // 77 x 30 pixels
@@ -95,8 +93,8 @@ TEST_F(ElementModelTest, ControlArrayMembersCopyTheTemplateAndComeAndGo) {
     Element& row = form->load("GpID", 1);
     EXPECT_TRUE(row.text() == "股票代码" && row.parent() == &at("Frame_TableBox") &&
                 !row.visible());
-    EXPECT_EQ(&form->load("GpID", 1), &row);  // loading twice gives the same member
-    EXPECT_EQ(form->count("GpID"), 2);
+    // Loading twice gives the same member.
+    EXPECT_TRUE(&form->load("GpID", 1) == &row && form->count("GpID") == 2);
     form->load("GpBg", 1).setVisible(true);
     form->unload("GpBg", 1);
     auto changes = form->takeChanges();

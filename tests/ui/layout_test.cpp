@@ -61,15 +61,13 @@ TEST_F(LayoutTest, WorkedFiguresAtTheStartSize) {
         "2985 5220; SearchForm_border 75 75 2835 420; WebAD 150 7245 3300 1200; Jion_Label "
         "525 7350 900 180; RePass_Label 525 7725 720 180; Web_Label 525 8100 720 180; "
         "Bot_Min 2610 30 435 360 #108; Bot_Close 3045 30 435 360 #110; Main_Logo 150 540 "
-        "1185 1230 #120; Info_UserName 1560 615 360 180; ");
-    expect(
+        "1185 1230 #120; Info_UserName 1560 615 360 180; "
         "UserName_border 525 3300 2550 420; UserName_Form 15 15 2520 390; UserName_Txt 75 90 "
         "2370 210; PassWord_border 525 4200 2550 420; SearchDapan_shanghai 2055 30 300 300 "
         "#133; SearchDapan_shenzhen 2415 30 300 300 #135; Frame_Table 0 600 2985 4620; "
         "Frame_TableBox 0 0 2730 9000; Frame_TableBar 2730 0 255 4620; SearchForm_Text 75 90 "
         "1905 210; Pic_Load(1) 885 3300 150 150 #1000; Pic_Load(8) 2565 3300 150 150 #1000; "
-        "Logo 1207.5 675 1185 1230 #120; Login_Bot 1222.5 5370 1155 450 #121; ");
-    expect(
+        "Logo 1207.5 675 1185 1230 #120; Login_Bot 1222.5 5370 1155 450 #121; "
         "FormTop_Left 0 0 3450 390 #146; FormTop_Cennet 3450 0 90 390 #147; FormTop_Right 3540 0 "
         "60 390 #148; FormCenent_Left 0 390 60 8100 #149; FormCenent_Cennet 60 390 3480 8100 #150; "
         "FormCenent_Right 3540 390 60 8100 #151; FormBottom_Left 0 8490 60 60 #152; "

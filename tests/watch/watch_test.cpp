@@ -28,30 +28,22 @@ TEST(TradingHours, SessionsWeekdaysAndTheNextOpening) {
     EXPECT_EQ(nextSessionStart(shanghai(4, 15, 0)), shanghai(7, 9, 30));  // Friday to Monday
     EXPECT_EQ(nextSessionStart(shanghai(-1, 23, 0)), shanghai(0, 9, 30));
     // The trading day turns at midnight in Shanghai, 16:00 UTC.
-    EXPECT_EQ(shanghaiTime(shanghai(0, 23, 59)).day, "2026-12-07");
-    EXPECT_EQ(shanghaiTime(shanghai(1, 0, 0)).day + " " +
-                  std::to_string(shanghaiTime(shanghai(1, 0, 0)).weekday),
-              "2026-12-08 2");
-    EXPECT_EQ(shanghaiTime(0).day, "1970-01-01");
+    std::string days;
+    for (const std::int64_t ms : {shanghai(0, 23, 59), shanghai(1, 0, 0), std::int64_t{0}})
+        days += shanghaiTime(ms).day + " " + std::to_string(shanghaiTime(ms).weekday) + " ";
+    EXPECT_EQ(days, "2026-12-07 1 2026-12-08 2 1970-01-01 4 ");
 }
 
 // Reached at or beyond a level, or within the margin short of it; pressure from below,
 // support from above.
 TEST(Alerts, LevelsReachedPassedOrWithinTheMargin) {
-    const auto reached = [](double price) {
-        Reading r{"sh600000", "浦发银行", "", "10.50", "9.80", price, 10.5, 9.8};
-        std::string out;
-        for (const Level l : reachedLevels(r, 0.01))
+    std::string out;  // 10.395 is 1 % short of 10.50
+    for (const double price : {10.2, 10.39, 10.395, 11.0, 9.898, 9.9, 9.0}) {
+        for (const Level l : reachedLevels({"sh600000", "", "", "", "", price, 10.5, 9.8}, 0.01))
             out += levelName(l);
-        return out;
-    };
-    EXPECT_EQ(reached(10.2), "");
-    EXPECT_EQ(reached(10.39), "");
-    EXPECT_EQ(reached(10.395), "压力位");  // 1 % short of 10.50
-    EXPECT_EQ(reached(11), "压力位");
-    EXPECT_EQ(reached(9.898), "支撑位");
-    EXPECT_EQ(reached(9.9), "");
-    EXPECT_EQ(reached(9), "支撑位");
+        out += ",";
+    }
+    EXPECT_EQ(out, ",,压力位,压力位,支撑位,,支撑位,");
     Reading r{"sh600000", "浦发银行", "10.84", "11.20", "10.80", 10.84, 11.2, 10.8};
     EXPECT_EQ(alertText(r, Level::Support), "浦发银行 10.84 触及支撑位 10.80");
 }
@@ -72,8 +64,7 @@ protected:
         click("Login_Bot");
         fake.udp.arrive("LoginOk");
     }
-    // The code of every request the refresh sent.
-    std::string asked() {
+    std::string asked() {  // the code of every request sent
         std::string codes;
         for (const std::string& url : fake.fetcher.urls)
             codes += url.substr(url.find("GpID=") + 5, 8) + " ";
@@ -83,6 +74,12 @@ protected:
                       const char* support = "9.80") {
         fake.fetcher.answer(answer(std::string(name) + "|2026-12-07|10:00:00|" + pressure +
                                    "|3.2|" + price + "|" + support + "|-3.6|a"));
+    }
+    void refuse(int requests) {  // each 2 s after the last answer
+        for (int i = 0; i < requests; ++i) {
+            advance(2000);
+            fake.fetcher.answer(answer("ErrGpMoney"));
+        }
     }
     std::string row(std::int16_t n) {
         const ui::Element* price = form->form().find("GpPrice", n);
@@ -113,10 +110,7 @@ TEST_F(WatchTest, OneRequestAtATimeEveryFavouriteEachRound) {
     advance(1);
     EXPECT_EQ(asked(), "sh600000 sh600036 sh600519 ");
     fake.fetcher.answer(answer("贵州茅台|d|t|1800|||1700||a"));  // suspended
-    for (int i = 0; i < 5; ++i) {
-        advance(2000);
-        fake.fetcher.answer(answer("ErrGpMoney"));
-    }
+    refuse(5);
     EXPECT_EQ(fake.fetcher.urls.size(), 8u);
     EXPECT_EQ(row(1) + ", " + row(2) + ", " + row(3),
               "sh600000 10.17 1004, sh600036 -- grey, sh600519 停牌 grey");
@@ -134,12 +128,9 @@ TEST_F(WatchTest, OneRequestAtATimeEveryFavouriteEachRound) {
 TEST_F(WatchTest, OutsideTradingHoursOneRoundThenTheNextOpening) {
     fake.clock.epochMs = shanghai(5, 20, 0);  // a Saturday evening
     signIn();
-    for (int i = 0; i < 8; ++i) {
-        advance(2000);
-        fake.fetcher.answer(answer("ErrGpMoney"));
-    }
-    const std::size_t round = fake.fetcher.urls.size();
-    EXPECT_EQ(round, 8u);
+    refuse(8);
+    const std::size_t round = 8;
+    EXPECT_EQ(fake.fetcher.urls.size(), round);
     advance(24 * 3'600'000);  // Sunday
     EXPECT_EQ(fake.fetcher.urls.size(), round);
     advance(13 * 3'600'000 + 29 * 60'000);  // Monday 9:29
@@ -158,17 +149,16 @@ TEST_F(WatchTest, AnAlertOncePerStockLevelAndDayThatOpensTheAnalysis) {
     click("Bot_Min");
     fake.notifier.click("sh600000");
     EXPECT_TRUE(form->form().window().visible());
-    EXPECT_EQ(fake.browser.navigations.back().rfind("http://web.test/RequestGpInfo.asp?GpID=sh600000&", 0), 0u);
-    EXPECT_EQ(form->pages().current(), "LoadingSearchPage");
-    start();  // the next start the same day: the alert is remembered
-    signIn();
-    answerLevels("浦发银行", "10.70", "11.20", "10.80");
-    EXPECT_EQ(fake.notifier.shown.size(), 1u);
-    fake.clock.epochMs += 24 * 3'600'000;  // the next day it comes again
-    start();
-    signIn();
-    answerLevels("浦发银行", "10.70", "11.20", "10.80");
-    EXPECT_EQ(fake.notifier.shown.size(), 2u);
+    EXPECT_EQ(fake.browser.navigations.back().substr(0, 48) + form->pages().current(),
+              "http://web.test/RequestGpInfo.asp?GpID=sh600000&LoadingSearchPage");
+    // The next start the same day the alert is remembered; the next day it comes again.
+    for (const std::size_t shown : {1u, 2u}) {
+        start();
+        signIn();
+        answerLevels("浦发银行", "10.70", "11.20", "10.80");
+        EXPECT_EQ(fake.notifier.shown.size(), shown);
+        fake.clock.epochMs += 24 * 3'600'000;
+    }
 }
 
 // A click on a row's mark adds the stock at the end of the favourites or takes it away;
@@ -197,9 +187,12 @@ TEST_F(WatchTest, MarksAddAndRemoveFavouritesInOrderUpToFifty) {
     send(el("shoucang", 3), EventKind::Click);
     send(el("shoucang", 1), EventKind::Click);
     EXPECT_EQ(marks(), "..F");
-    auto list = data::LocalDatabase::open(files.database, nullptr)->readSearchList();
-    EXPECT_EQ(list.size(), 8u);
-    EXPECT_EQ(list.front().gpId + " " + list.back().gpId, "sh600036 " + third);
+    const auto favourites = [&] {
+        return data::LocalDatabase::open(files.database, nullptr)->readSearchList();
+    };
+    EXPECT_EQ(std::to_string(favourites().size()) + " " + favourites().front().gpId + " " +
+                  favourites().back().gpId,
+              "8 sh600036 " + third);
     // Filled up to fifty, the fifty-first is refused with a word.
     std::string sql;
     for (int i = 0; i < 42; ++i)
@@ -210,8 +203,7 @@ TEST_F(WatchTest, MarksAddAndRemoveFavouritesInOrderUpToFifty) {
     send(el("SearchForm_Text"), EventKind::GotFocus);
     typeText("SearchForm_Text", "sh60100");
     send(el("shoucang", 1), EventKind::Click);
-    list = data::LocalDatabase::open(files.database, nullptr)->readSearchList();
-    EXPECT_EQ(list.size(), 50u);
+    EXPECT_EQ(favourites().size(), 50u);
     EXPECT_NE(fake.notifier.shown.back().find("50"), std::string::npos);
 }
 

@@ -58,13 +58,12 @@ TEST_F(WindowTest, EachDragBranchEndsWhereItShouldAndOnlyTheLeftButtonDrags) {
         EXPECT_EQ(where(), end);
     }
     // Docked, the window comes free on the first move that no longer crosses the edge.
-    drag(-1, 4000);  // still on the edge: stays docked, pinned at the top
-    EXPECT_EQ(where(), "0 0 15750 左");
-    drag(1, 4000);
-    EXPECT_EQ(where(), "1 4000 8550 中");
-    drag(30000, 0);
-    drag(-1, 600);
-    EXPECT_EQ(where(), "25199 600 8550 中");
+    std::string path;
+    for (const auto& [dx, dy] : {std::pair{-1, 4000}, {1, 4000}, {30000, 0}, {-1, 600}}) {
+        drag(dx, dy);  // the first still on the edge: stays docked, pinned at the top
+        path += where() + ", ";
+    }
+    EXPECT_EQ(path, "0 0 15750 左, 1 4000 8550 中, 25200 0 15750 右, 25199 600 8550 中, ");
     // Only the left button starts a drag, and any release ends it.
     send(el("FormTop_Left"), EventKind::MouseDown, ui::kButtonRight);
     send(el("FormTop_Left"), EventKind::MouseMove, 0, 900);
@@ -92,13 +91,11 @@ TEST_F(WindowTest, SlidesOutAndBackOnEverySide) {
         const auto at = [&] { return c.dy != 0 ? win().top() : win().left(); };
         const float edge = at();
         pointAt(1919, 1079, 11);  // outside: Timer3 starts the slide out, and stops
-        EXPECT_FALSE(running("Timer3"));
-        EXPECT_FLOAT_EQ(at(), c.afterTen) << "after ten ticks";
+        EXPECT_TRUE(!running("Timer3") && at() == c.afterTen) << "after ten ticks: " << at();
         advance(10);
         EXPECT_FLOAT_EQ(at(), c.afterEleven);
         pointAt(c.dy != 0 ? 300 : (c.afterEleven < 0 ? 2 : 1918), 2, 12);  // on the strip
-        EXPECT_FLOAT_EQ(at(), edge);
-        EXPECT_EQ(s().TempWindowCtrl, "否");
+        EXPECT_TRUE(at() == edge && s().TempWindowCtrl == "否") << at();
     }
 }
 
@@ -126,28 +123,21 @@ TEST_F(WindowTest, AFreeWindowAtAnEdgeDocksOnlyOnceThePointerIsOnIt) {
 
 // The screen the window is on gives the edges; one another monitor adjoins is crossed.
 TEST_F(WindowTest, TwoScreensSideBySideShareNoEdge) {
-    fake.screen.others = {{1920, 0, 3840, 1200}};
-    place(24000, 3000);
-    drag(4000, 0);  // over the inner edge: onto the second monitor, free
-    EXPECT_EQ(where(), "28000 3000 8550 中");
-    drag(40000, 0);  // beyond the second monitor's right edge: docks there
-    EXPECT_EQ(where(), "54000 0 17550 右");
-    place(29000, 3000);
-    drag(-2000, 0);  // back across the inner edge, free all the way
-    EXPECT_EQ(where(), "27000 3000 8550 中");
-    // Below the screens the pointer counts on the nearest, the first: its left edge is one.
-    place(1500, 15000);
-    drag(-1510, 2000);
-    EXPECT_EQ(where(), "0 0 15750 左");
-    // A screen above opens the top edge; one only touching its corner does not.
-    fake.screen.others = {{-1920, -1080, 0, 0}};
-    place(3000, 3000);
-    drag(0, -4000);
-    EXPECT_EQ(where(), "3000 0 8550 上");
-    fake.screen.others = {{0, -1080, 1920, 0}};
-    place(3000, 3000);
-    drag(0, -4000);
-    EXPECT_EQ(where(), "3000 -1000 8550 中");
+    using Screens = std::vector<platform::PixelRect>;
+    const Screens right{{1920, 0, 3840, 1200}};
+    const std::tuple<Screens, float, float, float, float, const char*> cases[] = {
+        {right, 24000, 3000, 4000, 0, "28000 3000 8550 中"},   // onto the second monitor, free
+        {right, 28000, 3000, 40000, 0, "54000 0 17550 右"},    // docks at the second's right
+        {right, 29000, 3000, -2000, 0, "27000 3000 8550 中"},  // back across, free all the way
+        {right, 1500, 15000, -1510, 2000, "0 0 15750 左"},     // below: the nearest, the first
+        {{{-1920, -1080, 0, 0}}, 3000, 3000, 0, -4000, "3000 0 8550 上"},      // touching a corner
+        {{{0, -1080, 1920, 0}}, 3000, 3000, 0, -4000, "3000 -1000 8550 中"}};  // a screen above
+    for (const auto& [others, left, top, dx, dy, end] : cases) {
+        fake.screen.others = others;
+        place(left, top);
+        drag(dx, dy);
+        EXPECT_EQ(where(), end);
+    }
 }
 
 TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
@@ -163,9 +153,8 @@ TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
     EXPECT_FLOAT_EQ(win().left(), -360);
 }
 
-// The widened pages against docking: a window docked right grows and shrinks to the
-// left, one docked left or free grows to the right and stays on its screen; whatever
-// pages come in between, a docked window hides to the 5-pixel strip and then holds still.
+// Docked right a window widens to the left, docked left or free to the right, on its screen;
+// whatever pages come between, docked it hides to the 5-pixel strip and then holds still.
 TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     form->pages().ShowPage(pages::kSearchMainPage);
     click("ToolsTree_Bot", 3);  // from the default place near the right edge
@@ -179,10 +168,8 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     pointAt(1000, 900, 12);  // away: out of view, 5 pixels left on screen
     EXPECT_FLOAT_EQ(win().left(), kScreenW - 75);
     pointAt(1919, 300, 12);  // on the strip: back, and still while the pointer rests
-    EXPECT_FLOAT_EQ(win().left(), 25200);
-    const std::string rest = where();
     advance(2000);
-    EXPECT_EQ(where(), rest);
+    EXPECT_EQ(where(), "25200 450 8550 右");
     EXPECT_TRUE(running("Timer3") && !running("Timer1") && !running("Timer2"));
     EXPECT_EQ(fake.clock.runningCount(), 0u);  // at rest, no clock runs
     // Slid out, a page that widens keeps as much of the window out of view.
@@ -214,9 +201,8 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     EXPECT_EQ(where(), "21050 2000 8550 中");
 }
 
-// A press on the title strip ends a slide and shows the window at its edge; the drag goes
-// on from there, so no old slide resumes when it docks again. The tray's restore during a
-// slide leaves the monitor running.
+// A press on the title strip or the tray's restore ends a slide: the window at its edge, the
+// monitor running, no old slide resuming when it docks again.
 TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     place(3000, 3000);
     drag(-3000, 0);
@@ -225,8 +211,9 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     pointAt(2, 300, 4);  // touched: sliding back
     ASSERT_TRUE(running("Timer2"));
     send(el("FormTop_Cennet"), EventKind::MouseDown, ui::kButtonLeft, 300);
-    EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 左否");
-    EXPECT_TRUE(running("Timer3") && !running("Timer2"));
+    EXPECT_EQ(
+        where() + s().TempWindowCtrl + std::to_string(running("Timer3") && !running("Timer2")),
+        "0 0 15750 左否1");
     send(el("FormTop_Cennet"), EventKind::MouseMove, 0, 4300, 3150);  // away: free
     send(el("FormTop_Cennet"), EventKind::MouseUp, 0);
     EXPECT_EQ(where(), "4000 3000 8550 中");
@@ -239,14 +226,12 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     pointAt(2, 300, 3);
     ASSERT_TRUE(running("Timer2"));
     trayClick(ui::kButtonLeft);
-    EXPECT_EQ(where(), "0 0 15750 中");
-    EXPECT_TRUE(running("Timer3") && !running("Timer2"));
+    EXPECT_EQ(where() + std::to_string(running("Timer3") && !running("Timer2")), "0 0 15750 中1");
     pointAt(10, 10);  // the monitor runs: touched, the window docks again
     EXPECT_EQ(s().TempWindowPosition, "左");
 }
 
-// With the primary monitor to the right of another, the window starts at the top right of
-// the primary, and widens and docks on it.
+// A primary monitor right of another: the window starts, widens and docks on the primary.
 TEST_F(WindowTest, APrimaryMonitorRightOfAnotherIsMeasuredWhereItLies) {
     fake.screen.screen = {1920, 0, 3840, 1080};
     fake.screen.work = {1920, 0, 3840, 1040};
@@ -314,8 +299,8 @@ TEST_F(WindowTest, LinksOpenTheirPagesEveryTimeAndOnlyForExactKeys) {
                                                            "http://web.test", "http://web.test"}));
 }
 
-// Bot_Close at (3045, 30) twips, 29 x 24 pixels, in a window at (4500, 1500) covers pixels
-// 503 to 531 across; it is tested from 506 to 535 and 102 to 126, bounds included.
+// Bot_Close, 29 x 24 pixels at (3045, 30) twips in a window at (4500, 1500), covers pixels 503
+// to 531 across; it is tested from 506 to 535 and 102 to 126, bounds included.
 TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds) {
     place(4500, 1500);
     const std::tuple<int, int, int> points[] = {{505, 110, 110}, {506, 110, 111}, {535, 110, 111},
@@ -342,10 +327,8 @@ TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds)
     EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 125 + 137);
 }
 
-// Idle, no clock runs: on the login page, docked and slid out, minimised. The pointer
-// resting on the window's right edge line, which the monitor counts as inside but the
-// window system reports as outside, keeps Timer3 ticking, as it always did; off it the
-// clock stops, and the monitor still saw every move.
+// Idle, no clock runs: on the login page, docked and slid out, minimised. On the window's
+// right edge line (inside for the monitor, outside for the window system) Timer3 ticks on.
 TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     place(3000, 3000);
     pointAt(1000, 800, 2);
@@ -358,8 +341,7 @@ TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     pointAt(2, 300, 20);  // the strip: back, shown, the pointer at rest on it
     EXPECT_EQ(where() + std::to_string(fake.clock.runningCount()), "0 0 15750 左0");
     pointAt(240, 300, 5);  // the edge line: inside for the monitor, ticking
-    EXPECT_TRUE(fake.clock.running(&el("Timer3")));
-    EXPECT_EQ(s().TempWindowCtrl, "否");
+    EXPECT_TRUE(fake.clock.running(&el("Timer3")) && s().TempWindowCtrl == "否");
     fake.screen.pointerAt = {241, 300};  // off it without an event: the next tick sees it
     advance(10);
     EXPECT_TRUE(running("Timer1"));
@@ -370,10 +352,8 @@ TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     EXPECT_EQ(fake.clock.runningCount(), 0u);
 }
 
-// The boss key hides every shown window at once and shows the same ones again where they
-// were; a message that comes meanwhile waits hidden with them. Pressed while nothing is
-// shown (the window minimised), it shows the window. Taken by another program or refused in
-// config.ini, it says so.
+// The boss key hides every shown window and shows the same ones again, with a message that
+// came meanwhile; with nothing shown it shows the window. Taken or refused, it says so.
 TEST_F(WindowTest, TheBossKeyHidesEveryWindowAndShowsThemAgain) {
     ASSERT_TRUE(fake.keys.held.has_value());
     EXPECT_EQ(form->formMenu().at("Menu_ShowHide").text(), "显示/隐藏 (Ctrl+Alt+Z)");
