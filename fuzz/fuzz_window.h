@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "context/context.h"
 #include "fake_platform.h"
+#include "pages/page_switcher.h"
 #include "require.h"
 #include "text/utf8.h"
 #include "ui/designs.h"
@@ -21,13 +21,12 @@ struct FuzzWindow {
     std::unique_ptr<ui::Form> form = ui::makeFormLogin();
     context::WindowState state;
     context::Deployment deployment;  // the built-in login server and web base
-    std::vector<std::string> pages;
-    context::Context context{*form,
-                             state,
-                             fake.platform,
-                             deployment,
-                             []() -> data::LocalDatabase* { return nullptr; },
-                             [this](std::string_view page) { pages.emplace_back(page); }};
+    context::Context context{*form, state, fake.platform, deployment};
+    pages::PageSwitcher switcher{context};
+    std::string pageAtReset;  // the page shown when the input began
+
+    // Whether the input showed a page other than the one it began on.
+    bool pageChanged() const { return switcher.current() != pageAtReset; }
 
     ui::Element& el(std::string_view name) { return form->at(name); }
 
@@ -35,7 +34,7 @@ struct FuzzWindow {
         fake.udp.sent.clear();
         fake.browser.navigations.clear();
         fake.shell.opened.clear();
-        pages.clear();
+        pageAtReset = switcher.current();
         form->takeChanges();
     }
 };
