@@ -96,7 +96,8 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     EXPECT_EQ((std::array{web.left(), web.top(), web.width(), web.height()}),
               (std::array<float, 4>{585, 1920, 6195, 5220}));
     EXPECT_EQ(web.location(), "http://web.test/Question.asp");
-    EXPECT_EQ(shown(), "Main_Logo Info_UserName ToolsTree WebAD WebQuestion ");
+    EXPECT_EQ(shown() + focus(),
+              "Main_Logo Info_UserName ToolsTree WebAD WebQuestion ToolsTree_Bot3 3");
     click("ToolsTree_Bot", 4);
     EXPECT_EQ(web.location() + " " + tabs() + focus(),
               "http://web.test/Computer.asp 127 131 142 145 129 ToolsTree_Bot4 4");
