@@ -85,6 +85,7 @@ std::int64_t WatchList::now() {
 
 void WatchList::reloadFavourites() {
     favourites_ = ctx_.database ? ctx_.database->readSearchList() : std::vector<data::StockRow>{};
+    ++revision_;
 }
 
 bool WatchList::isFavourite(const std::string& code) const {
@@ -100,11 +101,15 @@ void WatchList::toggleFavourite(const std::string& code, const std::string& name
         db->removeFavourite(code);
     } else if (favourites_.size() >= static_cast<std::size_t>(kMaxFavourites)) {
         ctx_.platform.notifier.notify(kNotificationTitle, kFullMessage, "");
-    } else if (db->addFavourite({code, name}, kMaxFavourites) && started_) {
+        return;
+    } else if (!db->addFavourite({code, name}, kMaxFavourites)) {
+        return;
+    } else if (started_) {
         // A new favourite's price comes before the rest of the round's.
         queue_.push_front(code);
         reloadFavourites();
         pump();
+        return;
     }
     reloadFavourites();
 }
@@ -123,6 +128,24 @@ void WatchList::afterInput(bool pointerOver) {
     ui::Form& form = ctx_.form;
     const std::int16_t rows = lookup::rowCount(form);
     const std::int16_t hovered = pointerOver ? ctx_.state.TempMoveMun : 0;
+    // Most inputs (every tick of the pointer watch among them) change nothing the
+    // marks show: the same rows, the same row under the pointer, the same
+    // favourites and prices, the same stock on the result page.
+    const ui::Element& shownId = ctx_.el("SearchGp_ID");
+    bool same = drawn_.revision == revision_ && drawn_.hovered == hovered &&
+                drawn_.shownText == shownId.text() &&
+                drawn_.rows.size() == static_cast<std::size_t>(rows);
+    for (std::int16_t n = 1; same && n <= rows; ++n) {
+        const ui::Element& id = form.at("GpID", n);
+        same = drawn_.rows[static_cast<std::size_t>(n - 1)] == std::pair(id.id(), id.text());
+    }
+    if (same)
+        return;
+    drawn_ = Drawn{revision_, hovered, shownId.text(), {}};
+    for (std::int16_t n = 1; n <= rows; ++n) {
+        const ui::Element& id = form.at("GpID", n);
+        drawn_.rows.emplace_back(id.id(), id.text());
+    }
     for (std::int16_t n = 1; n <= rows; ++n) {
         const std::string& code = form.at("GpID", n).text();
         const bool favourite = isFavourite(code);
@@ -227,6 +250,7 @@ void WatchList::fetched(const platform::Fetched& result) {
     inFlight_.clear();
     const quotes::StockAnswer answer =
         quotes::parseStockAnswer(result.location, ctx_.deployment.webBase);
+    ++revision_;
     Known& k = known_[code];
     k.fresh = answer.kind == quotes::StockAnswer::Kind::Levels ||
               answer.kind == quotes::StockAnswer::Kind::Suspended;

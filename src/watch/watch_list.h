@@ -11,10 +11,12 @@
 // round is due.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "context/context.h"
@@ -90,6 +92,17 @@ private:
     std::int64_t roundStart_ = 0;
     std::int64_t lastRequest_ = -kRequestSpacingMs;
     std::set<std::string> alerted_;   // code|level|day given in this run
+    // What the rows and the result page's mark were last drawn from: favourites and
+    // prices (counted by revision_), the row under the pointer, each row's code
+    // element and code, the stock shown.
+    struct Drawn {
+        std::uint64_t revision = ~std::uint64_t{0};
+        std::int16_t hovered = -1;
+        std::string shownText;
+        std::vector<std::pair<std::uint32_t, std::string>> rows;
+    };
+    std::uint64_t revision_ = 0;
+    Drawn drawn_;
 };
 
 }  // namespace tallyro::watch
