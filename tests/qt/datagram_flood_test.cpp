@@ -108,8 +108,9 @@ TEST_F(DatagramFlood, WindowKeepsAnsweringClicksAndMemoryStaysFlat) {
     const auto grown = test::residentBytes() - before;
     EXPECT_EQ(unanswered, 0);
     EXPECT_GT(echoes, 0);
-    if (test::kMemoryIsMeasurable)
+    if (test::kMemoryIsMeasurable) {
         EXPECT_LT(grown, 5 * test::kMiB) << grown << " bytes";
+    }
     // Still the same program: it ended nothing.
     EXPECT_FALSE(form->ended());
     EXPECT_TRUE(process.fatals.empty());
