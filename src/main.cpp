@@ -13,6 +13,7 @@
 
 #include "app/form_login.h"
 #include "app/server_addresses.h"
+#include "qt/caret_rest.h"
 #include "qt/form_view.h"
 #include "qt/qt_platform.h"
 #include "qt/redirect_browser.h"
@@ -202,6 +203,7 @@ int main(int argc, char* argv[]) {
     int exitCode = 1;
     {
         qt::QtWindowSystem windows;
+        qt::CaretRest caretRest;
         qt::QtTimers timers;
         qt::QtScreen screen;
         qt::QtUdp link;
