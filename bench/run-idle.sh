@@ -31,11 +31,25 @@ sample() {
   done
   echo "$s $t"
 }
-# measure PID: "wakeups-a-second cpu-percent" over the measuring time, after a
-# few seconds for what follows a change (the page engine starting) to end.
+# settle PID: waits until what follows a change has ended: at least 5 s, then
+# until the tree makes at most 4 switches in 2 s, or 40 s have passed. A change
+# brings bounded work: the page engine starting, or putting away a page that
+# was hidden (a burst of some hundred switches, seconds after), and the caret
+# blinking for its 10 s after the last click or key.
+settle() {
+  local a b _
+  sleep 5
+  for _ in $(seq 17); do
+    a=$(sample "$1")
+    sleep 2
+    b=$(sample "$1")
+    [ $(( ${b% *} - ${a% *} )) -le 4 ] && return 0
+  done
+}
+# measure PID: "wakeups-a-second cpu-percent" over the measuring time, once settled.
 measure() {
   local a b
-  sleep 5
+  settle "$1"
   a=$(sample "$1")
   sleep "$seconds"
   b=$(sample "$1")
