@@ -17,6 +17,17 @@ namespace {
 
 enum RefusalKind : unsigned { kRequestRefused = 0, kConnectionRefused = 1 };
 
+// Refusals are logged in full at most once an interval, the rest as a count.
+constexpr std::chrono::seconds kRefusalLogInterval{10};
+
+QString refusalSummary(const LogThrottle::Summary& summary) {
+    return QStringLiteral("http: refused %1 requests and %2 connections in the last %3 s from %4")
+        .arg(summary.kinds[kRequestRefused])
+        .arg(summary.kinds[kConnectionRefused])
+        .arg(kRefusalLogInterval.count())
+        .arg(QString::fromStdString(sendersText(summary, "address", "addresses")));
+}
+
 // A file is sent in pieces of this size, the next when the last has left.
 constexpr qint64 kFilePiece = 64 * 1024;
 // After the last response of a connection the server stops sending and reads what
@@ -299,9 +310,8 @@ HttpServer::HttpServer(Handler handler, LogSink log, QObject* parent)
       }),
       log_(std::move(log)),
       listener_(new Listener(this)),
-      clock_([] { return std::chrono::steady_clock::now(); }) {
-    refusalLogTimer_.setSingleShot(true);
-    connect(&refusalLogTimer_, &QTimer::timeout, this, &HttpServer::flushRefusalLog);
+      clock_([] { return std::chrono::steady_clock::now(); }),
+      refusalLog_(kRefusalLogInterval, clock_, log_, refusalSummary) {
     // Out of file descriptors, a listener stops accepting; it is woken again while
     // the condition lasts, and only then.
     resumeTimer_.setSingleShot(true);
@@ -397,34 +407,8 @@ void HttpServer::closed(Connection* connection) {
 
 void HttpServer::noteRefusal(const QHostAddress& peer, int kind, const QString& what) {
     const QString from = peer.isNull() ? QStringLiteral("-") : peer.toString();
-    const auto outcome = refusalLog_.record(clock_(), from.toStdString(), kind);
-    if (outcome.ended) {
-        logRefusalSummary(*outcome.ended);
-    }
-    if (outcome.showInFull) {
-        log_(QStringLiteral("http refused from %1: %2").arg(from, what));
-        refusalLogTimer_.start(
-            std::chrono::duration_cast<std::chrono::milliseconds>(refusalLog_.interval()));
-    }
-}
-
-void HttpServer::flushRefusalLog() {
-    const auto now = clock_();
-    if (const auto summary = refusalLog_.flush(now)) {
-        logRefusalSummary(*summary);
-    } else if (const auto end = refusalLog_.intervalEnd()) {
-        refusalLogTimer_.start(
-            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*end - now),
-                     std::chrono::milliseconds(1)));
-    }
-}
-
-void HttpServer::logRefusalSummary(const LogThrottle::Summary& summary) {
-    log_(QStringLiteral("http: refused %1 requests and %2 connections in the last %3 s from %4")
-             .arg(summary.kinds[kRequestRefused])
-             .arg(summary.kinds[kConnectionRefused])
-             .arg(std::chrono::duration_cast<std::chrono::seconds>(refusalLog_.interval()).count())
-             .arg(QString::fromStdString(sendersText(summary, "address", "addresses"))));
+    refusalLog_.record(from.toStdString(), kind,
+                       QStringLiteral("http refused from %1: %2").arg(from, what));
 }
 
 }  // namespace tallyro::service

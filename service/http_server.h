@@ -22,6 +22,7 @@
 
 #include "http_head.h"
 #include "log_throttle.h"
+#include "throttled_log.h"
 #include "service_log.h"
 
 class QIODevice;
@@ -93,8 +94,6 @@ private:
     void makeRoom(const QHostAddress& newcomer);
     // One refusal: the first of an interval is logged in full, the others counted.
     void noteRefusal(const QHostAddress& peer, int kind, const QString& what);
-    void flushRefusalLog();
-    void logRefusalSummary(const LogThrottle::Summary& summary);
 
     Handler handler_;
     ErrorPage errorPage_;
@@ -107,10 +106,9 @@ private:
     QHash<QHostAddress, int> perAddress_;
     quint64 refusedRequests_ = 0;
     quint64 refusedConnections_ = 0;
-    LogThrottle refusalLog_{std::chrono::seconds(10)};
-    QTimer refusalLogTimer_;
     QTimer resumeTimer_;
     Clock clock_;
+    ThrottledLog refusalLog_;
 };
 
 // The address without an IPv4-mapped IPv6 form, as shown and counted.

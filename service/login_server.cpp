@@ -44,6 +44,27 @@ QString sourceOf(const QHostAddress& address) {
     return (mapped ? QHostAddress(v4) : address).toString();
 }
 
+// The line that sums up an interval of the ignored-datagram log.
+QString ignoredSummary(const LogThrottle::Summary& summary) {
+    const auto& k = summary.kinds;
+    QStringList parts;
+    if (k[kIgnored] + k[kMalformed] > 0) {
+        parts << QStringLiteral("ignored %1 datagrams (%2 malformed)")
+                     .arg(k[kIgnored] + k[kMalformed])
+                     .arg(k[kMalformed]);
+    }
+    if (k[kFailed] > 0) {
+        parts << QStringLiteral("%1 failed sign-ins").arg(k[kFailed]);
+    }
+    if (k[kHeldBack] > 0) {
+        parts << QStringLiteral("%1 sign-ins held back").arg(k[kHeldBack]);
+    }
+    return QStringLiteral("udp: %1 in the last %2 s from %3")
+        .arg(parts.join(QStringLiteral(", ")))
+        .arg(kIgnoredLogInterval.count())
+        .arg(QString::fromStdString(sendersText(summary, "sender", "senders")));
+}
+
 }  // namespace
 
 LoginServer::LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
@@ -53,12 +74,10 @@ LoginServer::LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink
       sessions_(sessions),
       log_(std::move(log)),
       clock_(steadyNow),
-      guard_(guardRules) {
+      guard_(guardRules),
+      ignoredLog_(kIgnoredLogInterval, clock_, log_, ignoredSummary) {
     connect(&socket_, &QUdpSocket::readyRead, this, &LoginServer::readPending);
     connect(&probeTimer_, &QTimer::timeout, this, &LoginServer::probeSessions);
-    ignoredLogTimer_.setSingleShot(true);
-    ignoredLogTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&ignoredLogTimer_, &QTimer::timeout, this, &LoginServer::flushIgnoredLog);
 }
 
 bool LoginServer::listen(const QHostAddress& address, quint16 port, QString* error) {
@@ -111,50 +130,7 @@ void LoginServer::refuseSignIn(const QHostAddress& from, quint16 port, const QSt
 
 void LoginServer::throttledLog(const QHostAddress& from, quint16 port, unsigned kind,
                                const QString& line) {
-    const LogThrottle::Outcome outcome =
-        ignoredLog_.record(clock_(), endpoint(from, port).toStdString(), kind);
-    if (outcome.ended) {
-        logIgnoredSummary(*outcome.ended);
-    }
-    if (outcome.showInFull) {
-        log_(line);
-        ignoredLogTimer_.start(
-            std::chrono::duration_cast<std::chrono::milliseconds>(ignoredLog_.interval()));
-    }
-}
-
-void LoginServer::flushIgnoredLog() {
-    const auto now = clock_();
-    if (const auto summary = ignoredLog_.flush(now)) {
-        logIgnoredSummary(*summary);
-    } else if (const auto end = ignoredLog_.intervalEnd()) {
-        // Woken before the interval is over: look again at its end.
-        ignoredLogTimer_.start(
-            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(*end - now),
-                     std::chrono::milliseconds(1)));
-    }
-}
-
-void LoginServer::logIgnoredSummary(const LogThrottle::Summary& summary) {
-    const qint64 seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(ignoredLog_.interval()).count();
-    const auto& k = summary.kinds;
-    QStringList parts;
-    if (k[kIgnored] + k[kMalformed] > 0) {
-        parts << QStringLiteral("ignored %1 datagrams (%2 malformed)")
-                     .arg(k[kIgnored] + k[kMalformed])
-                     .arg(k[kMalformed]);
-    }
-    if (k[kFailed] > 0) {
-        parts << QStringLiteral("%1 failed sign-ins").arg(k[kFailed]);
-    }
-    if (k[kHeldBack] > 0) {
-        parts << QStringLiteral("%1 sign-ins held back").arg(k[kHeldBack]);
-    }
-    log_(QStringLiteral("udp: %1 in the last %2 s from %3")
-             .arg(parts.join(QStringLiteral(", ")))
-             .arg(seconds)
-             .arg(QString::fromStdString(sendersText(summary, "sender", "senders"))));
+    ignoredLog_.record(endpoint(from, port).toStdString(), kind, line);
 }
 
 void LoginServer::handleDatagram(const QByteArray& bytes, const QHostAddress& from, quint16 port) {

@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "log_throttle.h"
+#include "throttled_log.h"
 #include "service_log.h"
 #include "session_table.h"
 #include "sign_in_guard.h"
@@ -75,7 +76,7 @@ public:
 
     // Logs the count of ignored datagrams once their interval is over. A timer calls
     // it; tests call it directly.
-    void flushIgnoredLog();
+    void flushIgnoredLog() { ignoredLog_.flush(); }
 
 private:
     void readPending();
@@ -89,7 +90,6 @@ private:
     void refuseSignIn(const QHostAddress& from, quint16 port, const QString& why,
                       const QString& answer);
     void throttledLog(const QHostAddress& from, quint16 port, unsigned kind, const QString& line);
-    void logIgnoredSummary(const LogThrottle::Summary& summary);
     // `logged`: false for answers whose cause is logged as a count.
     bool send(const QString& text, const QHostAddress& to, quint16 port, bool logged = true);
 
@@ -104,8 +104,7 @@ private:
     quint64 heldBack_ = 0;
     Clock clock_;
     SignInGuard guard_;
-    LogThrottle ignoredLog_{kIgnoredLogInterval};
-    QTimer ignoredLogTimer_;
+    ThrottledLog ignoredLog_;
 };
 
 }  // namespace tallyro::service
