@@ -107,6 +107,15 @@ TEST_F(PagesTest, SignedInPagesSelectExactlyOneTabAndWebPagesWidenTheWindow) {
     w.setLeft(3000);  // with room to its right the window widens in place
     click("ToolsTree_Bot", 3);
     EXPECT_FLOAT_EQ(w.left(), 3000);
+    // Docked right it widens to the left; dragged straight up to the top edge it
+    // then narrows keeping its left edge, as a window docked at the top does.
+    click("ToolsTree_Bot", 2);
+    state().TempWindowPosition = context::kSideRight;
+    click("ToolsTree_Bot", 3);
+    EXPECT_FLOAT_EQ(w.left(), 3000 + 3600 - 6750);
+    state().TempWindowPosition = context::kSideTop;
+    click("ToolsTree_Bot", 2);
+    EXPECT_FLOAT_EQ(w.left(), 3000 + 3600 - 6750);
 }
 
 // A frame every 60 ms: 12 rightward, 12 leftward mirroring them, and again; a stopped
