@@ -19,17 +19,27 @@ tree() {
   echo "$1"
   for p in $(pgrep -P "$1"); do tree "$p"; done
 }
-# "switches ticks" summed over the tree: context switches of every thread, and
-# user and system clock ticks of every process.
-sample() {
-  local p s=0 t=0 v
+# The tree now: "t<id> switches" for every thread (voluntary and involuntary
+# context switches) and "p<id> ticks" for every process (user and system).
+snapshot() {
+  local p t
   for p in $(tree "$1"); do
-    v=$(cat /proc/"$p"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n + 0}')
-    s=$((s + v))
-    v=$(awk '{print $14 + $15}' /proc/"$p"/stat 2>/dev/null || echo 0)
-    t=$((t + v))
+    for t in /proc/"$p"/task/*; do
+      awk -v id="t${t##*/}" '/ctxt_switches/ {n += $2} END {if (NR) print id, n}' "$t/status" 2>/dev/null
+    done
+    awk -v id="p$p" '{print id, $14 + $15}' /proc/"$p"/stat 2>/dev/null
   done
-  echo "$s $t"
+}
+# tick PID: "switches ticks" the tree made since the last tick (or the first
+# snapshot). A thread or process that ends takes its counts with it, so they are
+# taken a second apart and only their growth is added: what one makes in its
+# last second is all that can be missed, and a new one counts in full.
+tick() {
+  snapshot "$1" >"$WORK/now"
+  awk 'NR == FNR {was[$1] = $2; next}
+       {d = $2 - was[$1]; if (d < 0) d = 0; if ($1 ~ /^t/) s += d; else t += d}
+       END {print s + 0, t + 0}' "$WORK/then" "$WORK/now"
+  mv "$WORK/now" "$WORK/then"
 }
 # settle PID: waits until what follows a change has ended: at least 5 s, then
 # until the tree makes at most 4 switches in 2 s, or 40 s have passed. A change
@@ -37,25 +47,29 @@ sample() {
 # was hidden (a burst of some hundred switches, seconds after), and the caret
 # blinking for its 10 s after the last click or key.
 settle() {
-  local a b _
+  local _ s
   sleep 5
+  snapshot "$1" >"$WORK/then"
   for _ in $(seq 17); do
-    a=$(sample "$1")
     sleep 2
-    b=$(sample "$1")
-    [ $(( ${b% *} - ${a% *} )) -le 4 ] && return 0
+    s=$(tick "$1")
+    [ "${s% *}" -le 4 ] && return 0
   done
 }
 # measure PID: "wakeups-a-second cpu-percent" over the measuring time, once settled.
 measure() {
-  local a b
+  local s=0 t=0 d start end _
   settle "$1"
-  a=$(sample "$1")
-  sleep "$seconds"
-  b=$(sample "$1")
-  awk -v a="$a" -v b="$b" -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN {
-    split(a, x, " "); split(b, y, " ")
-    printf "%.1f %.2f\n", (y[1] - x[1]) / s, 100 * (y[2] - x[2]) / hz / s }'
+  snapshot "$1" >"$WORK/then"
+  start=$(date +%s.%N)
+  for _ in $(seq "$seconds"); do
+    sleep 1
+    d=$(tick "$1")
+    s=$((s + ${d% *})) t=$((t + ${d#* }))
+  done
+  end=$(date +%s.%N)
+  awk -v s="$s" -v t="$t" -v hz="$(getconf CLK_TCK)" -v a="$start" -v b="$end" \
+    'BEGIN {printf "%.1f %.2f\n", s / (b - a), 100 * t / hz / (b - a)}'
 }
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
 # tray_icon PID: the id of the client's icon in the notification area.
