@@ -9,10 +9,11 @@ constexpr int kDarkestDot = 1000;  // levels 0 to 4 are bitmaps 1000 to 1004
 }  // namespace
 
 std::array<int, 8> loadingFrame(int t, bool rightward) {
-    std::array<int, 8> level{};  // index 0 is dot 1
-    auto set = [&level](int dot, int value) {
+    std::array<int, 8> bitmaps{};  // index 0 is dot 1
+    bitmaps.fill(kDarkestDot);
+    auto set = [&bitmaps](int dot, int level) {
         if (dot >= 1 && dot <= 8)
-            level[static_cast<std::size_t>(dot - 1)] = value;
+            bitmaps[static_cast<std::size_t>(dot - 1)] = kDarkestDot + level;
     };
     if (t < 9) {
         const int head = rightward ? t : 9 - t;
@@ -26,9 +27,6 @@ std::array<int, 8> loadingFrame(int t, bool rightward) {
         for (int i = 1; i <= 12 - t; ++i)
             set(rightward ? 9 - i : i, 4 - i);
     }
-    std::array<int, 8> bitmaps{};
-    for (std::size_t d = 0; d < 8; ++d)
-        bitmaps[d] = kDarkestDot + level[d];
     return bitmaps;
 }
 
