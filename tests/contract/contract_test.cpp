@@ -1,10 +1,12 @@
 // One contract, two implementations: the fakes the core tests drive and the Qt
 // binding meet the same cases here, so that what the core tests assume of the
 // platform is what the platform does. Each suite is typed over a Fake world and a
-// Qt world (offscreen widgets, a local HTTP server, real timers).
+// Qt world (offscreen widgets, a local HTTP server, real timers); what only the
+// Qt browser does runs in its world alone.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -69,18 +71,21 @@ public:
     test::FakeAnalysisBrowser fake{clock};
 };
 
-// The Qt browser against a minimal HTTP/1.1 server on loopback.
+// The Qt browser against a minimal HTTP/1.1 server on loopback, which writes the
+// redirect locations byte for byte as given and keeps the connections it holds.
 class QtBrowserWorld : public BrowserWorld {
 public:
     QtBrowserWorld() {
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = server.nextPendingConnection())
+            while (QTcpSocket* s = server.nextPendingConnection()) {
                 QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { answer(s); });
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
         });
         EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
         listen();
     }
-    platform::AnalysisBrowser& browser() override { return qt; }
+    platform::AnalysisBrowser& browser() override { return *qt; }
     std::string at(const std::string& path) override {
         return "http://127.0.0.1:" + std::to_string(server.serverPort()) + path;
     }
@@ -92,14 +97,29 @@ public:
     bool waitReports(std::size_t count) override {
         return QTest::qWaitFor([&] { return reports.size() >= count; });
     }
+    // Starts a load of `path` that the server holds, and waits until it is there.
+    QPointer<QTcpSocket> holdLoad(const std::string& path) {
+        held.insert(path);
+        qt->navigate(at(path));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return heldSockets[path] != nullptr; })) << path;
+        return heldSockets[path];
+    }
+
+    QTcpServer server;
+    std::vector<std::string> targets;  // the request targets as they came over the wire
+    std::map<std::string, QPointer<QTcpSocket>> heldSockets;
+    std::unique_ptr<qt::RedirectBrowser> qt = std::make_unique<qt::RedirectBrowser>();
 
 private:
     void answer(QTcpSocket* s) {
         if (!s->peek(s->bytesAvailable()).contains("\r\n\r\n"))
             return;
         const std::string path = s->readAll().split(' ').value(1).toStdString();
-        if (held.contains(path))
+        targets.push_back(path);
+        if (held.contains(path)) {
+            heldSockets[path] = s;
             return;
+        }
         QByteArray reply = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n";
         if (redirects.contains(path))
             reply = "HTTP/1.1 302 Found\r\nContent-Length: 4\r\nLocation: " +
@@ -109,9 +129,6 @@ private:
         s->write(reply + "Connection: close\r\n\r\npage");
         s->disconnectFromHost();
     }
-
-    QTcpServer server;
-    qt::RedirectBrowser qt;
 };
 
 // Each suite runs its cases in a world of either kind.
@@ -167,6 +184,82 @@ TYPED_TEST(BrowserContract, TheEmptyPageIsToldLaterAndAbandonedLoadsNever) {
     ASSERT_TRUE(w.waitReports(3));
     EXPECT_EQ(w.reports, (std::vector<std::string>{"about:blank", w.at("/c"), w.at("/sync")}));
     EXPECT_EQ(browser.documentAddress(), w.at("/sync"));
+}
+
+// The Qt browser alone: the address shown after the service's redirect decoded as
+// a browser's address bar shows it, read as UTF-8 or as GBK (浦发, as a server on a
+// Chinese system encodes it). A name "a&b#c%41d+e f" as the requests write it keeps
+// every escape on the way, or the service would read another name, or another query.
+TEST(QtBrowser, LastPageIsReportedOnceAsABrowserShowsIt) {
+    // The request targets as the server reads them, the location each answers with,
+    // and the address shown.
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, const char*> cases[] = {
+        {{"/RequestGpInfo.asp?x",
+          "/SendGpInfo.asp?%E6%B5%A6%7C2024-01-02%7C%E6%8C%81%3Cbr%3E%3Cbr%3E%E8%A7%82"},
+         {"/SendGpInfo.asp?%E6%B5%A6|2024-01-02|\xE6\x8C\x81<br><br>%E8%A7%82"},
+         "/SendGpInfo.asp?浦|2024-01-02|持<br><br>观"},
+        {{"/RequestGpInfo.asp?x", "/SendGpInfo.asp?%C6%D6%B7%A2%7C1"},
+         {"/SendGpInfo.asp?%C6%D6%B7%A2|1"},
+         "/SendGpInfo.asp?浦发|1"},
+        {{"/RequestGpInfo.asp?UserID=a%26b%23c%2541d%2Be%20f&PgRun=-7", "/hop",
+          "/SendGpInfo.asp?E"},
+         {"/hop", "/SendGpInfo.asp?E"},
+         "/SendGpInfo.asp?E"},
+    };
+    for (const auto& [wire, locations, shown] : cases) {
+        QtBrowserWorld w;
+        for (std::size_t i = 0; i < locations.size(); ++i)
+            w.redirects[wire[i]] = locations[i];
+        w.qt->navigate(w.at(wire[0]));
+        ASSERT_TRUE(w.waitReports(1)) << shown;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.reports, std::vector<std::string>{w.at(shown)});
+        EXPECT_EQ(w.qt->documentAddress(), w.at(shown));
+        EXPECT_EQ(w.targets, wire);
+    }
+}
+
+// A proxy set for the desktop carries requests to hosts other than this one.
+TEST(QtBrowser, DesktopProxyCarriesTheRequests) {
+    QtBrowserWorld w;
+    const std::string away = "http://tallyro.invalid/RequestGpInfo.asp?x";
+    qputenv("http_proxy", QByteArray::fromStdString(w.at("")));
+    w.qt->navigate(away);
+    const bool reported = w.waitReports(1);
+    qunsetenv("http_proxy");
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(w.targets, std::vector<std::string>{away});
+    EXPECT_EQ(w.qt->documentAddress(), away);
+}
+
+// An abandoned load gives up its connection: a hung server must not swallow them
+// (a browser keeps only a few per server, and a request after them would never go
+// out), and its late answer is never heard; a browser destroyed mid-load reports nothing.
+TEST(QtBrowser, AbandonedAndDestroyedLoadsAreNeverReported) {
+    QtBrowserWorld w;
+    const auto givenUp = [](const QPointer<QTcpSocket>& s) {
+        return QTest::qWaitFor(
+            [&] { return s.isNull() || s->state() != QAbstractSocket::ConnectedState; });
+    };
+    QPointer<QTcpSocket> slow = w.holdLoad("/slow");
+    w.qt->navigate("about:blank");
+    ASSERT_TRUE(w.waitReports(1));
+    ASSERT_TRUE(givenUp(slow));
+    for (int i = 0; i < 8; ++i)
+        w.holdLoad("/hung" + std::to_string(i));
+    w.redirects["/RequestGpInfo.asp?c"] = "/SendGpInfo.asp?ErrGpID";
+    w.qt->navigate(w.at("/RequestGpInfo.asp?c"));
+    ASSERT_TRUE(w.waitReports(2));
+    ASSERT_TRUE(givenUp(w.heldSockets["/hung0"]));
+    if (QTcpSocket* late = w.heldSockets["/hung0"]) {
+        late->write("HTTP/1.1 302 Found\r\nLocation: /late\r\nContent-Length: 0\r\n\r\n");
+        late->flush();
+    }
+    w.holdLoad("/last");
+    w.qt.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.reports,
+              (std::vector<std::string>{"about:blank", w.at("/SendGpInfo.asp?ErrGpID")}));
 }
 
 // ---- The text box: the events one key and one click raise.

@@ -36,17 +36,12 @@ def fail(why):
     sys.exit(1)
 
 
-def pump():
-    context = GLib.MainContext.default()
-    while context.iteration(False):
-        pass
-
-
 def wait_for(condition, what):
     """Runs the event loop until condition() gives something true; returns it."""
     deadline = time.monotonic() + TIMEOUT
     while time.monotonic() < deadline:
-        pump()
+        while GLib.MainContext.default().iteration(False):
+            pass
         found = condition()
         if found:
             return found
@@ -60,28 +55,15 @@ def role(accessible):
 
 def on_event(event):
     data = event.any_data
-    text = data if isinstance(data, str) else None
     try:
         source_role, source_name = role(event.source), event.source.name
     except Exception:  # an object gone by the time the event is read
         source_role, source_name = "", ""
-    events.append((event.type, source_role, source_name, event.detail1, text))
-
-
-def key(keysym, modifiers=0):
-    if modifiers:
-        pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_LOCKMODIFIERS)
-    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
-    if modifiers:
-        pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_UNLOCKMODIFIERS)
-
-
-def states(accessible):
-    return accessible.getState()
+    events.append((event.type, source_role, source_name, event.detail1, data if isinstance(data, str) else None))
 
 
 def showing(accessible):
-    return states(accessible).contains(pyatspi.STATE_SHOWING)
+    return accessible.getState().contains(pyatspi.STATE_SHOWING)
 
 
 def descendants(accessible):
@@ -92,49 +74,31 @@ def descendants(accessible):
 
 
 def find(root, role_name, name):
-    for node in descendants(root):
-        if role(node) == role_name and node.name == name and showing(node):
-            return node
-    return None
+    return next((n for n in descendants(root) if role(n) == role_name and n.name == name and showing(n)), None)
 
 
-def mark():
-    return len(events)
-
-
-def event_since(start, predicate):
-    for event in events[start:]:
-        if predicate(event):
-            return event
-    return None
-
-
-def focus_since(start):
-    return event_since(start, lambda e: e[0].startswith("focus:"))
+def key(keysym, modifiers=0, heard=None, what=""):
+    """Presses a key; with `heard`, waits for the first event since that it holds true of."""
+    start = len(events)
+    if modifiers:
+        pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_LOCKMODIFIERS)
+    pyatspi.Registry.generateKeyboardEvent(keysym, None, pyatspi.KEY_SYM)
+    if modifiers:
+        pyatspi.Registry.generateKeyboardEvent(modifiers, None, pyatspi.KEY_UNLOCKMODIFIERS)
+    if heard:
+        return wait_for(lambda: next((e for e in events[start:] if heard(e)), None), what)
 
 
 def press_and_hear_focus(keysym, modifiers=0):
-    start = mark()
-    key(keysym, modifiers)
-    event = wait_for(lambda: focus_since(start), "a focus event after key %#x" % keysym)
+    event = key(keysym, modifiers, lambda e: e[0].startswith("focus:"), "a focus event after key %#x" % keysym)
     return event[1], event[2]
 
 
 def type_into(box_role, box_name, text, echo):
     """Types text, each key awaited as the insertion it makes in the box."""
     for ch in text:
-        start = mark()
-        key(ord(ch))
-        wait_for(
-            lambda: event_since(
-                start,
-                lambda e: e[0] == "object:text-changed:insert"
-                and e[1] == box_role
-                and e[2] == box_name
-                and e[4] == echo(ch),
-            ),
-            "'%s' typed into %s" % (echo(ch), box_name),
-        )
+        key(ord(ch), 0, lambda e: e[0] == "object:text-changed:insert" and e[1:3] == (box_role, box_name)
+            and e[4] == echo(ch), "'%s' typed into %s" % (echo(ch), box_name))
 
 
 def check_masked(password_box, length, step):
@@ -142,74 +106,48 @@ def check_masked(password_box, length, step):
     text = password_box.queryText()
     if text.characterCount != length:
         fail("%s: the password box counts %d characters, not %d" % (step, text.characterCount, length))
-    readings = [text.getText(0, -1), password_box.name, password_box.description]
-    for offset in range(length):
-        for boundary in (
-            pyatspi.TEXT_BOUNDARY_CHAR,
-            pyatspi.TEXT_BOUNDARY_WORD_START,
-            pyatspi.TEXT_BOUNDARY_LINE_START,
-            pyatspi.TEXT_BOUNDARY_SENTENCE_START,
-        ):
-            readings.append(text.getTextAtOffset(offset, boundary)[0])
-            readings.append(text.getTextBeforeOffset(offset, boundary)[0])
-            readings.append(text.getTextAfterOffset(offset, boundary)[0])
     if text.getText(0, -1) != MASK * length:
         fail("%s: the password box reads %r" % (step, text.getText(0, -1)))
-    for reading in readings[3:]:
+    readings = []
+    for offset in range(length):
+        for boundary in (pyatspi.TEXT_BOUNDARY_CHAR, pyatspi.TEXT_BOUNDARY_WORD_START,
+                         pyatspi.TEXT_BOUNDARY_LINE_START, pyatspi.TEXT_BOUNDARY_SENTENCE_START):
+            for read in (text.getTextAtOffset, text.getTextBeforeOffset, text.getTextAfterOffset):
+                readings.append(read(offset, boundary)[0])
+    for reading in readings:
         if reading.strip(MASK):
             fail("%s: the password box gave %r" % (step, reading))
 
 
 def main():
     user, password, search = sys.argv[1:4]
-    for kind in (
-        "object:text-changed",
-        "object:text-selection-changed",
-        "object:state-changed",
-        "object:property-change",
-        "focus:",
-    ):
+    for kind in ("object:text-changed", "object:text-selection-changed", "object:state-changed",
+                 "object:property-change", "focus:"):
         pyatspi.Registry.registerEventListener(on_event, kind)
     # The client, started once this is said, reads the listeners at its start:
     # it never raises an event before it knows that someone listens.
     pyatspi.Registry.getDesktop(0).childCount
     print("listening", flush=True)
 
-    def client():
-        desktop = pyatspi.Registry.getDesktop(0)
-        for app in desktop:
-            if app is not None and app.name == "Tallyro":
-                for frame in app:
-                    if frame is not None and role(frame) == "frame" and showing(frame):
-                        return frame
-        return None
-
-    frame = wait_for(client, "the client's window on the bus")
+    frame = wait_for(
+        lambda: next((f for app in pyatspi.Registry.getDesktop(0) if app is not None and app.name == "Tallyro"
+                      for f in app if f is not None and role(f) == "frame" and showing(f)), None),
+        "the client's window on the bus",
+    )
     user_box = wait_for(lambda: find(frame, "text", "帐号"), "the account box")
     password_box = find(frame, "password text", "密码")
     wait_for(
-        lambda: states(frame).contains(pyatspi.STATE_ACTIVE)
-        and states(user_box).contains(pyatspi.STATE_FOCUSED),
+        lambda: frame.getState().contains(pyatspi.STATE_ACTIVE) and user_box.getState().contains(pyatspi.STATE_FOCUSED),
         "the active window with the focus in the account box",
     )
 
     # Tab reaches every control of the login page, in order, and comes round.
     order = []
-    while True:
+    while not order or order[-1] != ("text", "帐号") and len(order) <= 20:
         order.append(press_and_hear_focus(TAB))
-        if order[-1] == ("text", "帐号") or len(order) > 20:
-            break
-    expected = [
-        ("password text", "密码"),
-        ("push button", "登录"),
-        ("check box", "保存密码"),
-        ("link", "注册新帐号"),
-        ("link", "找回密码"),
-        ("link", "官方网站"),
-        ("push button", "最小化"),
-        ("push button", "关闭"),
-        ("text", "帐号"),
-    ]
+    expected = [("password text", "密码"), ("push button", "登录"), ("check box", "保存密码"),
+                ("link", "注册新帐号"), ("link", "找回密码"), ("link", "官方网站"),
+                ("push button", "最小化"), ("push button", "关闭"), ("text", "帐号")]
     if order != expected:
         fail("Tab on the login page visits %s" % order)
     controls = {"push button", "check box", "link", "text", "password text"}
@@ -227,40 +165,28 @@ def main():
         fail("Tab from the account box does not reach the password box")
 
     # Type, delete, select all, paste: only mask characters, wherever read.
-    signing_in = mark()
+    signing_in = len(events)
     mask = lambda ch: MASK  # noqa: E731
     type_into("password text", "密码", password, mask)
     check_masked(password_box, len(password), "typed")
     cut = 3
     for _ in range(cut):
-        start = mark()
-        key(BACKSPACE)
-        wait_for(
-            lambda: event_since(start, lambda e: e[0] == "object:text-changed:delete" and e[1] == "password text"),
-            "a character deleted from the password box",
-        )
+        key(BACKSPACE, 0, lambda e: e[0] == "object:text-changed:delete" and e[1] == "password text",
+            "a character deleted from the password box")
     check_masked(password_box, len(password) - cut, "shortened")
-    start = mark()
     key(ord("a"), CONTROL_MASK)
     wait_for(lambda: password_box.queryText().getNSelections() == 1, "the password selected")
     check_masked(password_box, len(password) - cut, "selected")
-    start = mark()
-    key(ord("v"), CONTROL_MASK)
-    wait_for(
-        lambda: event_since(start, lambda e: e[0] == "object:text-changed:insert" and e[1] == "password text"),
-        "the clipboard pasted over the password",
-    )
+    key(ord("v"), CONTROL_MASK, lambda e: e[0] == "object:text-changed:insert" and e[1] == "password text",
+        "the clipboard pasted over the password")
     check_masked(password_box, len(user), "pasted over")
     type_into("password text", "密码", password[len(user):], mask)
     check_masked(password_box, len(password), "typed again")
 
     # Signing in: the focus lands on the search box, and the screen reader hears it.
-    start = mark()
-    key(RETURN)
-    wait_for(
-        lambda: event_since(start, lambda e: e[0].startswith("focus:") and e[1:3] == ("text", "搜索股票代码或名称")),
-        "the focus on the search box after signing in",
-    )
+    start = len(events)
+    key(RETURN, 0, lambda e: e[0].startswith("focus:") and e[1:3] == ("text", "搜索股票代码或名称"),
+        "the focus on the search box after signing in")
     for event in events[signing_in:]:
         if event[1] == "password text" and event[4] is not None and event[4].strip(MASK):
             fail("the password box told %r in %s" % (event[4], event[0]))
@@ -273,18 +199,12 @@ def main():
     box = find(frame, "text", "搜索股票代码或名称")
     type_into("text", "搜索股票代码或名称", search, lambda ch: ch)
     stock_list = find(frame, "list", "股票列表")
-    rows = wait_for(
-        lambda: [n.name for n in stock_list if role(n) == "list item"] or None, "rows for the search"
-    )
+    rows = wait_for(lambda: [n.name for n in stock_list if role(n) == "list item"] or None, "rows for the search")
     if len(rows) < 4 or not all(search in r.split(" ")[0] for r in rows):
         fail("the search %r lists %s" % (search, rows))
     for n in range(3):
-        start = mark()
-        key(DOWN)
-        selected = wait_for(
-            lambda: event_since(start, lambda e: e[0] == "object:state-changed:selected" and e[3] == 1),
-            "a row selected by Down",
-        )
+        selected = key(DOWN, 0, lambda e: e[0] == "object:state-changed:selected" and e[3] == 1,
+                       "a row selected by Down")
         if selected[1:3] != ("list item", rows[n]):
             fail("Down %d selected %s, not %s" % (n + 1, selected[1:3], rows[n]))
         wait_for(lambda: box.description == rows[n], "the search box described by " + rows[n])
@@ -297,12 +217,10 @@ def main():
         fail("Down in the list does not name %s" % rows[3])
 
     # The row's first action opens its analysis; the focus goes to the advice.
-    row = find(stock_list, "list item", rows[3])
-    action = row.queryAction()
-    start = mark()
-    action.doAction(0)
+    start = len(events)
+    find(stock_list, "list item", rows[3]).queryAction().doAction(0)
     wait_for(
-        lambda: event_since(start, lambda e: e[0].startswith("focus:") and e[1:3] == ("text", "操盘建议")),
+        lambda: any(e[0].startswith("focus:") and e[1:3] == ("text", "操盘建议") for e in events[start:]),
         "the focus on the advice after opening " + rows[3],
     )
     code, name = rows[3].split(" ", 1)

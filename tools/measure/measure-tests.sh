@@ -28,7 +28,7 @@ tests_of() {
   case $1 in
     service) echo tallyro_service_core_tests tallyro_service_socket_tests tallyro_service_control_tests ;;
     platform | context) echo tallyro_app_tests tallyro_window_tests ;;
-    qt) echo qt_form_view_test qt_redirect_browser_test qt_web_pages_test qt_quote_fetcher_test ;;
+    qt) echo qt_form_view_test contract_tests qt_web_pages_test qt_quote_fetcher_test ;;
     *) echo "tallyro_$1_tests" ;;
   esac
 }
