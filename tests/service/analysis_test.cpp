@@ -46,18 +46,15 @@ TEST(ComputeLevels, NearestSwingPointsAroundTheClose) {
                          levels.pressureBasis, levels.supportBasis),
               std::tuple(10.0, 11.0, 9.0, 10.0, LevelBasis::SwingPoint, LevelBasis::SwingPoint));
     // The last three sessions rise to 11.8: 11 is now below the close and no pressure.
-    for (size_t i = 37; i < 40; ++i)
-        bars[i] = Bar{"late", 11.0, 11.9, 10.9, 11.8, 1000};
+    std::fill(bars.begin() + 37, bars.end(), Bar{"late", 11.0, 11.9, 10.9, 11.8, 1000});
     EXPECT_DOUBLE_EQ(computeLevels(bars).value().pressure, 12.0);
 }
 
-// Needs twenty sessions and a support above zero; without a swing point the extreme of
-// the 60-session window counts, and a close at a new high projects two average true ranges.
+// Without a swing point the 60-session window's extreme, or at a new high two ATRs, counts.
 TEST(ComputeLevels, WindowExtremeOrTwoAverageTrueRangesWithoutASwingPoint) {
-    EXPECT_FALSE(computeLevels(flatSeries(19)));
-    EXPECT_TRUE(computeLevels(flatSeries(20)));
     // A window low of 0.004 would be published as 0.00.
-    EXPECT_FALSE(computeLevels(std::vector<Bar>(30, Bar{"d", 0.01, 0.05, 0.004, 0.01, 0})));
+    EXPECT_TRUE(!computeLevels(flatSeries(19)) && computeLevels(flatSeries(20)) &&
+                !computeLevels(std::vector<Bar>(30, Bar{"d", 0.01, 0.05, 0.004, 0.01, 0})));
     auto bars = flatSeries(80);
     bars[10].high = 11.0;  // 70 sessions back: outside the window
     bars[78].high = 13.0;  // in the last three sessions: no swing
@@ -77,18 +74,14 @@ TEST(ComputeLevels, WindowExtremeOrTwoAverageTrueRangesWithoutASwingPoint) {
     EXPECT_EQ(std::pair(levels.pressure, levels.support), std::pair(10.1, 9.9));
 }
 
-// Support 10, pressure 14: the lower quarter ends at 11, the upper one starts at 13;
-// a price of the moment at or past a level has crossed it.
+// Support 10, pressure 14: quarters end at 11 and start at 13; at or past a level is across.
 TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
-    for (const auto& [close, expected] :
-         {std::pair{10.0, Position::BelowSupport}, std::pair{10.01, Position::NearSupport},
-          std::pair{11.0, Position::NearSupport}, std::pair{11.01, Position::Middle},
-          std::pair{12.99, Position::Middle}, std::pair{13.0, Position::NearPressure},
-          std::pair{13.99, Position::NearPressure}, std::pair{14.0, Position::AbovePressure}}) {
-        EXPECT_EQ(positionBetween(Levels{.close = close, .pressure = 14.0, .support = 10.0}),
-                  expected)
-            << close;
-    }
+    std::vector<Position> positions;
+    for (const double close : {10.0, 10.01, 11.0, 11.01, 12.99, 13.0, 13.99, 14.0})
+        positions.push_back(positionBetween({.close = close, .pressure = 14.0, .support = 10.0}));
+    using enum Position;
+    EXPECT_EQ(positions, (std::vector{BelowSupport, NearSupport, NearSupport, Middle, Middle,
+                                      NearPressure, NearPressure, AbovePressure}));
     EXPECT_EQ(formatFixed(0.125, 1) + ' ' + formatFixed(2.675, 2) + ' ' + formatFixed(-0.001, 2) +
                   ' ' + formatFixed(3.0, 0),
               "0.1 2.67 0.00 3");  // 2.675 is 2.67499999... in binary
@@ -102,29 +95,30 @@ TEST(Payloads, PositionAdviceSeparatorsUnitsAndRounding) {
     const std::string stock = stockAt(10.0, "A|B?C");
     EXPECT_EQ(stock.rfind("A｜B？C|2026-12-06|14:35:02|12.00|20.00|10.00|9.00|10.00|", 0), 0u)
         << stock;
-    // Above the 20-day average, and the stop 3 % under the support.
-    for (const char* text : {"下距支撑10.00％", "上方", "8.73元"})
-        EXPECT_NE(stock.find(text), std::string::npos) << text;
-    // A price that went through a level says so, and how far as a share of the level.
-    EXPECT_NE(stockAt(8.5).find("已触及支撑位9.00元，低于支撑5.56％"), std::string::npos);
-    EXPECT_NE(stockAt(12.5).find("已触及压力位12.00元，高于压力4.17％"), std::string::npos);
+    // Above the 20-day average, and the stop 3 % under the support; a price that went
+    // through a level says so, and how far as a share of the level.
+    for (const auto& [payload, text] : {std::pair{stock, "下距支撑10.00％"},
+                                        {stock, "上方"},
+                                        {stock, "8.73元"},
+                                        {stockAt(8.5), "已触及支撑位9.00元，低于支撑5.56％"},
+                                        {stockAt(12.5), "已触及压力位12.00元，高于压力4.17％"}})
+        EXPECT_NE(payload.find(text), std::string::npos) << text;
     levels.close = 10.0;
     const Report suspended = buildReport("x", "d", "t", levels, false, true, true);
-    EXPECT_EQ(suspended.advice.at(0).rfind("该股票目前停牌", 0), 0u);
-    EXPECT_EQ(suspended.advice.at(1).rfind("【演示数据】", 0), 0u);
+    EXPECT_TRUE(suspended.advice.at(0).rfind("该股票目前停牌", 0) == 0 &&
+                suspended.advice.at(1).rfind("【演示数据】", 0) == 0);
     EXPECT_NE(stockPayload(suspended).find("|12.00||10.00|"), std::string::npos);
-
     levels.close = 3089.114;
     const std::string index =
         indexPayload(buildReport("上证指数", "d", "t", levels, true, false, false));
-    EXPECT_NE(index.find("|3089.11|"), std::string::npos) << index;
-    EXPECT_EQ(index.find("元"), std::string::npos);
+    EXPECT_TRUE(index.find("|3089.11|") != std::string::npos &&
+                index.find("元") == std::string::npos)
+        << index;
 }
 
 constexpr const char* kHeader = "date,open,high,low,close,volume\n";
 
-// A byte order mark, CR LF and blank lines are read; one bad line rejects the whole file,
-// and the error names line 3 (header, good, bad).
+// A BOM, CR LF and blank lines are read; a bad line 3 (header, good, bad) rejects the file.
 TEST(ReadBarsCsv, ReadsBomAndCrLfAndOneBadLineRejectsTheWholeFile) {
     TempDir dir;
     writeFileBytes(dir / "sh600000.csv",
@@ -155,8 +149,7 @@ TEST(ReadBarsCsv, ReadsBomAndCrLfAndOneBadLineRejectsTheWholeFile) {
     EXPECT_FALSE(readBarsCsv(dir / "empty.csv").error.empty());
 }
 
-// The same code gives the same series (seeded by FNV-1a 64 of the code), of plausible
-// weekday sessions that give levels.
+// Seeded by FNV-1a 64 of the code: plausible weekday sessions that give levels.
 TEST(DemoBars, SeriesFollowsTheCodeAndIsPlausible) {
     EXPECT_EQ(codeSeed(""), 0xcbf29ce484222325ULL);
     EXPECT_EQ(codeSeed("foobar"), 0x85944171f73967e8ULL);
@@ -164,21 +157,20 @@ TEST(DemoBars, SeriesFollowsTheCodeAndIsPlausible) {
         return generateDemoBars(code, SeriesKind::Stock)[119].close;
     };
     EXPECT_TRUE(close("sz000002") == close("sz000002") && close("sz000002") != close("sz000003"));
-    for (const char* code : {"sz300750", "sh000300"}) {
-        const bool index = std::string(code).rfind("sh000", 0) == 0;
-        const auto bars =
-            generateDemoBars(code, index ? SeriesKind::Index : SeriesKind::Stock, 250);
+    for (const auto& [code, kind] :
+         {std::pair{"sz300750", SeriesKind::Stock}, {"sh000300", SeriesKind::Index}}) {
+        const auto bars = generateDemoBars(code, kind, 250);
         EXPECT_EQ(bars.back().date, kDemoLastSession);
         for (size_t i = 1; i < bars.size(); ++i) {
             const Bar& b = bars[i];
+            std::tm tm{};
+            strptime(b.date.c_str(), "%Y-%m-%d", &tm);
             EXPECT_TRUE(b.low > 0 && b.low <= std::min(b.open, b.close) &&
                         b.high >= std::max(b.open, b.close) && b.volume >= 0 &&
                         bars[i - 1].date < b.date &&
-                        std::abs(b.close / bars[i - 1].close - 1.0) < 0.2)
+                        std::abs(b.close / bars[i - 1].close - 1.0) < 0.2 &&
+                        std::mktime(&tm) != -1 && tm.tm_wday % 6 != 0)
                 << code << ' ' << b.date;
-            std::tm tm{};
-            strptime(b.date.c_str(), "%Y-%m-%d", &tm);
-            EXPECT_TRUE(std::mktime(&tm) != -1 && tm.tm_wday % 6 != 0) << b.date;
         }
         EXPECT_TRUE(computeLevels(bars)) << code;
     }

@@ -66,21 +66,18 @@ int connectLocal(const QString& path) {
     return fd;
 }
 
-// Whether the other end has closed (or reset) the connection; what it sent is dropped.
-bool closedByPeer(int fd) {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (got <= 0)
-            return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-    }
-}
-
-// Waits until the other end has closed every one of `fds`, then closes them.
+// Waits until the other end has closed (or reset) every one of `fds`, then closes them.
 bool allClosedByPeer(std::vector<int>& fds) {
+    const auto closedByPeer = [](int fd) {
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        }
+        return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!fds.empty() && std::chrono::steady_clock::now() < deadline) {
-        std::erase_if(fds, [](int fd) { return closedByPeer(fd) && ::close(fd) == 0; });
+        std::erase_if(fds, [&](int fd) { return closedByPeer(fd) && ::close(fd) == 0; });
         ::poll(nullptr, 0, 50);
     }
     return fds.empty();
@@ -167,10 +164,7 @@ Ran ctl(const QString& line, const std::function<void()>& asUser = {}) {
 class ControlSocketTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(start(service_)); }
-    void TearDown() override {
-        service_.terminate();
-        service_.waitForFinished(30000);
-    }
+    void TearDown() override { stop(); }
 
     bool start(QProcess& process, const QString& more = {},
                const std::function<void()>& modifier = {}) {
@@ -187,10 +181,19 @@ protected:
         process.closeWriteChannel();
         return waitForOutput(process, "tallyro-service ready");
     }
-    bool restart(const QString& more, const std::function<void()>& modifier = {}) {
+    void stop() {
         service_.terminate();
         service_.waitForFinished(30000);
+    }
+    bool restart(const QString& more, const std::function<void()>& modifier = {}) {
+        stop();
         return start(service_, more, modifier);
+    }
+    // "ctl" with the words of `line` at this service's socket, or at `path`.
+    Ran ctlHere(const QString& line, const QString& path = {},
+                const std::function<void()>& asUser = {}) {
+        return ctl(QStringLiteral("--control %1 ").arg(path.isEmpty() ? socket_ : path) + line,
+                   asUser);
     }
     quint16 webPort() {
         static const QRegularExpression ready(QStringLiteral("web http://127\\.0\\.0\\.1:(\\d+)/"));
@@ -206,6 +209,7 @@ protected:
 
     tallyro::test::TempDir dir_;
     const QString socket_ = QString::fromStdString((dir_ / "control").string());
+    const QString noSession = QStringLiteral("no session\n");
     QProcess service_;
     std::map<QProcess*, QByteArray> log_;
 };
@@ -226,19 +230,16 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         {"price sz002594", "sz002594 had no price pinned\n"},
     };
     for (const auto& [words, answer] : steps) {
-        const Ran got =
-            ctl(QStringLiteral("--control %1 %2").arg(socket_, QString::fromUtf8(words)));
-        EXPECT_EQ(got.exitCode, 0) << words << got.err.toStdString();
-        EXPECT_TRUE(got.out.contains(QString::fromUtf8(answer)))
-            << words << " answered: " << got.out.toStdString();
+        const Ran got = ctlHere(QString::fromUtf8(words));
+        EXPECT_TRUE(got.exitCode == 0 && got.out.contains(QString::fromUtf8(answer)))
+            << words << " answered: " << got.out.toStdString() << got.err.toStdString();
     }
     // An empty line is a command too: it gets an empty answer at once.
     const int raw = connectLocal(socket_);
-    ASSERT_EQ(::write(raw, "\n", 1), 1);
     pollfd p{raw, POLLIN, 0};
-    ASSERT_EQ(::poll(&p, 1, 10000), 1);
     char reply[8];
-    EXPECT_EQ(::recv(raw, reply, sizeof reply, 0), 1);
+    EXPECT_TRUE(::write(raw, "\n", 1) == 1 && ::poll(&p, 1, 10000) == 1 &&
+                ::recv(raw, reply, sizeof reply, 0) == 1);
     ::close(raw);
     // The socket lies in a folder of the test's user and main group: when the group bears
     // the user's name, it is the user's own and may connect; a shared one may not.
@@ -256,19 +257,16 @@ TEST_F(ControlSocketTest, CommandsAnswerLikeTheConsole) {
         QStringLiteral("control (uid %1, pid ").arg(::getuid()).toUtf8()));
 }
 
-// A second service or a file that is no socket keeps the path; quit removes the socket, and
-// one left by a crashed run (bound, never removed) does not keep the next out.
+// Another service or a file keeps the path; quit removes the socket; a crashed run's does not.
 TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     const auto refused = [&](const char* why) {
         QProcess other;
         EXPECT_FALSE(start(other));
         other.waitForFinished(30000);
-        EXPECT_EQ(other.exitCode(), 1);
-        EXPECT_TRUE(output(other).contains(why)) << output(other).toStdString();
+        EXPECT_TRUE(other.exitCode() == 1 && output(other).contains(why)) << output(other).data();
     };
     refused("another service answers there");
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 quit").arg(socket_)).out,
-              QStringLiteral("stopping\n"));
+    EXPECT_EQ(ctlHere(QStringLiteral("quit")).out, QStringLiteral("stopping\n"));
     ASSERT_TRUE(service_.waitForFinished(30000) && service_.exitCode() == 0);
     EXPECT_FALSE(QFile::exists(socket_));
     tallyro::test::writeFileBytes(dir_ / "control", "someone's file");
@@ -281,12 +279,11 @@ TEST_F(ControlSocketTest, QuitRemovesTheSocketAndWhatHoldsThePathIsLeftAlone) {
     ::close(fd);
     ASSERT_TRUE(start(service_)) << output(service_).toStdString();
     EXPECT_EQ(ctl(QStringLiteral("--control=") + socket_ + QStringLiteral(" sessions")).out,
-              QStringLiteral("no session\n"));
+              noSession);
 }
 
-// The service as systemd starts it (1,024 open files) with 1,100 idle web connections
-// from one address and 1,100 silent control connections: a browser elsewhere and the
-// operator are still served, and the time limit closes every idle connection.
+// At systemd's 1,024 open files, 1,100 idle web and 1,100 silent control connections leave
+// a browser elsewhere and the operator served, and the time limit closes every one.
 TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInTime) {
     rlimit own{};
     ::getrlimit(RLIMIT_NOFILE, &own);
@@ -309,19 +306,15 @@ TEST_F(ControlSocketTest, ThousandsOfIdleConnectionsLeaveOthersServedAndCloseInT
     EXPECT_EQ(talk(port, "GET /ad.asp HTTP/1.1\r\nConnection: close\r\n\r\n", 0, "127.0.0.2")
                   .substr(0, 15),
               "HTTP/1.1 200 OK");
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
-              QStringLiteral("no session\n"));
-    EXPECT_TRUE(allClosedByPeer(web));
-    EXPECT_TRUE(allClosedByPeer(control));
+    EXPECT_EQ(ctlHere(QStringLiteral("sessions")).out, noSession);
+    EXPECT_TRUE(allClosedByPeer(web) && allClosedByPeer(control));
     EXPECT_TRUE(waitForOutput(service_, "connections open, the most allowed: the one that waited "
                                         "longest without a request closed for one from 127.0."));
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
-              QStringLiteral("no session\n"));
+    EXPECT_EQ(ctlHere(QStringLiteral("sessions")).out, noSession);
 }
 
-// Under an open-file limit too small for the caps, the web cap shrinks to fit. A standard
-// input that cannot be read (here a folder) ends the reading of commands at once instead
-// of waking the service again and again. Each is said in the log.
+// A small open-file limit shrinks the web cap; an unreadable standard input (a folder) ends
+// the reading of commands instead of waking the service again and again. Both are logged.
 TEST_F(ControlSocketTest, ASmallOpenFileLimitAndAnUnreadableStandardInputAreBorne) {
     ASSERT_TRUE(restart({}, [] {
         const rlimit limit{100, 100};
@@ -333,26 +326,24 @@ TEST_F(ControlSocketTest, ASmallOpenFileLimitAndAnUnreadableStandardInputAreBorn
     EXPECT_TRUE(waitForOutput(service_, "limits: 20 web connections, 20 per address"));
     EXPECT_TRUE(waitForOutput(service_, "standard input closed: operator commands are no "
                                         "longer read"));
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(socket_)).out,
-              QStringLiteral("no session\n"));
+    EXPECT_EQ(ctlHere(QStringLiteral("sessions")).out, noSession);
 }
 
-// A 64 MiB request line, 10,000 header lines and a 256 MiB body are answered unread, and
-// the service's peak memory hardly moves.
+// A 64 MiB line, 10,000 header lines and a 256 MiB body are refused unread, in little memory.
 TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
     const quint16 port = webPort();
-    const std::string close = "Connection: close\r\n\r\n";
-    ASSERT_EQ(talk(port, "GET /ad.asp HTTP/1.1\r\n" + close).substr(0, 12), "HTTP/1.1 200");
+    const auto status = [&](const std::string& head, std::uint64_t filler = 0) {
+        return talk(port, head, filler).substr(0, 12);
+    };
+    ASSERT_EQ(status("GET /ad.asp HTTP/1.1\r\nConnection: close\r\n\r\n"), "HTTP/1.1 200");
     const auto before = peakResident(service_.processId());
     std::string fields = "GET / HTTP/1.1\r\n";
     for (int i = 0; i < 10000; ++i)
         fields += "X-Filler-" + std::to_string(i) + ": 0123456789abcdef\r\n";
-    EXPECT_EQ(talk(port, "GET /", 64 << 20).substr(0, 12), "HTTP/1.1 414");
-    EXPECT_EQ(talk(port, fields + "\r\n").substr(0, 12), "HTTP/1.1 431");
-    EXPECT_EQ(talk(port, "POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n",
-                       std::uint64_t(256) << 20)
-                  .substr(0, 12),
-              "HTTP/1.1 413");
+    EXPECT_EQ(status("GET /", 64 << 20) + status(fields + "\r\n") +
+                  status("POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n",
+                         std::uint64_t(256) << 20),
+              "HTTP/1.1 414HTTP/1.1 431HTTP/1.1 413");
     if (tallyro::test::kMemoryIsMeasurable)
         EXPECT_LT(peakResident(service_.processId()) - before, 20 * tallyro::test::kMiB);
 }
@@ -382,34 +373,30 @@ TEST_F(ControlSocketTest, ASecondUserOfTheStartersGroupIsRefused) {
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    const Ran other = ctl(QStringLiteral("--control %1 push x|y").arg(path), asUser(40002));
-    EXPECT_EQ(other.exitCode, 1);
-    EXPECT_TRUE(other.err.contains(QStringLiteral("cannot reach the service"))) << other.err.toStdString();
-    EXPECT_EQ(ctl(QStringLiteral("--control %1 sessions").arg(path), asUser(40001)).out,
-              QStringLiteral("no session\n"));
+    const Ran other = ctlHere(QStringLiteral("push x|y"), path, asUser(40002));
+    EXPECT_TRUE(other.exitCode == 1 && other.err.contains(QStringLiteral("cannot reach the")))
+        << other.err.toStdString();
+    EXPECT_EQ(ctlHere(QStringLiteral("sessions"), path, asUser(40001)).out, noSession);
     EXPECT_TRUE(waitForOutput(service_, "control (uid 40001, pid "));
     EXPECT_FALSE(output(service_).contains("push x|y"));
 }
 
-TEST(Ctl, FailuresSayWhyOnStandardError) {
+// Without a service: ctl says why it fails, and the account commands refuse a password
+// under six characters, new or changed; each on standard error.
+TEST(Ctl, FailuresAndShortPasswordsAreSaidOnStandardError) {
     for (const auto& [line, exitCode, message] :
          {std::tuple{"--control /nonexistent/control sessions", 1,
                      "cannot reach the service at /nonexistent/control"},
           std::tuple{"--control", 2, "--control expects"}, std::tuple{"", 2, "usage:"}}) {
         const Ran got = ctl(QString::fromUtf8(line));
-        EXPECT_EQ(got.exitCode, exitCode) << line;
-        EXPECT_TRUE(got.out.isEmpty()) << line;
-        EXPECT_TRUE(got.err.startsWith(QStringLiteral("tallyro-service ctl: ")));
-        EXPECT_TRUE(got.err.contains(QString::fromUtf8(message))) << got.err.toStdString();
+        EXPECT_TRUE(got.exitCode == exitCode && got.out.isEmpty() &&
+                    got.err.startsWith(QStringLiteral("tallyro-service ctl: ")) &&
+                    got.err.contains(QString::fromUtf8(message)))
+            << line << ": " << got.exitCode << ' ' << got.err.toStdString();
     }
-}
-
-// The account commands refuse a password under six characters, new or changed.
-TEST(AccountCommands, PasswordsOfFewerThanSixCharactersAreRefused) {
     tallyro::test::TempDir dir;
     const QString db = QString::fromStdString((dir / "db").string());
-    // Each step's exit code and standard error, one line each.
-    QString got;
+    QString got;  // each step's exit code and standard error
     for (const char* step : {"--add-account 张三:12345", "--add-account 张三:123456",
                              "--set-password 张三:五个字符", "--set-password 张三:六个汉字密码"}) {
         const Ran ran = run(QStringList{QStringLiteral("--db"), db} +

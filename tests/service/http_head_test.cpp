@@ -9,8 +9,7 @@
 namespace tallyro::service {
 namespace {
 
-// The outcome of a head fed one byte at a time: the first answer that is not
-// "incomplete", and how many bytes had arrived then.
+// A head fed byte by byte: its first answer other than "incomplete", and the bytes by then.
 std::pair<int, size_t> fedByteByByte(const std::string& bytes) {
     for (size_t n = 1; n <= bytes.size(); ++n)
         if (const int status = readHttpHead(std::string_view(bytes).substr(0, n)).status)
@@ -24,12 +23,10 @@ TEST(HttpHead, ReadsTheRequestLineFieldsAndWhatTheyMeanForTheConnection) {
         "Connection: keep-alive, Close\r\nExpect: 100-continue\r\n\r\nname=abc&x=1";
     const HttpHeadResult r = readHttpHead(head);
     ASSERT_EQ(r.status, 200);
-    EXPECT_EQ(std::tuple(r.head.method, r.head.target, r.head.minorVersion),
-              std::tuple(std::string("POST"), std::string("/Reg.asp?a=%7C"), 1));
-    EXPECT_EQ(r.consumed, head.size() - 12);
-    EXPECT_EQ(r.head.header("host"), "x:8340");
-    EXPECT_EQ(std::tuple(r.head.contentLength, r.head.keepAlive, r.head.expectContinue),
-              std::tuple(12u, false, true));
+    EXPECT_EQ(std::tuple(r.head.method, r.head.target, r.head.minorVersion, r.consumed,
+                         r.head.header("host"), r.head.contentLength, r.head.keepAlive,
+                         r.head.expectContinue),
+              std::tuple("POST", "/Reg.asp?a=%7C", 1, head.size() - 12, "x:8340", 12u, false, true));
     // HTTP/1.1 stays open unless asked; HTTP/1.0 closes; bare line feeds end lines too.
     EXPECT_TRUE(readHttpHead("GET / HTTP/1.1\n\n").head.keepAlive);
     EXPECT_FALSE(readHttpHead("GET / HTTP/1.0\nConnection: keep-alive\n\n").head.keepAlive);
@@ -70,8 +67,7 @@ TEST(HttpHead, RefusesWhatIsMalformedOrBeyondItsBounds) {
     EXPECT_EQ(readHttpHead(fields + "A: 1\r\n\r\n").status, 431);
 }
 
-// However the bytes arrive, the answer is that of the whole head, and it comes before
-// more than the bounds allow has arrived.
+// However the bytes arrive, the whole head's answer comes, and before the bounds are passed.
 TEST(HttpHead, GivesTheSameAnswerByteByByteAndAnswersOversizeAtTheBound) {
     const std::string huge(64 * 1024, 'a');
     for (const auto& [bytes, status, by] : {

@@ -17,8 +17,8 @@ namespace {
 using test::TempDir;
 using test::writeFileBytes;
 
-// What the web server's tests do not reach: malformed stock lines, codes in other forms,
-// a watch list without its header and with a bad line, an index without the "s_" prefix.
+// Malformed stock lines, codes in other forms, a watch list without its header and with a
+// bad line, an index without the "s_" prefix.
 TEST(MarketData, StockListCodesInOtherFormsAndTheWatchList) {
     TempDir dir;
     writeFileBytes(dir / "stocks.csv",
@@ -26,8 +26,7 @@ TEST(MarketData, StockListCodesInOtherFormsAndTheWatchList) {
                    "xx123456,坏代码,HDM\r\nsz000001,,PAYX\r\nsz000002,万科A,WKA\r\n");
     writeFileBytes(dir / "watchlist.csv", "sh600000\nbogus\nSZ000001\n");
     std::string error;
-    EXPECT_FALSE(StockList::load(dir / "none.csv", &error));
-    EXPECT_NE(error.find("none.csv"), std::string::npos);
+    EXPECT_TRUE(!StockList::load(dir / "none.csv", &error) && error.find("none.csv") != error.npos);
     const auto stocks = StockList::load(dir / "stocks.csv", &error);
     ASSERT_TRUE(stocks) << error;
     EXPECT_EQ(std::pair(stocks->entries().size(), stocks->skippedLines()), std::pair(2ul, 3ul));
@@ -37,8 +36,8 @@ TEST(MarketData, StockListCodesInOtherFormsAndTheWatchList) {
     for (const char* code : {"sh60000", "../bars/sh600000", "sh600000.csv"})
         EXPECT_EQ(market.analyseStock(code, "d", "t").error, AnalysisError::UnknownCode) << code;
     EXPECT_EQ(market.watchlist(), (std::vector<std::string>{"sh600000", "sz000001"}));
-    ASSERT_EQ(market.loadWarnings().size(), 1u);
-    EXPECT_NE(market.loadWarnings()[0].find("watchlist.csv line 2"), std::string::npos);
+    EXPECT_TRUE(market.loadWarnings().size() == 1 &&
+                market.loadWarnings()[0].find("watchlist.csv line 2") != std::string::npos);
     EXPECT_EQ(market.analyseIndex("sh000002", "d", "t").report.value().name, "上证A股指数");
 }
 
@@ -47,17 +46,16 @@ std::int64_t shanghai(int day, int hour, int minute) {
     return 1'796'572'800'000 + ((day * 24 + hour) * 60 + minute) * 60'000LL;
 }
 
-// The same code at the same time has the same price, within about 2 % of the close; it
-// moves through the sessions and stands still between them, and a pin holds for its time.
+// A price per code and time, within 2 % of the close, still between sessions; pins expire.
 TEST(LivePrices, SimulatedWithinTheDayAndPinnedForAWhile) {
     const double open = simulatedPrice("sh600000", 10, shanghai(0, 9, 30));
-    EXPECT_EQ(open, simulatedPrice("sh600000", 10, shanghai(0, 9, 30)));
-    EXPECT_NE(open, simulatedPrice("sh600004", 10, shanghai(0, 9, 30)));
+    EXPECT_TRUE(open == simulatedPrice("sh600000", 10, shanghai(0, 9, 30)) &&
+                open != simulatedPrice("sh600004", 10, shanghai(0, 9, 30)));
     std::set<double> seen;
     for (int m = 0; m < 120; m += 5) {
         const double p = simulatedPrice("sh600000", 10, shanghai(0, 9, 30) + m * 60'000);
-        EXPECT_TRUE(p >= 9.82 && p <= 10.18) << p;
-        EXPECT_NEAR(p * 100, std::round(p * 100), 1e-9);  // whole cents
+        // Whole cents.
+        EXPECT_TRUE(p >= 9.82 && p <= 10.18 && std::abs(p * 100 - std::round(p * 100)) < 1e-9) << p;
         seen.insert(p);
     }
     EXPECT_GT(seen.size(), 10u);
@@ -71,8 +69,8 @@ TEST(LivePrices, SimulatedWithinTheDayAndPinnedForAWhile) {
     std::int64_t now = shanghai(0, 10, 0);
     LivePrices prices([&] { return now; });
     prices.pin("sh600000", 9.5, 10);
-    EXPECT_EQ(prices.price("sh600000", 10), 9.5);
-    EXPECT_EQ(prices.price("sh600004", 10), simulatedPrice("sh600004", 10, now));
+    EXPECT_EQ(std::pair(prices.price("sh600000", 10), prices.price("sh600004", 10)),
+              std::pair(9.5, simulatedPrice("sh600004", 10, now)));
     now += 10 * 60'000 - 1;
     EXPECT_EQ(prices.pinned("sh600000"), 9.5);
     now += 1;
@@ -87,8 +85,8 @@ TEST(LivePrices, SimulatedWithinTheDayAndPinnedForAWhile) {
     market.setLivePrices(&prices);
     prices.pin("sh600000", 1.23, 10);
     const Report live = *market.analyseStock("sh600000", "d", "t").report;
-    EXPECT_EQ(live.levels.close, 1.23);
-    EXPECT_EQ(live.levels.support, daily.levels.support);
+    EXPECT_EQ(std::pair(live.levels.close, live.levels.support),
+              std::pair(1.23, daily.levels.support));
 }
 
 // The data the build puts next to the program: every sample is analysed from its own bars.

@@ -77,26 +77,52 @@ struct HttpReply {
     }
 };
 
+// A connection that keeps what it receives and notices when the server closes it.
+struct Connection {
+    explicit Connection(quint16 port, const QHostAddress& from = QHostAddress::LocalHost) {
+        socket.bind(from, 0);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { in += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+    }
+    // Waits for `count` complete answers (or the close) and gives them.
+    QList<HttpReply> replies(int count) {
+        QList<HttpReply> got;
+        waitUntil([&] {
+            got.clear();
+            for (qsizetype at = 0, end; (end = in.indexOf("\r\n\r\n", at)) >= 0;) {
+                HttpReply reply{in.mid(at + 9, 3).toInt(), in.mid(at, end - at), {}};
+                const qsizetype length = reply.header("content-length").toLongLong();
+                if (end + 4 + length > in.size())
+                    break;
+                reply.body = in.mid(end + 4, length);
+                got << reply;
+                at = end + 4 + length;
+            }
+            return got.size() >= count || closed;
+        });
+        return got;
+    }
+    QList<int> answers(int count) {
+        QList<int> codes;
+        for (const HttpReply& reply : replies(count))
+            codes << reply.status;
+        return codes;
+    }
+    bool waitClosed() { return waitUntil([&] { return closed; }, 30000); }
+    QByteArray in;
+    bool closed = false;
+    QTcpSocket socket;  // last, so that it goes first and its last signals find the others
+};
+
 // One request over a fresh connection, with the target bytes exactly as given.
 inline HttpReply httpRequest(quint16 port, const QByteArray& target,
                              const QByteArray& method = "GET", const QByteArray& body = {},
                              const QByteArray& type = "text/plain") {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type +
-                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-    QByteArray in;
-    HttpReply reply;
-    if (!waitUntil([&] {
-            in += socket.readAll();
-            const qsizetype end = in.indexOf("\r\n\r\n");
-            reply.head = in.left(end);
-            reply.body = in.mid(end + 4);
-            return end >= 0 && reply.body.size() >= reply.header("content-length").toLongLong();
-        }))
-        return {};
-    reply.status = reply.head.split(' ').value(1).toInt();
-    return reply;
+    Connection c(port);
+    c.socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type +
+                   "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    return c.replies(1).value(0);
 }
 
 // With the accounts "demo" and "locked" (blocked), both with the password "abc".

@@ -43,9 +43,8 @@ TEST(SignInGuard, ForgetsOldFailuresAndKeepsWaitingRecordsWhenFull) {
     EXPECT_EQ(guard.waitFor("demo", "10.0.0.1", t0 + 21min), 60s);
 }
 
-// Signing in to one's own account between guesses at another earns no fresh start;
-// the owner elsewhere gets in at once, until the guesses come from so many addresses
-// that every source waits.
+// Signing in to one's own account earns the guesser no fresh start; the owner elsewhere gets
+// in at once, until guesses from so many addresses come that every source waits.
 TEST(SignInGuard, OwnAccountsAndManyAddressesDoNotEscapeTheWait) {
     SignInGuard guard;
     const SignInGuard::TimePoint t0{};
