@@ -344,8 +344,9 @@ TEST_F(ControlSocketTest, OversizedRequestsAreRefusedEarlyAndCostLittleMemory) {
                   status("POST /Reg.asp HTTP/1.1\r\nContent-Length: 268435456\r\n\r\n",
                          std::uint64_t(256) << 20),
               "HTTP/1.1 414HTTP/1.1 431HTTP/1.1 413");
-    if (tallyro::test::kMemoryIsMeasurable)
+    if (tallyro::test::kMemoryIsMeasurable) {
         EXPECT_LT(peakResident(service_.processId()) - before, 20 * tallyro::test::kMiB);
+    }
 }
 
 // Started by someone whose main group is shared, the service lets no other member in.

@@ -308,12 +308,14 @@ TEST_F(WebServerTest, ThousandMalformedRequestsLeaveItUpAndItsMemoryFlat) {
     const auto before = tallyro::test::residentBytes();
     for (int i = 0; i < 1000; ++i) {
         send(malformed[i % malformed.size()]);
-        if (i % 250 == 249)
+        if (i % 250 == 249) {
             ASSERT_EQ(get("/ad.asp").status, 200) << "after " << i + 1;
+        }
     }
     waitUntil([] { return false; }, 100);
-    if (tallyro::test::kMemoryIsMeasurable)
+    if (tallyro::test::kMemoryIsMeasurable) {
         EXPECT_LT(tallyro::test::residentBytes() - before, 2 * tallyro::test::kMiB);
+    }
     EXPECT_EQ(
         answerFields(get("/RequestGpInfo.asp?GpID=sh600000&UserID=demo&PgRun=1"), "SendGpInfo.asp")
             .size(),
