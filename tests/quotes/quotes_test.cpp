@@ -67,7 +67,7 @@ TEST_F(QuotesTest, LoadingPageThenAddressThenMonitorAndTheCodeShownUpperCased) {
     EXPECT_EQ(lastAddress(), kIndex + "2&UserID=trader&PgRun=-49998");
 }
 
-// Four characters, not bytes, off the caption; PgRun = Int(r * -99998 + 1) for any draw.
+// Caption: four characters off, not bytes. PgRun = Int(r * -99998 + 1), spread on a stopped clock.
 TEST(QueryPartsTest, AccountNameEscapedAndPgRunNumbersOverTheWholeRange) {
     EXPECT_EQ(queryValue(accountName("帐号: a&b c#1+1%41=?/张")), "a%26b%20c%231%2B1%2541=?/张");
     EXPECT_EQ(accountName("帐号") + "|" + accountName("abcdefg"), "|efg");

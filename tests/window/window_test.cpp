@@ -237,8 +237,7 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     EXPECT_EQ(s().TempWindowPosition, "左");
 }
 
-// Flush with the edge of the monitor it hides on.
-TEST_F(WindowTest, TrayClickBringsTheMinimisedOrSlidOutWindowBackAtOnce) {
+TEST_F(WindowTest, TrayClickBringsTheMinimisedOrSlidOutWindowBackAtOnceFlushWithItsEdge) {
     place(3000, 3000);
     click("Bot_Min");
     trayClick(ui::kButtonLeft);
@@ -312,7 +311,6 @@ TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds)
     EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 125 + 137);
 }
 
-// Idle: on the login page, docked and slid out, minimised.
 TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     place(3000, 3000);
     pointAt(1000, 800, 2);
