@@ -22,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingNothing) {
+TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersFavouritesAndAutostartEntry) {
     start();
     ASSERT_TRUE(started && win().visible());
     EXPECT_EQ(state().TempWindowPosition + state().TempWindowCtrl + state().TempAutoLogin,
@@ -180,10 +180,8 @@ TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdgeAndIsReusedWhil
         fake.udp.arrive("Msg|t|1");
         EXPECT_FLOAT_EQ(popup()->window().top(), 1080 * 15 - 2700) << work.left << "," << work.top;
     }
-}
-
-// The entry runs the menu entry's command, or the program by its quoted path.
-TEST_F(StartupTest, StartAtLoginWritesAndRemovesAValidAutostartEntry) {
+    // "开机启动" writes a valid autostart entry that runs the menu entry's command, or the
+    // program by its quoted path, and takes it away.
     files.autostartDir = dir / "config" / "autostart";
     files.program = dir / "my \"apps\" $HOME" / "tallyro";
     start();
