@@ -15,7 +15,7 @@ std::string both(const FileLocations& where) {
     return where.settings.string() + " " + where.database.string();
 }
 
-// Installed (bin/ and share/), the program's folder takes no file, even writable by root.
+// The program's folder (bin/ beside share/) takes no file, even writable by root.
 TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabase) {
     test::TempDir dir;
     const fs::path bin = dir / "usr" / "bin", shared = (bin / kInstalledDataDir).lexically_normal();
@@ -37,8 +37,6 @@ TEST(FileLocationsTest, InstalledProgramWorksInTheUserFoldersOnACopyOfItsDatabas
                 locateFiles(bin, dir / "cfg", dir / "data").database == bin / "QsDate.mdb");
 }
 
-// A copied program keeps both files beside itself while it can; then the user's folders, and
-// without any the installed database, and the user is told.
 TEST(FileLocationsTest, ProgramFolderThenUserFoldersThenTheInstalledDatabaseAndANotice) {
     test::TempDir dir;
     fs::create_directory(dir / "program");
@@ -64,36 +62,28 @@ std::string used(const context::Deployment& d) {
     return d.loginHost + " " + std::to_string(d.loginPort) + " " + d.webBase;
 }
 
-// Each value under one key of the file, in GBK after another section: the value used, or the
-// built-in one and a refusal naming the key, the value and why.
-TEST(ServerAddresses, EachValueInTheFileIsTakenOrRefusedNamingTheKey) {
+// In GBK after another section: the value used, or the built-in one and why.
+TEST(ServerAddresses, EachValueIsTakenOrRefusedNamingTheKeyAndFallsToTheNextSource) {
     // Key, the outcome ("=" for the value itself, "=x" for x), the values.
+    // clang-format off
     const std::tuple<std::string, std::string, std::vector<std::string>> groups[] = {
-        {"LoginHost", "=", {"10.0.0.2", "255.255.255.255"}},
-        {"LoginHost", "is empty", {""}},
-        {"LoginHost", "holds a blank", {"10.0. 0.2"}},
-        {"LoginHost",
-         "is not an IPv4 address like 127.0.0.1",
-         {"10.0.0", "10.0.0.2.1", "10.0.0.256", "10.0.0.02", "10..0.2", "login.example.com"}},
-        {"LoginPort", "=", {"1", "65535"}},
-        {"LoginPort", "=5000", {"\"5000\""}},
-        {"LoginPort",
-         "is not a port number from 1 to 65535",
+        {"LoginHost", "=", {"10.0.0.2", "255.255.255.255"}}, {"LoginHost", "is empty", {""}},
+        {"LoginHost", "holds a blank", {"10.0. 0.2"}}, {"LoginHost", "is not an IPv4 address like "
+         "127.0.0.1", {"10.0.0", "10.0.0.2.1", "10.0.0.256", "10.0.0.02", "10..0.2", "login.x"}},
+        {"LoginPort", "=", {"1", "65535"}}, {"LoginPort", "=5000", {"\"5000\""}},
+        {"LoginPort", "is not a port number from 1 to 65535",
          {"", "0", "65536", "99999999999", "+80", "８０"}},
         {"WebBase", "=", {"http://10.0.0.2:80", "https://web.example.com", "http://[::1]:8340"}},
-        {"WebBase", "=http://Web:8340", {"HTTP://Web:8340/"}},
-        {"WebBase", "is not an http or https address", {"ftp://x", "web.example.com", ""}},
-        {"WebBase",
-         "has no valid host",
+        {"WebBase", "=http://Web:8340", {"HTTP://Web:8340/"}}, {"WebBase", "holds a blank",
+         {"http://a b"}}, {"WebBase", "is not an http or https address", {"ftp://x", "web.x", ""}},
+        {"WebBase", "has no valid host",
          {"http://", "http://:8340", "http://[::1", "http://[::1]x", "http://x!y"}},
-        {"WebBase", "holds a blank", {"http://a b"}},
-        {"WebBase",
-         "has a port that is not from 1 to 65535",
+        {"WebBase", "has a port that is not from 1 to 65535",
          {"http://x:0", "http://x:", "http://x:65536", "http://x:port"}},
-        {"WebBase",
-         "has a path, query or fragment after the host",
+        {"WebBase", "has a path, query or fragment after the host",
          {"http://x//", "http://x/web", "http://x?a=1", "http://x#top"}},
         {"WebBase", "holds a user name", {"http://me@x"}}};
+    // clang-format on
     test::TempDir dir;
     for (const auto& [key, expected, values] : groups) {
         const int k = key == kLoginHostKey ? 0 : (key == kLoginPortKey ? 1 : 2);
@@ -115,10 +105,7 @@ TEST(ServerAddresses, EachValueInTheFileIsTakenOrRefusedNamingTheKey) {
             EXPECT_EQ(got.problems, said) << key << "=" << v;
         }
     }
-}
-
-// A refused command-line value falls to the file's, and both refused to the built-in one.
-TEST(ServerAddresses, CommandLineOverFileOverBuiltInAndARefusedValueFallsToTheNext) {
+    // The command line over the file over the built-in values; a refused value falls to the next.
     auto got = resolveServerAddresses(kBuiltIn, {"10.0.0.1", "5001", "http://file"},
                                       {"10.0.0.9", std::nullopt, "http://line:1"});
     EXPECT_EQ(used(got.deployment) + " " + std::to_string(got.problems.size()),

@@ -22,22 +22,19 @@ protected:
     }
 };
 
-// What start-up sets up (the place and outline are checked through Qt), and the favourites.
-TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingNothing) {
+TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersFavouritesAndAutostartEntry) {
     start();
     ASSERT_TRUE(started && win().visible());
     EXPECT_EQ(state().TempWindowPosition + state().TempWindowCtrl + state().TempAutoLogin,
               "中否No");
     EXPECT_EQ(fake.udp.remoteHost + ":" + std::to_string(fake.udp.remotePort), "127.0.0.9:4116");
     EXPECT_TRUE(fake.udp.sent.empty() && fake.tray.shown && fake.tray.tip == "Tallyro");
-    // Tray activity reaches IconLogo; the advert is asked for once.
     EXPECT_TRUE(fake.tray.owner == &el("IconLogo") && el("WebAD").navigations() == 1);
     EXPECT_FLOAT_EQ(el("Bot_Close").left(), 3045);  // the layout follows the window's size
     EXPECT_EQ(fake.windows.refreshes, 1);           // the whole start-up reaches the view at once
     click("Logo");  // an event without changes still reaches the view, once
     EXPECT_TRUE(fake.windows.refreshes == 2 && fake.windows.lastChangedCount == 0);
-    // Both monitors are enabled, but only Timer3's clock runs, for one tick that gives every
-    // hover element its look; then nothing runs until something moves.
+    // Only Timer3's clock runs, one tick that gives every hover element its look.
     EXPECT_TRUE(el("Timer3").enabled() && el("SearchGpInfoMonitor").enabled());
     EXPECT_TRUE(fake.clock.running(&el("Timer3")) && fake.clock.runningCount() == 1);
     advance(10);
@@ -57,8 +54,8 @@ TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingN
     EXPECT_EQ(rows(), 0);
 }
 
-// A saved place is used when it lies on a screen, else the default; the side is never read.
-TEST_F(StartupTest, SavedPlaceIsUsedOnlyWhenWholeAndOnAScreen) {
+// Else the default; the side is never read.
+TEST_F(StartupTest, SavedPlaceIsUsedOnlyWhenWholeAndOnAScreenAndTheAccountOnlyWhenMarked) {
     const std::tuple<const char*, float, float> cases[] = {
         {"[WindowMove]\r\nMainTop= 1200 \r\nMainLeft=-300\r\nMainVisible=左\r\n", 1200, -300},
         {"[WindowMove]\nMainTop=3000\nMainLeft=40000\n", 3000, 40000},  // on the second monitor
@@ -75,9 +72,7 @@ TEST_F(StartupTest, SavedPlaceIsUsedOnlyWhenWholeAndOnAScreen) {
         EXPECT_EQ((std::array{win().top(), win().left()}), (std::array{top, left})) << ini;
         EXPECT_EQ(state().TempWindowPosition, "中");
     }
-}
-
-TEST_F(StartupTest, OnlyAnAccountMarkedForRememberingFillsBothBoxesAndNothingIsSent) {
+    // Only an account marked for remembering fills both boxes, and nothing is sent.
     for (const auto& [sql, boxes] : std::initializer_list<std::pair<const char*, const char*>>{
              {"update [System] set AutoLogin='Yes', UserName='trader', PassWord='900150983CD2';",
               "1 trader 900150983CD2 Yes"},
@@ -92,18 +87,8 @@ TEST_F(StartupTest, OnlyAnAccountMarkedForRememberingFillsBothBoxesAndNothingIsS
     }
 }
 
-// Start-up ends naming the file, leaving no icon and creating nothing in its place.
-TEST_F(StartupTest, AMissingOrDamagedDatabaseEndsStartUp) {
-    std::filesystem::remove(files.database);
-    start();
-    EXPECT_FALSE(started || fake.tray.shown || win().visible() || exists(files.database));
-    EXPECT_NE(fake.process.fatals.at(0).find(files.database.string()), std::string::npos);
-    test::writeFileBytes(files.database, std::string(4096, '\x5a'));
-    start();
-    EXPECT_FALSE(started || fake.process.fatals.size() != 2);
-}
-
-TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesSayingSo) {
+// A missing or damaged database ends start-up naming it and creating nothing in its place.
+TEST_F(StartupTest, UnwritableSettingsRunWithDefaultsAndAnUnusableDatabaseEndsStartUp) {
     test::writeFileBytes(dir / "home", "");
     files.settings = dir / "home" / "cfg" / "config.ini";
     start();
@@ -118,10 +103,16 @@ TEST_F(StartupTest, UnwritableSettingsPlaceRunsWithDefaultsAndClosesSayingSo) {
     start();
     click("Bot_Close");
     EXPECT_NE(fake.process.warnings.at(1).find((dir / "link.ini").string()), std::string::npos);
+    std::filesystem::remove(files.database);
+    start();
+    EXPECT_FALSE(started || fake.tray.shown || win().visible() || exists(files.database));
+    EXPECT_NE(fake.process.fatals.at(0).find(files.database.string()), std::string::npos);
+    test::writeFileBytes(files.database, std::string(4096, '\x5a'));
+    start();
+    EXPECT_FALSE(started || fake.process.fatals.size() != 2);
 }
 
-// Closing from outside is the close button; a widened window saves its narrow place. An exit
-// saves nothing; without a tray there is no icon to remove.
+// Closing from outside is the close button; without a tray there is no icon to remove.
 TEST_F(StartupTest, CloseSavesTheNarrowWindowsPlaceAndExitSavesNothing) {
     start();
     win().move(1234, 567);
@@ -147,8 +138,8 @@ TEST_F(StartupTest, CloseSavesTheNarrowWindowsPlaceAndExitSavesNothing) {
     EXPECT_EQ(test::readFileBytes(files.settings), ini);
 }
 
-// A message opens above the taskbar, is reused while open; its lit close button captures.
-TEST_F(StartupTest, PopupIsReusedWhileOpenAndItsCloseButtonCapturesThePointer) {
+// Above the taskbar, reused while open; its lit close button captures the pointer.
+TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdgeAndIsReusedWhileOpen) {
     start();
     fake.udp.arrive("Msg|first|42");  // its title and close button are checked through Qt
     const ui::Element& w = popup()->window();
@@ -173,11 +164,7 @@ TEST_F(StartupTest, PopupIsReusedWhileOpenAndItsCloseButtonCapturesThePointer) {
     EXPECT_EQ(fake.windows.attached.size(), 1u);
     fake.udp.arrive("Msg|again|2");
     EXPECT_EQ(pel("NewsBt").text(), "again");
-}
-
-// The taskbar is the screen below the work area, also off the origin and beyond 16 bits of
-// twips; a work area that tells nothing about this screen means none.
-TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdge) {
+    // The taskbar is below the work area, also off the origin and past 16 bits of twips.
     start();
     fake.screen.screen = {0, 100, 3840, 2500};
     fake.screen.work = {0, 100, 3840, 2460};
@@ -193,11 +180,8 @@ TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdge) {
         fake.udp.arrive("Msg|t|1");
         EXPECT_FLOAT_EQ(popup()->window().top(), 1080 * 15 - 2700) << work.left << "," << work.top;
     }
-}
-
-// "开机启动" writes a valid autostart entry and takes it away; the entry runs the menu entry's
-// command, or the program by its quoted path. [Tray] StartAtLogin=no takes the item away.
-TEST_F(StartupTest, StartAtLoginWritesAndRemovesAValidAutostartEntry) {
+    // "开机启动" writes a valid autostart entry that runs the menu entry's command, or the
+    // program by its quoted path, and takes it away.
     files.autostartDir = dir / "config" / "autostart";
     files.program = dir / "my \"apps\" $HOME" / "tallyro";
     start();
@@ -214,7 +198,6 @@ TEST_F(StartupTest, StartAtLoginWritesAndRemovesAValidAutostartEntry) {
     EXPECT_EQ(std::system(("desktop-file-validate '" + entry.string() + "'").c_str()), 0) << text;
     send(item, ui::EventKind::Click);
     EXPECT_TRUE(item.value() == 0 && !std::filesystem::exists(entry));
-
     files.menuEntry = dir / "tallyro.desktop";
     test::writeFileBytes(files.menuEntry, "[Desktop Entry]\nExec=tallyro --verbose\n");
     EXPECT_NE(StartAtLogin(files.autostartDir, files.program, files.menuEntry)

@@ -6,7 +6,6 @@
 #include <sqlite3.h>
 
 #include <sys/stat.h>
-
 #include <cstdio>
 
 #include "child_process.h"
@@ -40,7 +39,7 @@ long filesIn(const fs::path& dir) {
     return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
 }
 
-// The three tables, their names in another letter case (which must not matter), and some rows.
+// The three tables, their names in another letter case (which must not matter).
 fs::path makeDatabase(const TempDir& dir, const std::string& sql = {}) {
     test::execSql(dir / "QsDate.mdb",
                   "begin; create table SYSTEM (autologin text, USERNAME text, password text);"
@@ -73,7 +72,6 @@ TEST(LocalDatabaseAccount, FirstSaveCreatesTheRowAndLaterOnesUpdateTheFirstInSto
     TempDir dir;
     const auto file = makeDatabase(dir);
     auto db = LocalDatabase::open(file, nullptr);
-    ASSERT_TRUE(db);
     EXPECT_EQ(db->readAccount(), std::nullopt);
     ASSERT_TRUE(db->saveAccount({"Yes", "张三", "E10ADC3949BA59ABBE56E057F20F883E"}));
     EXPECT_EQ(db->readAccount(), (AccountRow{"Yes", "张三", "E10ADC3949BA59ABBE56E057F20F883E"}));
@@ -88,8 +86,7 @@ TEST(LocalDatabaseAccount, FirstSaveCreatesTheRowAndLaterOnesUpdateTheFirstInSto
               (Rows{{"2", odd.autoLogin, odd.userName, odd.passWord}, {"3", "No", "aa", "S"}}));
 }
 
-// Code or name like '%text%', ASCII case ignored, "%" and "_" wildcards, a quote plain; the first
-// rows in stored order and the number of all. Favourites come whole, in stored order.
+// Like '%text%', ASCII case ignored, "%" and "_" wildcards, a quote plain, in stored order.
 TEST(LocalDatabaseSearch, FindsCodeOrNameContainingTheTextAndListsTheFavourites) {
     TempDir dir;
     const auto file = makeDatabase(dir, kStocksSql);
@@ -97,7 +94,6 @@ TEST(LocalDatabaseSearch, FindsCodeOrNameContainingTheTextAndListsTheFavourites)
     for (int i = 0; i < 60; ++i)
         matching += i % 3 ? "sh6" + std::to_string(99999 - i) + " " : "";
     auto db = LocalDatabase::open(file, nullptr);
-    ASSERT_TRUE(db);
     EXPECT_EQ(db->readSearchList(),
               (std::vector<StockRow>{{"sz3", "乙"}, {"", "甲"}, {"sh6", ""}}));
     // The last text is longer than SQLite takes as a pattern.
@@ -117,33 +113,6 @@ TEST(LocalDatabaseSearch, FindsCodeOrNameContainingTheTextAndListsTheFavourites)
         EXPECT_EQ(listed(db->search("目标", limit)), matching.substr(0, 9 * count) + "=40");
 }
 
-// By pinyin initials, letters only, after the code-and-name matches, in stored order; the
-// limit and the count cover both. A database without the Initials column finds none.
-TEST(LocalDatabaseSearch, InitialsFindStocksAfterCodeAndNameMatches) {
-    TempDir dir;
-    auto db = LocalDatabase::open(test::copyBuiltDatabase(dir.path()), nullptr);
-    ASSERT_TRUE(db);
-    EXPECT_EQ(listed(db->search("pfyh", 20, true)), "sh600000 =1");
-    EXPECT_EQ(listed(db->search("PfYh", 20, false)), "=0");
-    EXPECT_EQ(listed(db->search("cqyh", 20, true)), "sh601963 =1");  // 重庆银行, not ZQYX
-    const SearchResult banks = db->search("yh", 20, true);
-    EXPECT_TRUE(banks.rows.size() == 20u && banks.total > 20) << banks.total;
-    // "sz" is in every Shenzhen code, and in the initials of a few Shanghai names.
-    const SearchResult sz = db->search("sz", 5000, true);
-    const int codes = db->search("sz", 0, false).total;
-    EXPECT_GT(sz.total, codes);
-    EXPECT_EQ(sz.rows[codes - 1].gpId.substr(0, 2) + sz.rows[codes].gpId.substr(0, 2), "szsh");
-    EXPECT_EQ(listed(db->search("6y", 20, true)), "=0");
-    TempDir old;
-    test::execSql(old / "QsDate.mdb",
-                  "create table [System] (AutoLogin, UserName, PassWord);"
-                  "create table [SearchList] (GpID, GpName);"
-                  "create table [QzSj] (GpID, GpName); insert into [QzSj] values ('sh1', 'ab');");
-    EXPECT_EQ(listed(LocalDatabase::open(old / "QsDate.mdb", nullptr)->search("ab", 20, true)),
-              "sh1 =1");
-}
-
-// Favourites appended while new and not full, taken away by code; alerts per code, level, day.
 TEST(LocalDatabaseWatch, FavouritesAndAlertMarks) {
     TempDir dir;
     auto db =
@@ -162,8 +131,7 @@ TEST(LocalDatabaseWatch, FavouritesAndAlertMarks) {
 }
 
 TEST(LocalDatabaseFault, GivesTheReasonOrAFailedSaveAndChangesNothing) {
-    // The fault, and the reason open gives ("": it opens and only the save fails). A reader's
-    // lock keeps the commit from the file; zero bytes are an SQLite file without tables.
+    // The fault, and the reason open gives ("": it opens and only the save fails).
     // clang-format off
     const std::vector<std::pair<std::string, std::string>> faults{
         {"begin immediate", ""}, {"begin; select count(*) from [System]", ""},
@@ -274,13 +242,32 @@ const std::string kDump =
 const std::string kFavourites =
     "sh600000 sh600036 sh600519 sh601318 sz000001 sz000002 sz000858 sh601398";
 
-TEST(BuiltDatabase, HoldsTheCsvRowsTheFavouritesAndNoRememberedAccount) {
+// By initials, letters only, after the code-and-name matches; without the column, none.
+TEST(BuiltDatabase, HoldsTheCsvRowsTheFavouritesAndNoAccountAndFindsByInitials) {
     TempDir dir;
     const auto file = test::copyBuiltDatabase(dir.path());
-    EXPECT_NE(LocalDatabase::open(file, nullptr), nullptr);
     EXPECT_EQ(
         query(file, kDump),
         (Rows{{test::readFileBytes(TALLYRO_TEST_STOCKS_CSV)}, {"No", "", ""}, {kFavourites}}));
+    auto db = LocalDatabase::open(file, nullptr);
+    EXPECT_EQ(listed(db->search("pfyh", 20, true)), "sh600000 =1");
+    EXPECT_EQ(listed(db->search("PfYh", 20, false)), "=0");
+    EXPECT_EQ(listed(db->search("cqyh", 20, true)), "sh601963 =1");  // 重庆银行, not ZQYX
+    const SearchResult banks = db->search("yh", 20, true);
+    EXPECT_TRUE(banks.rows.size() == 20u && banks.total > 20) << banks.total;
+    // "sz" is in every Shenzhen code, and in the initials of a few Shanghai names.
+    const SearchResult sz = db->search("sz", 5000, true);
+    const int codes = db->search("sz", 0, false).total;
+    EXPECT_GT(sz.total, codes);
+    EXPECT_EQ(sz.rows[codes - 1].gpId.substr(0, 2) + sz.rows[codes].gpId.substr(0, 2), "szsh");
+    EXPECT_EQ(listed(db->search("6y", 20, true)), "=0");
+    TempDir old;
+    test::execSql(old / "QsDate.mdb",
+                  "create table [System] (AutoLogin, UserName, PassWord);"
+                  "create table [SearchList] (GpID, GpName);"
+                  "create table [QzSj] (GpID, GpName); insert into [QzSj] values ('sh1', 'ab');");
+    EXPECT_EQ(listed(LocalDatabase::open(old / "QsDate.mdb", nullptr)->search("ab", 20, true)),
+              "sh1 =1");
 }
 
 const std::string kHeader = "code,name,initials\n";
@@ -290,8 +277,7 @@ const std::string kGoodCsv =
     "sh601318,中国平安,ZGPA\nsz000001,平安银行,PAYX\nsz000002,万科A,WKA\n"
     "sz000858,五粮液,WLY\nsh601398,工商银行,GSYX\nsz300750,宁德时代,NDSD\n";
 
-// Good input, also with a BOM and CR LF, gives a database; bad input (or none) names the line
-// or the fault, and leaves only the CSV and an earlier build's database, unchanged.
+// Bad input leaves only the CSV and an earlier build's database, unchanged.
 TEST(MakeStockDb, BuildsFromGoodInputAndRejectsMalformedInputLeavingTheOutputAlone) {
     const auto rows = kGoodCsv.substr(kHeader.size());
     // clang-format off

@@ -1,6 +1,4 @@
-// Analysis requests and their answers: the addresses, byte for byte, and the steps of a
-// request; which addresses are answers, what each shows, and that one answer is handled
-// exactly once, by a tick or by a finished navigation.
+// Analysis requests and their answers, each handled exactly once, by a tick or a navigation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,13 +42,10 @@ protected:
             all += text("SearchGp_" + std::string(name)) + "/";
         return all;
     }
-    // A refused answer leaves the panel as it was and the browser on the empty page.
     void expectRefused(const char* message, long handled = 1) {
-        EXPECT_EQ(text("Login_Txt"), message);
-        EXPECT_EQ(panel(), shownAtStart);
-        EXPECT_EQ(page(), "LoadingSearchPage");
-        EXPECT_EQ(blanks(), handled);
-        EXPECT_FALSE(w.monitorRunning());
+        EXPECT_EQ(text("Login_Txt") + "|" + panel() + "|" + page() + "|" +
+                      std::to_string(blanks()) + (w.monitorRunning() ? " running" : ""),
+                  message + ("|" + shownAtStart) + "|LoadingSearchPage|" + std::to_string(handled));
     }
 
     void click(const char* name) { w.click(name, -1); }
@@ -63,8 +58,7 @@ protected:
 TEST_F(QuotesTest, LoadingPageThenAddressThenMonitorAndTheCodeShownUpperCased) {
     w.el("SearchGpInfoMonitor").setEnabled(false);
     w.request("Saz`{@0");  // the ends of the lower-case letters, and beside them
-    EXPECT_EQ(page(), "LoadingSearchPage");
-    EXPECT_TRUE(w.monitorRunning());
+    EXPECT_TRUE(page() == "LoadingSearchPage" && w.monitorRunning());
     EXPECT_EQ(lastAddress() + " " + text("SearchGp_ID"),
               kStock + "Saz`{@0&UserID=trader&PgRun=-49998 SAZ`{@0");
     click("SearchDapan_shanghai");
@@ -73,24 +67,14 @@ TEST_F(QuotesTest, LoadingPageThenAddressThenMonitorAndTheCodeShownUpperCased) {
     EXPECT_EQ(lastAddress(), kIndex + "2&UserID=trader&PgRun=-49998");
 }
 
-// The caption loses its first four characters, not bytes ("帐号: " is eight bytes); the
-// name then goes as it is but for what would change the address.
-TEST(QueryValueTest, AccountNameFromTheCaptionEscapedWhereItWouldChangeTheAddress) {
+// Caption: four characters off, not bytes. PgRun = Int(r * -99998 + 1), spread on a stopped clock.
+TEST(QueryPartsTest, AccountNameEscapedAndPgRunNumbersOverTheWholeRange) {
     EXPECT_EQ(queryValue(accountName("帐号: a&b c#1+1%41=?/张")), "a%26b%20c%231%2B1%2541=?/张");
     EXPECT_EQ(accountName("帐号") + "|" + accountName("abcdefg"), "|efg");
-}
-
-// PgRun = Int(r * -99998 + 1); draws outside [0, 1) still give a number of the range.
-TEST(PgRunTest, NumberFromTheDraw) {
     std::string numbers;
     for (float r : {0.0f, std::nextafter(1.0f, 0.0f), 0.00001f, 1.0f, -0.5f, NAN})
         numbers += std::to_string(pgRunNumber(r)) + " ";
     EXPECT_EQ(numbers, "1 -99997 0 -99997 1 1 ");
-}
-
-// Reseeding from a clock that has not moved must not repeat the last number, and the numbers
-// cover their whole range: a draw squeezed into part of [0, 1) would repeat addresses.
-TEST(RequestRandomTest, DrawsSpreadOverTheWholeRangeEvenOnAStoppedClock) {
     RequestRandom random([] { return std::uint64_t{1234567}; });
     std::int32_t lowest = 1, highest = -99997;
     for (int i = 0; i < 20000; ++i)
@@ -104,20 +88,13 @@ TEST_F(QuotesTest, StockAnswerFillsThePanelAndShowsIt) {
     EXPECT_EQ(panel(),
               "浦发银行/查询时间: 2024-01-02 14:30:05/RMB: 10.50/3.2%/RMB: 10.17/RMB: "
               "9.80/-3.6%/\u3000\u3000a\r\n\r\n\u3000\u3000/");
-    EXPECT_EQ(page() + " " + w.browser.documentAddress(), "SearchResultPage about:blank");
-    EXPECT_FALSE(w.monitorRunning());
+    EXPECT_EQ(page() + " " + w.browser.documentAddress() + (w.monitorRunning() ? " running" : ""),
+              "SearchResultPage about:blank");
     // Fields go as the server wrote them; the payload ends at a second "?".
     w.request("sh600000");
     arriveAndTick("http://web.test/SendGpInfo.asp?名|t1|t2| 7.1 |-0|x|1e3|%|b?c|d");
-    EXPECT_EQ(text("SearchGp_UpMoney"), "RMB:  7.1 ");
-    EXPECT_EQ(text("SearchGp_Info"), "\u3000\u3000b\r\n\r\n\u3000\u3000");
-}
-
-TEST(StockAdviceTest, ParagraphsIndentedWithAnEmptyLineAfterEach) {
-    const std::string p = "\r\n\r\n\u3000\u3000";
-    EXPECT_EQ(
-        stockAdvice("") + "|" + stockAdvice("ab<br><br>") + "|" + stockAdvice("a<br><br><br>b"),
-        "\u3000\u3000|\u3000\u3000ab" + p + p + "|\u3000\u3000a" + p + "<br>b" + p);
+    EXPECT_EQ(text("SearchGp_UpMoney") + "|" + text("SearchGp_Info"),
+              "RMB:  7.1 |\u3000\u3000b\r\n\r\n\u3000\u3000");
 }
 
 // Service errors, and cut-off or broken answers refused like a busy service.
@@ -146,9 +123,12 @@ TEST_F(QuotesTest, IndexAnswerShowsItsLevelsAndTheAdviceFromPressureAndSupport) 
     EXPECT_TRUE(page() == "SearchResultPage" && !w.monitorRunning());
 }
 
-// The midpoint sentence only when pressure lies more than 12 % above support, the midpoint in
-// its shortest plain decimal form.
-TEST(IndexAdviceTest, MidpointAboveTwelvePercentInPlainDecimals) {
+// Stock advice in indented paragraphs; the index's midpoint in its shortest plain decimal form.
+TEST(AdviceTest, ParagraphsIndentedAndTheMidpointAboveTwelvePercentInPlainDecimals) {
+    const std::string p = "\r\n\r\n\u3000\u3000";
+    EXPECT_EQ(
+        stockAdvice("") + "|" + stockAdvice("ab<br><br>") + "|" + stockAdvice("a<br><br><br>b"),
+        "\u3000\u3000|\u3000\u3000ab" + p + p + "|\u3000\u3000a" + p + "<br>b" + p);
     EXPECT_EQ(indexAdvice(112, 100), kFixedParagraphs);
     const std::tuple<double, double, const char*> spreads[] = {
         {112.00000000001, 100, "106.000000000005"}, {0.5, 0.1, "0.3"}, {3301, 2900, "3100.5"}};
@@ -162,10 +142,7 @@ TEST(IndexAdviceTest, MidpointAboveTwelvePercentInPlainDecimals) {
         decimals += plainDecimal(v) + " ";
     EXPECT_EQ(decimals,
               "0.666666666666667 0 -2.5 25 0.00000015 100000000000000000000 10000 3105.45 ");
-}
-
-// A level is a decimal with a point, optionally signed and surrounded by spaces.
-TEST(ParseLevelTest, DecimalNumbersOnly) {
+    // The levels the advice is made from are decimal numbers only.
     for (const char* bad : {"", " ", "-", "x1", "inf", "nan", "1e400", "3,300", "3300点", "1 2"})
         EXPECT_EQ(parseLevel(bad), std::nullopt) << bad;
     for (const auto& [level, value] :
@@ -173,8 +150,7 @@ TEST(ParseLevelTest, DecimalNumbersOnly) {
         EXPECT_EQ(parseLevel(level), value) << level;
 }
 
-// Scheme and host compare without regard to case, the rest exactly; anything after the
-// answer page's prefix up to the "?" is not looked at.
+// Scheme and host without regard to case; what follows the prefix up to the "?" is not read.
 TEST_F(QuotesTest, OnlyTheServicesAnswerPagesCount) {
     long answers = 0;
     for (const std::string address :
@@ -185,8 +161,9 @@ TEST_F(QuotesTest, OnlyTheServicesAnswerPagesCount) {
         w.request("sh600000");
         arriveAndTick(address + "?名|1|2|3|4|5|6|7|8");
         const bool answer = answers < 3 && ++answers;  // the first three are answers
-        EXPECT_EQ(page(), answer ? "SearchResultPage" : "LoadingSearchPage") << address;
-        EXPECT_EQ(blanks(), answers) << address;
+        EXPECT_EQ(page() + std::to_string(blanks()),
+                  (answer ? "SearchResultPage" : "LoadingSearchPage") + std::to_string(answers))
+            << address;
     }
     EXPECT_FALSE(hasAnswerPrefix("http://h.example/svc/SendG?x", "http://H.example/Svc/SendG"));
 }

@@ -28,7 +28,6 @@ protected:
         ui::Event e{&to, kind, button, 0, x, y};
         form->dispatch(e);
     }
-    // Presses the left button on the title strip, moves by (dx, dy) and releases.
     void drag(float dx, float dy) {
         send(el("FormTop_Cennet"), EventKind::MouseDown, ui::kButtonLeft, 300);
         send(el("FormTop_Cennet"), EventKind::MouseMove, ui::kButtonLeft, 300 + dx, 150 + dy);
@@ -73,8 +72,7 @@ TEST_F(WindowTest, EachDragBranchEndsWhereItShouldAndOnlyTheLeftButtonDrags) {
     EXPECT_EQ(where(), "25199 600 8550 中");
 }
 
-// Out of view in eleven ticks, leaving a strip; back in eleven, flush with the edge.
-TEST_F(WindowTest, SlidesOutAndBackOnEverySide) {
+TEST_F(WindowTest, SlidesOutInElevenTicksLeavingAStripAndBackOnEverySide) {
     const struct {
         float width, dx, dy, afterTen, afterEleven;  // left, or top for the top edge
     } cases[] = {
@@ -99,7 +97,7 @@ TEST_F(WindowTest, SlidesOutAndBackOnEverySide) {
     }
 }
 
-// Left is tried before right, right before top; a hidden window neither docks nor slides.
+// Left before right before top; a hidden window neither docks nor slides.
 TEST_F(WindowTest, AFreeWindowAtAnEdgeDocksOnlyOnceThePointerIsOnIt) {
     const std::tuple<float, int, const char*> cases[] = {
         {0, 1000, "中"}, {0, 10, "左"}, {kScreenW - 3600, 1900, "右"}, {3000, 300, "上"}};
@@ -121,8 +119,7 @@ TEST_F(WindowTest, AFreeWindowAtAnEdgeDocksOnlyOnceThePointerIsOnIt) {
     EXPECT_FALSE(running("Timer1"));
 }
 
-// The screen the window is on gives the edges; one another monitor adjoins is crossed.
-TEST_F(WindowTest, TwoScreensSideBySideShareNoEdge) {
+TEST_F(WindowTest, TwoScreensSideBySideShareNoEdgeAndThePrimaryIsMeasuredWhereItLies) {
     using Screens = std::vector<platform::PixelRect>;
     const Screens right{{1920, 0, 3840, 1200}};
     const std::tuple<Screens, float, float, float, float, const char*> cases[] = {
@@ -138,6 +135,21 @@ TEST_F(WindowTest, TwoScreensSideBySideShareNoEdge) {
         drag(dx, dy);
         EXPECT_EQ(where(), end);
     }
+    // A primary monitor right of another: the window starts, widens and docks on the primary.
+    fake.screen.screen = {1920, 0, 3840, 1080};
+    fake.screen.work = {1920, 0, 3840, 1040};
+    fake.screen.others = {{0, 0, 1920, 1080}};
+    start();
+    EXPECT_EQ(where(), "53550 450 8550 中");
+    form->pages().ShowPage(pages::kComputerPage);
+    EXPECT_EQ(where(), "50850 450 8550 中");
+    form->pages().ShowPage(pages::kSearchMainPage);
+    drag(4000, 0);
+    EXPECT_EQ(where(), "54000 0 15750 右");
+    fake.udp.arrive("Msg|t|1");  // the popup at the primary's bottom right, on its taskbar
+    const ui::Element& popup = form->formMessage()->window();
+    EXPECT_EQ((std::array{popup.left(), popup.top()}),
+              (std::array<float, 2>{57600 - 3900 - 75, 1040 * 15 - 2700}));
 }
 
 TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
@@ -153,18 +165,16 @@ TEST_F(WindowTest, AMoveFromOutsideIsWhereTheWindowIsAndFreesIt) {
     EXPECT_FLOAT_EQ(win().left(), -360);
 }
 
-// Docked right a window widens to the left, docked left or free to the right, on its screen;
-// whatever pages come between, docked it hides to the 5-pixel strip and then holds still.
+// Docked right a window widens to the left, docked left or free to the right.
 TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     form->pages().ShowPage(pages::kSearchMainPage);
     click("ToolsTree_Bot", 3);  // from the default place near the right edge
-    EXPECT_EQ(where(), "22050 450 8550 中");
-    pointAt(1500, 100);  // flush with the edge and touched: docked right
-    ASSERT_EQ(s().TempWindowPosition, "右");
+    std::string path = where();
+    pointAt(1500, 100);         // flush with the edge and touched: docked right
     click("ToolsTree_Bot", 4);  // narrows and widens again, both at the edge
-    EXPECT_EQ(win().left() + win().width(), kScreenW);
+    path += ", " + std::to_string(int(win().left() + win().width())) + " " + s().TempWindowPosition;
     click("ToolsTree_Bot", 1);
-    EXPECT_EQ(where(), "25200 450 8550 右");
+    EXPECT_EQ(path + ", " + where(), "22050 450 8550 中, 28800 右, 25200 450 8550 右");
     pointAt(1000, 900, 12);  // away: out of view, 5 pixels left on screen
     EXPECT_FLOAT_EQ(win().left(), kScreenW - 75);
     pointAt(1919, 300, 12);  // on the strip: back, and still while the pointer rests
@@ -180,9 +190,7 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     EXPECT_FLOAT_EQ(win().left(), kScreenW - 6750);
     click("Bot_Close");  // the narrow window's place is saved: flush with the edge
     EXPECT_EQ(settings::savedWindowPosition(files.settings)->left, 25200);
-
-    // Docked left the window grows to the right; docked at the top near the right edge
-    // it moves left to stay on the screen, and back.
+    // Docked at the top near the right edge it moves left to stay on the screen, and back.
     for (const auto& [dx, dy, wide, narrow] :
          {std::tuple{-5000.0f, 0.0f, "0 0 15750 左", "0 0 15750 左"},
           std::tuple{kScreenW - 4000 - 3000, -4000.0f, "22050 0 8550 上", "24800 0 8550 上"}}) {
@@ -201,8 +209,7 @@ TEST_F(WindowTest, WidenedPagesKeepADockedWindowAtItsEdge) {
     EXPECT_EQ(where(), "21050 2000 8550 中");
 }
 
-// A press on the title strip or the tray's restore ends a slide: the window at its edge, the
-// monitor running, no old slide resuming when it docks again.
+// The window at its edge, the monitor running, no old slide resuming when it docks again.
 TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     place(3000, 3000);
     drag(-3000, 0);
@@ -222,7 +229,6 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     EXPECT_EQ(where() + s().TempWindowCtrl, "0 0 15750 左否");
     pointAt(1000, 1000, 12);
     EXPECT_FLOAT_EQ(win().left(), -3525);
-
     pointAt(2, 300, 3);
     ASSERT_TRUE(running("Timer2"));
     trayClick(ui::kButtonLeft);
@@ -231,26 +237,7 @@ TEST_F(WindowTest, ADragOrATrayClickEndsASlideUnderWay) {
     EXPECT_EQ(s().TempWindowPosition, "左");
 }
 
-// A primary monitor right of another: the window starts, widens and docks on the primary.
-TEST_F(WindowTest, APrimaryMonitorRightOfAnotherIsMeasuredWhereItLies) {
-    fake.screen.screen = {1920, 0, 3840, 1080};
-    fake.screen.work = {1920, 0, 3840, 1040};
-    fake.screen.others = {{0, 0, 1920, 1080}};
-    start();
-    EXPECT_EQ(where(), "53550 450 8550 中");
-    form->pages().ShowPage(pages::kComputerPage);
-    EXPECT_EQ(where(), "50850 450 8550 中");
-    form->pages().ShowPage(pages::kSearchMainPage);
-    drag(4000, 0);
-    EXPECT_EQ(where(), "54000 0 15750 右");
-    fake.udp.arrive("Msg|t|1");  // the popup at the primary's bottom right, on its taskbar
-    const ui::Element& popup = form->formMessage()->window();
-    EXPECT_EQ((std::array{popup.left(), popup.top()}),
-              (std::array<float, 2>{57600 - 3900 - 75, 1040 * 15 - 2700}));
-}
-
-// Minimised or slid out, back at once, flush with the edge of the monitor it hides on.
-TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
+TEST_F(WindowTest, TrayClickBringsTheMinimisedOrSlidOutWindowBackAtOnceFlushWithItsEdge) {
     place(3000, 3000);
     click("Bot_Min");
     trayClick(ui::kButtonLeft);
@@ -274,8 +261,15 @@ TEST_F(WindowTest, TrayClickBringsTheWindowBackAtOnce) {
     EXPECT_FLOAT_EQ(win().left(), 57600 - 3600);
 }
 
-// Without a notification area showing the icon minimise leaves the window in reach.
-TEST_F(WindowTest, TrayMenuAndMinimiseWithoutATray) {
+TEST_F(WindowTest, LinksForExactKeysTheTrayMenuAndMinimiseWithoutANotificationArea) {
+    for (const char* link : {"Jion_Label", "RePass_Label", "Web_Label", "Web_Label"})
+        click(link);
+    form->WindowOpenUrl("web");
+    form->WindowOpenUrl("RegUser ");
+    EXPECT_EQ(fake.shell.opened, (std::vector<std::string>{"http://web.test/Reg.asp",
+                                                           "http://web.test/BusinessRePass.asp",
+                                                           "http://web.test", "http://web.test"}));
+    fake.shell.opened.clear();
     fake.tray.area = false;
     click("Bot_Min");
     EXPECT_EQ(where(), "24750 450 8550 中");
@@ -287,16 +281,6 @@ TEST_F(WindowTest, TrayMenuAndMinimiseWithoutATray) {
         EXPECT_EQ(fake.shell.opened, std::vector<std::string>{"http://web.test"});
     }
     EXPECT_TRUE(fake.process.exits == 1 && !std::filesystem::exists(files.settings));
-}
-
-TEST_F(WindowTest, LinksOpenTheirPagesEveryTimeAndOnlyForExactKeys) {
-    for (const char* link : {"Jion_Label", "RePass_Label", "Web_Label", "Web_Label"})
-        click(link);
-    form->WindowOpenUrl("web");
-    form->WindowOpenUrl("RegUser ");
-    EXPECT_EQ(fake.shell.opened, (std::vector<std::string>{"http://web.test/Reg.asp",
-                                                           "http://web.test/BusinessRePass.asp",
-                                                           "http://web.test", "http://web.test"}));
 }
 
 // Bot_Close, 29 x 24 pixels at (3045, 30) twips in a window at (4500, 1500), covers pixels 503
@@ -327,8 +311,6 @@ TEST_F(WindowTest, HoverRectanglesAreShiftedThreePixelsRightWithInclusiveBounds)
     EXPECT_EQ(el("LoginClose_Bot").picture() + el("SearchClose_Bot").picture(), 125 + 137);
 }
 
-// Idle, no clock runs: on the login page, docked and slid out, minimised. On the window's
-// right edge line (inside for the monitor, outside for the window system) Timer3 ticks on.
 TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     place(3000, 3000);
     pointAt(1000, 800, 2);
@@ -352,8 +334,7 @@ TEST_F(WindowTest, NothingTicksAtRestButTheMonitorSeesEveryMove) {
     EXPECT_EQ(fake.clock.runningCount(), 0u);
 }
 
-// The boss key hides every shown window and shows the same ones again, with a message that
-// came meanwhile; with nothing shown it shows the window. Taken or refused, it says so.
+// With a message that came meanwhile; with nothing shown it shows the window.
 TEST_F(WindowTest, TheBossKeyHidesEveryWindowAndShowsThemAgain) {
     ASSERT_TRUE(fake.keys.held.has_value());
     EXPECT_EQ(form->formMenu().at("Menu_ShowHide").text(), "显示/隐藏 (Ctrl+Alt+Z)");
@@ -370,7 +351,6 @@ TEST_F(WindowTest, TheBossKeyHidesEveryWindowAndShowsThemAgain) {
     click("Bot_Min");
     fake.keys.press();
     EXPECT_EQ(where(), "3000 3000 8550 中");
-
     const auto startWith = [&](const std::string& ini) {
         test::writeFileBytes(files.settings, ini);
         fake.process.warnings.clear();
