@@ -48,7 +48,6 @@ star() {
 
 star 002594
 # A new favourite's price is asked at once, and it lies under the support level.
-wait_for_log "http GET /RequestGpInfo.asp?GpID=sz002594&UserID=demo&" "$WORK/service.log"
 poll one_byd_alert || fail "no alert for BYD: $(cat "$alerts")"
 star 300750
 # One request at a time: CATL's asked only once BYD's answer has been handled.
@@ -59,9 +58,6 @@ replace_text "$W" 100 146 x
 xdotool key BackSpace
 poll has_ink "$W" 200 178 20 12 || fail "BYD's row shows no price"
 poll has_ink "$W" 200 208 20 12 || fail "CATL's row shows no price"
-! has_ink "$W" 200 238 20 12 || fail "a third row where there are two favourites"
-shot "$W" favourites-with-prices
-[ "$(byd_alerts)" = 1 ] || fail "more than one alert for BYD: $(cat "$alerts")"
 
 # Clicking the alert brings the analysis of that stock.
 before=$(requests sz002594)
@@ -70,7 +66,6 @@ dbus-send --session --dest=org.freedesktop.Notifications --type=method_call \
   /org/freedesktop/Notifications org.tallyro.Test.Click "uint32:$id"
 poll requests_above sz002594 "$before" || fail "the click asked for no analysis"
 wait_pixel "$W" 4 183 "$tab1_selected" "result page after the alert's click"
-shot "$W" alert-analysis
 
 # Again from the same folder: the day's alert is remembered. The round after
 # sign-in asks BYD, then CATL once BYD's answer was handled.

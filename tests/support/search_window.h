@@ -41,7 +41,6 @@ public:
         mainWindow.dispatch(e);
         return e;
     }
-    void dispatch(ui::Event& event) { mainWindow.dispatch(event); }
     void type(const std::string& text) {  // the user edits the search box
         send({.target = &box(), .kind = ui::EventKind::UserText, .text = text});
     }
