@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The client as a screen reader meets it: a private session bus, the AT-SPI bus
 # and registry it starts, a window manager, the service, and the client with its
-# accessibility on; screen_reader.py drives it by AT-SPI alone. What crosses the
-# network shows that the sign-in and the opened row reached the service.
+# accessibility on; screen_reader.py drives it by AT-SPI alone; the service's log
+# shows that the password typed, cut and pasted over arrived whole.
 if [ -z "${TALLYRO_PRIVATE_BUS:-}" ]; then
   exec env TALLYRO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
@@ -23,7 +23,4 @@ wait_for_log "^listening" "$WORK/reader.log"
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 start_client reader 300
 wait "$reader" || fail "the screen reader's walk: $(cat "$WORK/reader.log" "$WORK/reader.err")"
 wait_for_login demo demo123
-code=$(tail -n 1 "$WORK/reader.log")
-wait_for_log "http GET /RequestGpInfo.asp?GpID=$code&UserID=demo&PgRun=-\?[0-9]* -> 302 answer" \
-  "$WORK/service.log"
 echo "accessibility e2e: 1 passed, 0 failed"

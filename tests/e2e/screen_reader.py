@@ -2,7 +2,7 @@
 """A screen reader's walk through the client over the AT-SPI bus alone: keys by
 the registry's synthesis, the rest by the accessible tree and the client's events.
 No password character may appear in any event or Text call. Says "listening"
-when the client is to be started; prints the opened stock's code last.
+when the client is to be started.
 
     screen_reader.py USER_NAME PASSWORD SEARCH_TEXT
 """
@@ -191,8 +191,6 @@ def main():
         value = labels[labels.index(level) + 1] if level in labels else ""
         if not re.fullmatch(r"RMB: \d+\.\d\d", value):
             fail("the result's %s reads %r" % (level, value))
-    print("tab order, mask, focus, rows and result: all heard")
-    print(code)
 
 
 if __name__ == "__main__":
