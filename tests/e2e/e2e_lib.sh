@@ -15,9 +15,7 @@ cleanup() {
   wait 2>/dev/null || true
   if [ $code -ne 0 ]; then
     echo "---- service log"; cat "$WORK/service.log" 2>/dev/null || true
-    for log in "$WORK"/*/client.log "$WORK"/trayer.log; do
-      [ -f "$log" ] && { echo "---- $log"; tail -n 40 "$log"; }
-    done
+    tail -n 40 "$WORK"/*/client.log "$WORK"/trayer.log 2>/dev/null || true
   fi
   rm -rf "$WORK"
   exit $code
@@ -98,10 +96,9 @@ install_client() {
 launch_client() {
   local dir=$WORK/$1
   QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >>"$dir/client.log" 2>&1 &
-  local pid=$!
+  local pid=$! win
   PIDS+=($pid)
   eval "PID_$1=$pid"
-  local win
   win=$(main_window "$pid") || fail "client $1 showed no window"
   eval "WIN_$1=$win"
   # Drawn: the login page's dark skin below the boxes.

@@ -20,7 +20,7 @@ import pyatspi  # noqa: E402
 TIMEOUT = 90  # seconds for anything awaited: a busy machine is slow, never wrong
 MASK = "*"
 TAB, RETURN, BACKSPACE, DOWN = 0xFF09, 0xFF0D, 0xFF08, 0xFF54
-SHIFT_MASK, CONTROL_MASK = 1, 4
+CONTROL_MASK = 4
 
 events = []  # (type, source role, source name, detail1, text payload or None)
 
@@ -83,8 +83,8 @@ def key(keysym, modifiers=0, heard=None, what=""):
         return wait_for(lambda: next((e for e in events[start:] if heard(e)), None), what)
 
 
-def press_and_hear_focus(keysym, modifiers=0):
-    event = key(keysym, modifiers, lambda e: e[0].startswith("focus:"), "a focus event after key %#x" % keysym)
+def press_and_hear_focus(keysym):
+    event = key(keysym, 0, lambda e: e[0].startswith("focus:"), "a focus event after key %#x" % keysym)
     return event[1], event[2]
 
 
@@ -128,11 +128,6 @@ def main():
         "the active window with the focus in the account box",
     )
 
-    # Shift+Tab and Tab, each heard as the focus it moves (the whole round is the Qt tests').
-    if press_and_hear_focus(TAB, SHIFT_MASK) != ("push button", "关闭"):
-        fail("Shift+Tab from the account box does not go back to 关闭")
-    press_and_hear_focus(TAB)
-
     # The account; a copy of it on the clipboard, for pasting over the password.
     type_into("text", "帐号", user, lambda ch: ch)
     user_box.queryEditableText().copyText(0, len(user))
@@ -163,17 +158,15 @@ def main():
     if told:
         fail("the password was told in %s" % told)
 
-    # A code typed; Down names each row it selects.
+    # A code typed; Down names the row it selects.
     type_into("text", "搜索股票代码或名称", search, lambda ch: ch)
     stock_list = find(frame, "list", "股票列表")
     rows = wait_for(lambda: [n.name for n in stock_list if role(n) == "list item"] or None, "rows for the search")
     if len(rows) < 4 or not all(search in r.split(" ")[0] for r in rows):
         fail("the search %r lists %s" % (search, rows))
-    for n in range(3):
-        selected = key(DOWN, 0, lambda e: e[0] == "object:state-changed:selected" and e[3] == 1,
-                       "a row selected by Down")
-        if selected[1:3] != ("list item", rows[n]):
-            fail("Down %d selected %s, not %s" % (n + 1, selected[1:3], rows[n]))
+    selected = key(DOWN, 0, lambda e: e[0] == "object:state-changed:selected" and e[3] == 1, "a row selected")
+    if selected[1:3] != ("list item", rows[0]):
+        fail("Down selected %s, not %s" % (selected[1:3], rows[0]))
 
     # The row's first action opens its analysis; the focus goes to the advice.
     start = len(events)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Finding a stock and reading its analysis end to end: sign in, type into the
-# search box, Down, Enter, Enter; then an index button. The account's name holds
+# search box, Down, Enter, Enter. The account's name holds
 # the characters that would change a request's address if sent as they are.
 source "$(dirname "$0")/e2e_lib.sh"
 
@@ -27,12 +27,6 @@ wait_for_log "http GET /RequestGpInfo.asp?GpID=sh600000&UserID=$sent&PgRun=-\?[0
 # left the loading page up): the result page, tab 2 wearing the selected face.
 wait_pixel "$W" 4 183 "$tab1_selected" "result page after the stock request"
 
-# Back to the search page with tab 1, then the Shanghai index button.
-click_at "$W" 20 146
-wait_pixel "$W" 4 146 "$tab1_selected" "search page again"
-click_at "$W" 191 145
-wait_for_log "http GET /RequestDaPan.asp?DaPan=s_sh000001&UserID=$sent&PgRun=-\?[0-9]* -> 302 answer" "$WORK/service.log"
-wait_pixel "$W" 4 183 "$tab1_selected" "result page after the index request"
 # The page engine arrived long after the first paint; the window it joined was
 # never recreated, which the user would have seen as a blink.
 [ "$(main_window "$PID_one")" = "$W" ] || fail "the main window was recreated"

@@ -34,7 +34,6 @@ tab1_selected=$(pixel "$W" 4 146)
 requests() { grep -c "http GET /RequestGpInfo.asp?GpID=$1&" "$WORK/service.log" || true; }
 requests_above() { [ "$(requests "$1")" -gt "$2" ]; }
 byd_alerts() { grep -c "^Tallyro|比亚迪 1.00 触及支撑位 [0-9.]*|" "$alerts" || true; }
-one_byd_alert() { [ "$(byd_alerts)" = 1 ]; }
 
 # star CODE: finds the stock and clicks the mark at the end of its row.
 star() {
@@ -47,7 +46,7 @@ star() {
 
 star 002594
 # A new favourite's price is asked at once, and it lies under the support level.
-poll one_byd_alert || fail "no alert for BYD: $(cat "$alerts")"
+poll grep -q "^Tallyro|比亚迪 1.00 触及支撑位 [0-9.]*|" "$alerts" || fail "no alert for BYD: $(cat "$alerts")"
 star 300750
 # One request at a time: CATL's asked only once BYD's answer has been handled.
 wait_for_log "http GET /RequestGpInfo.asp?GpID=sz300750&UserID=demo&" "$WORK/service.log"
