@@ -14,8 +14,7 @@ operator "push 系统通知|欢迎使用 Tallyro"
 poll xdotool search --all --onlyvisible --pid "$PID_first" --name '^系统通知$' >/dev/null \
   || fail "no popup for the pushed message"
 
-# The same account from a second client, its window beside the first: the first
-# loses its session.
+# The same account from a second client beside the first: the first loses its session.
 start_client second 700
 sign_in "$WIN_second" demo demo123
 wait_for_log "udp -> 127.0.0.1:[0-9]* Err|Users" "$WORK/service.log"

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The watch list end to end: a private session bus with a recording notification
-# service, trayer as the notification area, the service with one price pinned
-# under its support level. Star two stocks, see their prices, receive one alert,
-# click it and read that stock's analysis.
+# The watch list end to end: a recording notification service on a private session
+# bus, trayer as the notification area, one price pinned under its support level.
+# Star two stocks, see their prices, receive one alert, click it, read the analysis.
 if [ -z "${TALLYRO_PRIVATE_BUS:-}" ]; then
   exec env TALLYRO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
