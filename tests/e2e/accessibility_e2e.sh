@@ -1,21 +1,19 @@
 #!/usr/bin/env bash
 # The client as a screen reader meets it: a private session bus, the AT-SPI bus
 # and registry it starts, a window manager, the service, and the client with its
-# accessibility on; screen_reader.py drives it by AT-SPI alone. What crosses the
-# network shows that the sign-in and the opened row reached the service.
+# accessibility on; screen_reader.py drives it by AT-SPI alone; the service's log
+# shows that the password typed, cut and pasted over arrived whole.
 if [ -z "${TALLYRO_PRIVATE_BUS:-}" ]; then
   exec env TALLYRO_PRIVATE_BUS=1 dbus-run-session -- bash "$0" "$@"
 fi
 source "$(dirname "$0")/e2e_lib.sh"
 
 start_display
-# The AT-SPI bus and registry are started on demand by the session bus; the
-# registry synthesises the keys on this display.
+# The session bus starts the AT-SPI bus and registry, which types on this display.
 dbus-update-activation-environment DISPLAY
 openbox >"$WORK/openbox.log" 2>&1 &
 PIDS+=($!)
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-poll wm_ready || fail "the window manager did not start"
+poll sh -c "xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'" || fail "no window manager"
 start_service
 /usr/bin/python3 "$(dirname "$0")/screen_reader.py" demo demo123 60000 \
   >"$WORK/reader.log" 2>"$WORK/reader.err" &
@@ -24,11 +22,5 @@ PIDS+=($reader)
 wait_for_log "^listening" "$WORK/reader.log"
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 start_client reader 300
 wait "$reader" || fail "the screen reader's walk: $(cat "$WORK/reader.log" "$WORK/reader.err")"
-out=$(cat "$WORK/reader.log")
-echo "$out"
-digest=$(printf '%s' demo123 | md5sum | cut -d' ' -f1 | tr a-f A-F)
-wait_for_log "udp <- 127.0.0.1:[0-9]* Login|demo|${digest:0:4}…|10.09" "$WORK/service.log"
-code=$(tail -n 1 <<<"$out")
-wait_for_log "http GET /RequestGpInfo.asp?GpID=$code&UserID=demo&PgRun=-\?[0-9]* -> 302 answer" \
-  "$WORK/service.log"
+wait_for_login demo demo123
 echo "accessibility e2e: 1 passed, 0 failed"

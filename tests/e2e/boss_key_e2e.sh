@@ -14,8 +14,6 @@ helper() {
 start_display
 start_client one 300
 W=$WIN_one
-xdotool mousemove --window "$W" 120 10 mousedown 1 mousemove 700 120 mouseup 1
-geometry_is "$W" 580 110
 helper window
 other=$(poll xdotool search --name '^other program$') || fail "no other window"
 xdotool windowfocus --sync "$other"
@@ -23,7 +21,7 @@ xdotool key ctrl+alt+z
 poll unmapped "$W" || fail "the boss key left the window up"
 xdotool key ctrl+alt+z
 poll mapped "$W" || fail "the boss key did not bring the window back"
-geometry_is "$W" 580 110
+geometry_is "$W" 300 30
 
 # Another program holds the key: the next client says so and runs on.
 kill "$PID_one"

@@ -15,9 +15,7 @@ cleanup() {
   wait 2>/dev/null || true
   if [ $code -ne 0 ]; then
     echo "---- service log"; cat "$WORK/service.log" 2>/dev/null || true
-    for log in "$WORK"/*/client.log "$WORK"/trayer.log; do
-      [ -f "$log" ] && { echo "---- $log"; tail -n 40 "$log"; }
-    done
+    tail -n 40 "$WORK"/*/client.log "$WORK"/trayer.log 2>/dev/null || true
   fi
   rm -rf "$WORK"
   exit $code
@@ -28,18 +26,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # poll CMD...: runs CMD every 0.1 s until it succeeds; false after 30 s.
 poll() { for _ in $(seq 300); do "$@" && return 0; sleep 0.1; done; return 1; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
-# visible PID NAME: prints the id of the process's mapped window named NAME, if any.
-visible() {
-  local w
-  w=$(xdotool search --all --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1) || true
-  [ -n "$w" ] && echo "$w"
-}
 
-# A private X display on a number of its own: an Xvfb that cannot have the
-# number (another run or program holds it) ends at once, and the next is tried;
-# the display counts only while our own Xvfb answers on it. It never resets:
-# an X server resets when its last client leaves (the probe here), and refuses
-# connections while it does.
+# A private X display: an Xvfb whose number is taken ends at once and the next
+# is tried. -noreset, or it would reset (and refuse us) when the probe leaves.
 start_display() {
   local n pid
   for n in $(shuf -i 200-899 -n 40); do
@@ -60,8 +49,7 @@ start_display() {
   fail "no X display could be started"
 }
 
-# The service with a fresh account database; its standard input is a FIFO so
-# the test can type operator commands.
+# The service with a fresh account database; operator types on its console.
 start_service() {
   mkfifo "$WORK/console"
   "$BIN/tallyro-service" --db "$WORK/accounts.db" --demo-account demo:demo123 --probe-seconds 60 \
@@ -77,8 +65,8 @@ operator() { echo "$*" >&7; }
 mapped() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 unmapped() { ! mapped "$1"; }
 
-# main_window PID: waits for the client's main window to be mapped and prints its
-# id. The tray icon's window bears the program's name too, but is a few pixels wide.
+# main_window PID: waits for the client's main window and prints its id (the
+# tray icon's window bears the same name, but is a few pixels wide).
 main_window_now() {
   local w
   for w in $(xdotool search --all --onlyvisible --pid "$1" --name '^Tallyro$' 2>/dev/null); do
@@ -89,14 +77,10 @@ main_window_now() {
 }
 main_window() { poll main_window_now "$1"; }
 
-# start_client NAME LEFT: copies the client into its own folder and starts it
-# there, its window placed LEFT pixels from the screen's left edge through its
-# config.ini, so that no two clients' windows overlap and no click depends on
-# which one is on top; LEFT "default" starts it without config.ini, at its
-# default place. Returns once the window is mapped and its skin drawn.
+# start_client NAME LEFT: the client in a folder of its own, its window LEFT
+# pixels from the screen's left edge by its config.ini, so no two windows overlap
+# ("default": no config.ini). Returns once the window is mapped and drawn.
 start_client() { install_client "$@"; launch_client "$1"; }
-
-# install_client NAME LEFT: the folder and files of start_client, nothing started.
 install_client() {
   local dir=$WORK/$1 left=${2:-300}
   mkdir -p "$dir"
@@ -108,15 +92,13 @@ install_client() {
   fi
 }
 
-# launch_client NAME: starts the client already in its folder, with the database
-# and settings it left there; PID_NAME and WIN_NAME name the new process and window.
+# launch_client NAME: starts the client installed in its folder; sets PID_NAME, WIN_NAME.
 launch_client() {
   local dir=$WORK/$1
   QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu "$dir/tallyro" >>"$dir/client.log" 2>&1 &
-  local pid=$!
+  local pid=$! win
   PIDS+=($pid)
   eval "PID_$1=$pid"
-  local win
   win=$(main_window "$pid") || fail "client $1 showed no window"
   eval "WIN_$1=$win"
   # Drawn: the login page's dark skin below the boxes.
@@ -130,7 +112,6 @@ geometry_at() {
 }
 geometry_is() { g=""; poll geometry_at "$@" || fail "window not at $2,$3${4:+ with height $4}: $g"; }
 
-# Clicks at window-relative pixel coordinates.
 click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 # region WIN X Y W H: a fingerprint of what a rectangle of the window shows.
@@ -138,26 +119,22 @@ region() {
   import -window "$1" -crop "${4}x${5}+$2+$3" -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1
 }
 
-# wait_region_change WIN X Y W H BEFORE WHAT: waits until the rectangle shows
-# something other than BEFORE.
+# wait_region_change WIN X Y W H BEFORE WHAT: waits until the rectangle shows other than BEFORE.
 shows_other() { [ "$(region "$1" "$2" "$3" "$4" "$5")" != "$6" ]; }
 wait_region_change() { poll shows_other "$@" || fail "$7: nothing changed on screen"; }
 
-# type_into WIN X Y TEXT: clicks the text box at X,Y, types, and waits until the
-# text shows in the box (a 100x16 strip from the click to the right).
+# type_into WIN X Y TEXT: clicks the text box at X,Y, types, and waits until the text shows.
 type_into() {
   local before
   before=$(region "$1" $(($2 - 40)) $(($3 - 8)) 130 16)
   click_at "$1" "$2" "$3"
-  # Keys go to the window with the input focus, which need not be the one just
-  # clicked while its program is busy: give it the focus and wait until it has it.
+  # A busy program may not have taken the focus from the click yet.
   xdotool windowfocus --sync "$1"
   xdotool type --delay 20 "$4"
   wait_region_change "$1" $(($2 - 40)) $(($3 - 8)) 130 16 "$before" "typing '$4'"
 }
 
-# replace_text WIN X Y TEXT: clicks the text box at X,Y, selects all it holds
-# and types TEXT over it.
+# replace_text WIN X Y TEXT: types TEXT over all the box at X,Y holds.
 replace_text() {
   click_at "$1" "$2" "$3"
   xdotool windowfocus --sync "$1"
@@ -175,10 +152,17 @@ pixel() {
   import -window "$1" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null | tail -n 1 | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
 }
 
-# wait_pixel WIN X Y RRGGBB [WHAT]: waits up to 30 s for the pixel to take the colour.
+# wait_pixel WIN X Y RRGGBB [WHAT]: waits for the pixel to take the colour.
 pixel_is() { got=$(pixel "$1" "$2" "$3"); [ "$got" = "$4" ]; }
 wait_pixel() { got=""; poll pixel_is "$@" || fail "${5:-pixel $2,$3}: expected $4, saw $got"; }
 wait_for_log() { poll grep -q -- "$1" "$2" || fail "never saw '$1' in $(basename "$2")"; }
+# wait_for_login NAME PASSWORD: the service heard NAME sign in with the upper-case
+# MD5 of PASSWORD, computed here independently of the client.
+wait_for_login() {
+  local digest
+  digest=$(printf '%s' "$2" | md5sum | cut -d' ' -f1 | tr a-f A-F)
+  wait_for_log "udp <- 127.0.0.1:[0-9]* Login|$1|${digest:0:4}…|10.09" "$WORK/service.log"
+}
 
 shot() { import -window "$1" "$SHOTS/$2.png" 2>/dev/null || true; }
 

@@ -26,18 +26,6 @@ class Notifications(dbus.service.Object):
             out.write(f"{summary}|{body}|{self.last}\n")
         return self.last
 
-    @dbus.service.method(NAME, out_signature="as")
-    def GetCapabilities(self):
-        return ["actions", "body"]
-
-    @dbus.service.method(NAME, out_signature="ssss")
-    def GetServerInformation(self):
-        return ["recorder", "tallyro", "1", "1.2"]
-
-    @dbus.service.method(NAME, in_signature="u")
-    def CloseNotification(self, nid):
-        pass
-
     @dbus.service.signal(NAME, signature="us")
     def ActionInvoked(self, nid, action):
         pass

@@ -10,13 +10,10 @@ weston --backend=headless-backend.so --socket=wl-tallyro --idle-time=0 >"$WORK/w
 PIDS+=($!)
 poll test -S "$XDG_RUNTIME_DIR/wl-tallyro" || fail "weston did not start"
 start_display
-mkdir -p "$WORK/one"
-cp "$BIN/tallyro" "$BIN/QsDate.mdb" "$WORK/one/"
-cp "$BIN/libtallyro_web.so" "$WORK/one/" 2>/dev/null || true
+install_client one default
 
 said='tallyro: running on wayland without X11: the window cannot be placed'
-# run_client LOG ENV...: starts the client with the environment given, and waits
-# until it has shown its window on X11 or said it runs without it.
+# run_client LOG ENV...: starts the client with the environment given.
 run_client() {
   local log=$WORK/$1; shift
   env "$@" WAYLAND_DISPLAY=wl-tallyro QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu \
@@ -24,19 +21,20 @@ run_client() {
   CLIENT=$!
   PIDS+=($CLIENT)
 }
-# One line says what is lost; the toolkit's failure to reach X11 is not repeated.
+# native LOG ENV...: started so, the client runs on and says in one line what is
+# lost; the toolkit's failure to reach X11 is not repeated.
 native() {
-  poll grep -q "^$said" "$WORK/$1" || fail "$1: nothing said: $(cat "$WORK/$1")"
-  kill -0 "$CLIENT" 2>/dev/null || fail "$1: the client ended: $(cat "$WORK/$1")"
-  [ "$(grep -c '^tallyro: ' "$WORK/$1")" = 1 ] || fail "$1: $(cat "$WORK/$1")"
-  ! grep -q 'xcb' "$WORK/$1" || fail "$1: the failed X11 attempt is reported: $(cat "$WORK/$1")"
+  run_client "$@"
+  local out=$WORK/$1
+  poll grep -q "^$said" "$out" || fail "$1: nothing said: $(cat "$out")"
+  kill -0 "$CLIENT" 2>/dev/null || fail "$1: the client ended: $(cat "$out")"
+  [ "$(grep -c '^tallyro: ' "$out")" = 1 ] || fail "$1: $(cat "$out")"
+  ! grep -q 'xcb' "$out" || fail "$1: the failed X11 attempt is reported: $(cat "$out")"
   kill "$CLIENT"; wait "$CLIENT" 2>/dev/null || true
 }
 
-run_client no-x11.log -u DISPLAY
-native no-x11.log
-run_client asked.log QT_QPA_PLATFORM=wayland
-native asked.log
+native no-x11.log -u DISPLAY
+native asked.log QT_QPA_PLATFORM=wayland
 # Both at hand: X11, where the window can dock and stay on top; nothing said.
 run_client both.log
 main_window "$CLIENT" >/dev/null || fail "no window on X11: $(cat "$WORK/both.log")"

@@ -4,28 +4,28 @@
 // once done and then waits until it is killed.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
-#include <cstdio>
-#include <cstring>
 #include <unistd.h>
+
+#include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
     Display* d = XOpenDisplay(nullptr);
-    if (!d || argc != 2)
+    const std::string what = argc == 2 ? argv[1] : "";
+    if (!d || (what != "window" && what != "grab"))
         return 2;
     Window root = DefaultRootWindow(d);
-    if (strcmp(argv[1], "window") == 0) {
+    if (what == "window") {
         Window w = XCreateSimpleWindow(d, root, 700, 300, 300, 200, 0, 0, 0xFFFFFF);
         XStoreName(d, w, "other program");
         XMapWindow(d, w);
-    } else if (strcmp(argv[1], "grab") == 0) {
+    } else {
         XGrabKey(d, XKeysymToKeycode(d, XK_z), ControlMask | Mod1Mask, root, True, GrabModeAsync,
                  GrabModeAsync);
-    } else {
-        return 2;
     }
     XSync(d, False);
-    printf("ready\n");
-    fflush(stdout);
+    std::puts("ready");
+    std::fflush(stdout);
     for (;;)
         pause();
 }

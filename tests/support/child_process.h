@@ -29,27 +29,19 @@ inline pid_t forkChild(const std::function<void()>& body) {
     return pid;
 }
 
-// Kills the child with SIGKILL after `delay` (it may have finished by then) and reaps
-// it. True when the child had already ended on its own with status 0.
-inline bool killAfter(pid_t pid, std::chrono::microseconds delay) {
-    std::this_thread::sleep_for(delay);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Runs save(run) for runs 1 to `runs`, each in a child killed after a random delay of up to
-// `maxDelay` (the same delays every time); after each, sound(run) judges what it left. Returns
-// the first run left unsound, or 0.
+// Runs save(run) for runs 1 to `runs`, each in a child killed (and reaped) after a random delay
+// of up to `maxDelay` (the same delays every time); after each, sound(run) judges what it left.
+// Returns the first run left unsound, or 0.
 inline int firstUnsoundKilledSave(int runs, std::chrono::microseconds maxDelay,
                                   const std::function<bool(int)>& save,
                                   const std::function<bool(int)>& sound) {
     std::mt19937 random(20261206);
     std::uniform_int_distribution<long> delayUs(0, maxDelay.count());
     for (int run = 1; run <= runs; ++run) {
-        killAfter(forkChild([&] { ::_exit(save(run) ? 0 : 1); }),
-                  std::chrono::microseconds(delayUs(random)));
+        const pid_t child = forkChild([&] { ::_exit(save(run) ? 0 : 1); });
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+        ::kill(child, SIGKILL);  // it may have finished by then
+        ::waitpid(child, nullptr, 0);
         if (!sound(run))
             return run;
     }

@@ -27,7 +27,6 @@ inline constexpr Key kBackspace{8, 8};
 inline constexpr Key kReturn{13, 13};
 inline constexpr Key kEscape{27, 27};
 inline constexpr Key kDelete{46, 0};
-inline constexpr Key kKeyUp{38, 0};
 inline constexpr Key kKeyDown{40, 0};
 
 // A printable ASCII character, with Shift where it takes one.

@@ -179,10 +179,9 @@ public:
     void navigate(const std::string& url) override {
         navigations.push_back(url);
         const std::uint64_t navigation = ++navigation_;
-        underWay = url;
-        if (url != "about:blank")
+        underWay = url == "about:blank" ? "" : url;
+        if (!underWay.empty())
             return;
-        underWay.clear();
         address = url;
         clock_.post([this, navigation] {
             if (navigation == navigation_ && onNavigated_)

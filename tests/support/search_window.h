@@ -24,15 +24,9 @@ public:
 
     // Replaces the stock table with these (code, name) rows, in this order.
     void setStocks(const std::vector<std::pair<std::string, std::string>>& rows) {
-        const auto quoted = [](std::string text) {
-            for (std::size_t at = 0; (at = text.find('\'', at)) != std::string::npos; at += 2)
-                text.insert(at, 1, '\'');
-            return "'" + text + "'";
-        };
         std::string sql = "delete from [QzSj];";
         for (const auto& [code, name] : rows)
-            sql += "insert into [QzSj] (GpID, GpName) values (" + quoted(code) + ", " +
-                   quoted(name) + ");";
+            sql += "insert into [QzSj] (GpID, GpName) values ('" + code + "', '" + name + "');";
         execSql(client.files.database, sql);
     }
 
@@ -41,7 +35,6 @@ public:
         mainWindow.dispatch(e);
         return e;
     }
-    void dispatch(ui::Event& event) { mainWindow.dispatch(event); }
     void type(const std::string& text) {  // the user edits the search box
         send({.target = &box(), .kind = ui::EventKind::UserText, .text = text});
     }

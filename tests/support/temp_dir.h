@@ -2,10 +2,11 @@
 // in it when the object goes away.
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -14,14 +15,10 @@ namespace tallyro::test {
 class TempDir {
 public:
     TempDir() {
-        std::random_device rd;
-        const auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = base / ("tallyro-test-" + std::to_string(rd()));
-            if (std::filesystem::create_directory(path_))
-                return;
-        }
-        throw std::runtime_error("cannot create a temporary folder");
+        std::string name = (std::filesystem::temp_directory_path() / "tallyro-test-XXXXXX").string();
+        if (!::mkdtemp(name.data()))
+            throw std::runtime_error("cannot create a temporary folder");
+        path_ = name;
     }
     ~TempDir() {
         std::error_code ec;
