@@ -134,6 +134,8 @@ TEST_F(LoginExchangeTest, ProbesAreEchoedAndMalformedOrForeignDatagramsIgnored) 
                                  "TestLogin|12345", loginOf("trader", kAbcDigest), "TestLogin|",
                                  "TestLogin|a", "TestLogin|\xFF\x80z\x81", "TestLogin|\x81\x7Cz"}));
     EXPECT_TRUE(waiting() == 2 && form->formMessage() == nullptr);
+    fake.udp.arrive("Msg|\xD6\xD0|7");  // a message: its title in GBK, then its number
+    EXPECT_EQ(form->formMessage()->at("NewsBt").text(), "中");
 }
 
 }  // namespace
