@@ -1,6 +1,5 @@
-// The visible web pages through the real view: what each web element has really
-// loaded, with a stand-in engine library that records every load. The model
-// asks for the advertisement on every page switch; only a shown page loads.
+// The web pages through the real view, with a stand-in engine that records every load:
+// the model asks for the advertisement on every page switch; only a shown page loads.
 #include <gtest/gtest.h>
 
 #include "qt/element_widgets.h"

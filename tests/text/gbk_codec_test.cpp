@@ -20,8 +20,7 @@ TEST(GbkCodec, BothDirectionsAndTextWithoutGbkFormIsRefused) {
         EXPECT_EQ(utf8ToGbk(utf8), gbk) << utf8;
         EXPECT_EQ(gbkToUtf8(gbk), utf8) << utf8;
     }
-    // An emoji, bytes that are not UTF-8, a character cut short.
-    for (const char* refused : {"\xF0\x9F\x98\x80", "a\xFF", "a\xE4\xB8"})
+    for (const char* refused : {"\xF0\x9F\x98\x80", "a\xFF", "a\xE4\xB8"})  // emoji, not UTF-8, cut
         EXPECT_EQ(utf8ToGbk(refused), std::nullopt) << refused;
 }
 
