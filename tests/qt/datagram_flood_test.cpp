@@ -1,6 +1,6 @@
-// The real main window with the real datagram socket under a flood on loopback, from
-// the login server's address and from strangers: the window keeps answering clicks
-// and its memory stays flat.
+// The real main window with the real datagram socket under a flood on loopback from
+// the login server's address: the window keeps answering clicks and its memory stays
+// flat. (Datagrams from strangers are dropped above the socket: the session tests.)
 #include <arpa/inet.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -51,8 +51,8 @@ struct DatagramFlood : QtClientTest {
 };
 
 TEST_F(DatagramFlood, WindowKeepsAnsweringClicksAndMemoryStaysFlat) {
-    RawUdp server("127.0.0.1"), otherPort("127.0.0.1"), otherHost("127.0.0.2");
-    ASSERT_TRUE(server.port && otherPort.port && otherHost.port);
+    RawUdp server("127.0.0.1");
+    ASSERT_TRUE(server.port);
     start(server.port, &link);
     // The first login request tells the server (and the flood) the client's port.
     form->el("UserName_Txt").setText("demo");
@@ -61,18 +61,13 @@ TEST_F(DatagramFlood, WindowKeepsAnsweringClicksAndMemoryStaysFlat) {
     std::uint16_t client = 0;
     ASSERT_TRUE(QTest::qWaitFor([&] { return (client = server.receiveFrom()) != 0; }));
 
-    // Every kind of answer and junk from the server's own address and port, and
-    // answers from the same host on another port and from another host.
-    const std::vector<std::pair<const RawUdp*, std::vector<std::string>>> flood{
-        {&server,
-         {"LoginOk", "Msg|\xCD\xA8\xD6\xAA|7", "Err|Password", "TestLogin|probe",
-          std::string(1400, '|'), std::string(1400, '\xFF'), ""}},
-        {&otherPort, {"LoginOk", "Msg|x|1"}},
-        {&otherHost, {"LoginOk", std::string(1400, 'x')}}};
+    // Every kind of answer and junk from the server's own address and port.
     const auto sendRound = [&] {
-        for (const auto& [from, datagrams] : flood)
-            for (const std::string& bytes : datagrams)
-                from->sendTo(client, bytes);
+        for (const std::string& bytes :
+             {std::string("LoginOk"), std::string("Msg|\xCD\xA8\xD6\xAA|7"),
+              std::string("Err|Password"), std::string("TestLogin|probe"), std::string(1400, '|'),
+              std::string(1400, '\xFF'), std::string()})
+            server.sendTo(client, bytes);
     };
     for (int i = 0; i < 200; ++i) {  // the window's pages, popup and buffers reach their size
         sendRound();
@@ -106,14 +101,11 @@ TEST_F(DatagramFlood, WindowKeepsAnsweringClicksAndMemoryStaysFlat) {
     flooder.join();
     QTest::qWait(200);
     const auto grown = test::residentBytes() - before;
-    EXPECT_EQ(unanswered, 0);
-    EXPECT_GT(echoes, 0);
+    EXPECT_TRUE(unanswered == 0 && echoes > 0) << unanswered << " unanswered, " << echoes;
     if (test::kMemoryIsMeasurable) {
         EXPECT_LT(grown, 5 * test::kMiB) << grown << " bytes";
     }
-    // Still the same program: it ended nothing.
-    EXPECT_FALSE(form->ended());
-    EXPECT_TRUE(process.fatals.empty());
+    EXPECT_TRUE(!form->ended() && process.fatals.empty());  // still the same program
 }
 
 }  // namespace

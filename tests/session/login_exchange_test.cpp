@@ -52,7 +52,6 @@ TEST_F(LoginExchangeTest, EnterSendsNameDigestAndVersionAndEvenALateLoginOkSigns
 TEST_F(LoginExchangeTest, NameAndPasswordGoAsTypedOrAreRefusedOnTheSpot) {
     // Name, password, whether sending fails, and what is sent or the status of the refusal.
     const std::tuple<const char*, const char*, bool, std::string> cases[] = {
-        {"", "", false, loginOf("", Md5HexDigest(""))},
         {" a|b ", "", false, loginOf(" a|b ", Md5HexDigest(""))},
         {"中", "", false, loginOf("\xD6\xD0", Md5HexDigest(""))},
         {"trader", "pass😀", false, kTextPasswordNotSendable},
@@ -95,7 +94,8 @@ TEST_F(LoginExchangeTest, RememberedAccountSendsItsStoredDigestUntilSomethingIsT
 }
 
 // The version text alone is blue and opens the download; the next refusal turns it white.
-TEST_F(LoginExchangeTest, RefusalsShowTheirTextInTheirColourAndStopWaiting) {
+// The back button returns to the login page at its height and stops the time-out.
+TEST_F(LoginExchangeTest, RefusalsShowTheirTextInTheirColourAndStopWaitingAsTheBackButtonDoes) {
     const std::tuple<const char*, const char*, std::uint32_t> cases[] = {
         {"Err|ErrCode", kTextOldVersion, 0x00C8FF},
         {"Err|Password", kTextWrongPassword, 0xFFFFFF},
@@ -113,10 +113,6 @@ TEST_F(LoginExchangeTest, RefusalsShowTheirTextInTheirColourAndStopWaiting) {
         click("Login_Bot");
     }
     EXPECT_EQ(fake.shell.opened, std::vector<std::string>{"http://web.test/Qelvix.exe"});
-}
-
-TEST_F(LoginExchangeTest, BackButtonReturnsToTheLoginPageAndStopsTheTimeOut) {
-    signIn();
     form->form().window().setHeight(7000);
     click("LoginClose_Bot");
     EXPECT_TRUE(el("Login_Bot").visible() && form->form().window().height() == 8550 &&

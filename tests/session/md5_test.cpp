@@ -15,17 +15,14 @@ std::string patternBytes(std::size_t length) {
 }
 
 // Around the padding edges: a tail of 55 bytes fits with the bit count in one block, 56 needs
-// a second one, 64 leaves an empty tail.
+// a second one, 64 leaves an empty tail; 1000 bytes hold a zero and every high byte.
 TEST(Md5, ReferenceDigestsInUpperCase) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "D41D8CD98F00B204E9800998ECF8427E"},
-        {"\xD6\xD0", "5301DA37E5FFCA1823A5CEF67488D4BF"},              // bytes above 0x7F
-        {std::string("a\0b", 3), "70350F6027BCE3713F6B76473084309B"},  // a NUL is data
         {"pw443", "00000FE1006C8CE47A15E096F1E3DE66"},  // every byte keeps both digits
         {patternBytes(55), "D872AA0473A24DA995CE4AC518ADE767"},
         {patternBytes(56), "E23567645846677C205DE80F9779081B"},
         {patternBytes(64), "71E123B70C7AA64826FCFE472694CD1C"},
-        {patternBytes(65), "5949948F26E35203661075214FAA3966"},
         {patternBytes(1000), "C3CB8AE118768782AA1896D7FB2827EF"}};
     for (const auto& [input, digest] : cases)
         EXPECT_EQ(Md5HexDigest(input), digest) << input.size() << " bytes";

@@ -12,24 +12,13 @@ namespace {
 
 using Fields = std::vector<std::string_view>;
 
-TEST(Fields, PlainSplitKeepsEmptyFields) {
+// 0x81 and 0xFE are the first and last lead bytes, 0xFE also the last second byte.
+TEST(Fields, PlainSplitKeepsEmptyFieldsAndGbkSplitSkipsTheSecondByteOfACharacter) {
     EXPECT_EQ(splitFields(""), Fields{""});
     EXPECT_EQ(splitFields("a||bc|"), (Fields{"a", "", "bc", ""}));
-}
-
-struct GbkCase {
-    std::string bytes;
-    Fields fields;
-};
-
-// 0x81 and 0xFE are the first and last lead bytes, 0xFE also the last second byte.
-TEST(Fields, GbkSplitSkipsTheSecondByteOfACharacter) {
-    const GbkCase cases[] = {
-        {"a|b", {"a", "b"}},
-        {"\x81||b", {"\x81|", "b"}},
-        {"\xFE|", {"\xFE|"}},
-        {"\x81\xFE|", {"\x81\xFE", ""}},
-        {" \x81|", {" \x81|"}},
+    const std::pair<std::string, Fields> cases[] = {
+        {"\x81||b", {"\x81|", "b"}},       {"\xFE|", {"\xFE|"}},
+        {"\x81\xFE|", {"\x81\xFE", ""}},   {" \x81|", {" \x81|"}},
         {"\x81\x7F|x", {"\x81\x7F", "x"}},  // 0x7F cannot follow a lead byte
         {"x|\x81", {"x", "\x81"}},          // a lead byte at the end stands alone
     };
