@@ -267,9 +267,16 @@ TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
     EXPECT_TRUE(note->isVisibleTo(host));
 }
 
-// A painted link is found and pressed like a control; a refused sign-in is a label,
-// and the back button that takes the focus carries it as its description.
-TEST_F(FormViewTest, ScreenReadersFindPaintedLinksAndARefusal) {
+// Every control of the login page by name and role; a painted link is pressed like
+// a control; a refused sign-in is a label, and the back button that takes the focus carries it as its description.
+TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageAndARefusal) {
+    for (const auto& [role, names] : {std::pair{QAccessible::EditableText, "帐号|密码"},
+                                      {QAccessible::CheckBox, "保存密码"},
+                                      {QAccessible::Button, "登录|最小化|关闭"},
+                                      {QAccessible::Link, "注册新帐号|找回密码"}}) {
+        for (const QString& name : QString::fromUtf8(names).split('|'))
+            EXPECT_NE(find(window(), role, name.toUtf8().constData()), nullptr) << names;
+    }
     // A painted link sits where it is drawn and is pressed like a click.
     QAccessibleInterface* link = find(window(), QAccessible::Link, "官方网站");
     ASSERT_NE(link, nullptr);
@@ -302,7 +309,7 @@ TEST_F(FormViewTest, ScreenReadersFindPaintedLinksAndARefusal) {
     EXPECT_EQ(focusedName(), "LoginClose_Bot");
 }
 
-// Tab runs through the controls each page shows and comes round; a page shown
+// Tab runs through the controls each page shows, round and back; a page shown
 // gives its first control the focus without its GotFocus, so the favourites
 // stay listed until the user types.
 TEST_F(FormViewTest, TabVisitsWhatEachPageShowsAndAPageStartsAtItsFirstControl) {
@@ -315,6 +322,11 @@ TEST_F(FormViewTest, TabVisitsWhatEachPageShowsAndAPageStartsAtItsFirstControl) 
         }
         return names;
     };
+    EXPECT_EQ(tabRound(9),
+              "UserName_Txt PassWord_Txt Login_Bot Chk_AutoLogin Jion_Label RePass_Label "
+              "Web_Label Bot_Min Bot_Close UserName_Txt");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), "Bot_Close");
     udp.arrive("LoginOk");
     EXPECT_EQ(tabRound(4),
               "SearchForm_Text SearchDapan_shanghai SearchDapan_shenzhen Frame_TableBox "
@@ -371,15 +383,22 @@ TEST_F(FormViewTest, StatesTellWhatIsShownSelectedAndFocused) {
     EXPECT_EQ(find(window(), QAccessible::Button, "深")->text(QAccessible::Description),
               "上证A股指数");
 
-    // Down twice in the box, Tab on to the list, Down there: rows named as the
-    // screen reader hears them in the accessibility end-to-end test.
-    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab})
+    // Down twice in the box names the row in its description; Tab on to the list,
+    // Down there: the focused row is named.
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(widget("SearchForm_Text"))
+                  ->text(QAccessible::Description),
+              rowName(2));
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab})
         QTest::keyClick(QApplication::focusWidget(), key);
     QAccessibleInterface* focus = QAccessible::queryAccessibleInterface(widget("Frame_TableBox"));
     EXPECT_FALSE(focus->state().focused);
     ASSERT_NE(focus->focusChild(), nullptr);
     EXPECT_TRUE(focus->focusChild()->state().focused && focus->focusChild()->state().selected);
+    EXPECT_EQ(focus->focusChild()->text(QAccessible::Name), rowName(2));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(focus->focusChild()->text(QAccessible::Name), rowName(3));
     EXPECT_FALSE(find(list, QAccessible::ListItem, rowName(2))->state().selected);
     // A row's first action opens it as a double-click does; its focus action selects.
     QAccessibleInterface* fourth = find(list, QAccessible::ListItem, rowName(4));
