@@ -34,20 +34,20 @@ void CaretRest::rest() {
 
 bool CaretRest::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::MouseButtonPress:
-    case QEvent::InputMethod:
-    case QEvent::FocusIn:
-        // Seen once for each receiver the event travels through; restarting
-        // the timer is all it costs.
-        timer_.start();
-        if (resting_) {
-            resting_ = false;
-            QGuiApplication::styleHints()->setCursorFlashTime(flashTime_);
-        }
-        break;
-    default:
-        break;
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::InputMethod:
+        case QEvent::FocusIn:
+            // Seen once for each receiver the event travels through; restarting
+            // the timer is all it costs.
+            timer_.start();
+            if (resting_) {
+                resting_ = false;
+                QGuiApplication::styleHints()->setCursorFlashTime(flashTime_);
+            }
+            break;
+        default:
+            break;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -22,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersFavouritesAndAutostartEntry) {
+TEST_F(StartupTest, FirstStartSetsUpTheLinkTrayAdvertTimersAndFavouritesSendingNothing) {
     start();
     ASSERT_TRUE(started && win().visible());
     EXPECT_EQ(state().TempWindowPosition + state().TempWindowCtrl + state().TempAutoLogin,
@@ -180,8 +180,11 @@ TEST_F(StartupTest, PopupStandsOnTheTaskbarOrTheScreensBottomEdgeAndIsReusedWhil
         fake.udp.arrive("Msg|t|1");
         EXPECT_FLOAT_EQ(popup()->window().top(), 1080 * 15 - 2700) << work.left << "," << work.top;
     }
-    // "开机启动" writes a valid autostart entry that runs the menu entry's command, or the
-    // program by its quoted path, and takes it away.
+}
+
+// "开机启动" writes a valid autostart entry that runs the menu entry's command, or the
+// program by its quoted path, and takes it away.
+TEST_F(StartupTest, StartAtLoginWritesAndRemovesAValidAutostartEntry) {
     files.autostartDir = dir / "config" / "autostart";
     files.program = dir / "my \"apps\" $HOME" / "tallyro";
     start();

@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <tuple>
 
+#include "qt/caret_rest.h"
 #include "qt/element_widgets.h"
 #include "qt_client.h"
 #include "text/gbk_codec.h"
@@ -224,6 +226,7 @@ TEST_F(FormViewTest, WheelScrollsTheListExceptOverPagesThatScrollThemselves) {
         QApplication::sendEvent(receiver, &wheel);
         return count("FormLogin", EventKind::Wheel) - before;
     };
+    EXPECT_EQ(turn(widget("Logo")), 1);
     udp.arrive("LoginOk");
     EXPECT_EQ(turn(widget("Frame_TableBox")), 1);
     EXPECT_EQ(turn(widget("Frame_TableBar")), 1);
@@ -268,7 +271,8 @@ TEST_F(FormViewTest, MissingWebEngineIsReportedOnceAndPagesShowANote) {
 }
 
 // Every control of the login page by name and role; a painted link is pressed like
-// a control; a refused sign-in is a label, and the back button that takes the focus carries it as its description.
+// a control; a refused sign-in is a label, and the back button that takes the focus
+// carries it as its description.
 TEST_F(FormViewTest, ScreenReadersFindEveryControlOfTheLoginPageAndARefusal) {
     for (const auto& [role, names] : {std::pair{QAccessible::EditableText, "帐号|密码"},
                                       {QAccessible::CheckBox, "保存密码"},
@@ -455,6 +459,48 @@ TEST_F(FormViewTest, FavouriteMarksSayWhatTheyDoAndRowsNameTheirPrice) {
     QApplication::processEvents();
     EXPECT_FALSE(mark->state().checked);
     EXPECT_EQ(mark->text(QAccessible::Name), QStringLiteral("收藏 ") + rowName(1));  // no price now
+}
+
+// The caret of the sign-in box blinks after input and stands still once the program
+// is left alone (seen in the box's redraws: every 50 ms while it blinks); gone while
+// resting, the rest leaves the desktop's blinking as it found it.
+TEST_F(FormViewTest, TheCaretBlinksAfterInputAndRestsWhenLeftAlone) {
+    struct PaintCount : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    QWidget* box = widget("UserName_Txt");
+    box->installEventFilter(&paints);
+    const auto blinks = [&] {  // eight redraws in 400 ms; a caret coming to rest one
+        const int before = paints.n;
+        QTest::qWait(400);
+        return paints.n - before > 2;
+    };
+    QStyleHints* hints = QGuiApplication::styleHints();
+    hints->setCursorFlashTime(100);
+    activate(window());
+    {
+        CaretRest rest(std::chrono::milliseconds(1000));
+        click(box);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box->hasFocus(); }));
+        EXPECT_TRUE(blinks());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hints->cursorFlashTime() == 0; }));
+        EXPECT_FALSE(blinks());
+        // A key brings the blinking back at once, and the rest comes again.
+        QTest::keyClick(box, Qt::Key_A);
+        EXPECT_EQ(hints->cursorFlashTime(), 100);
+        EXPECT_TRUE(blinks());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hints->cursorFlashTime() == 0; }));
+        EXPECT_FALSE(blinks());
+        click(window());  // so does a click, anywhere in the window
+        EXPECT_EQ(hints->cursorFlashTime(), 100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hints->cursorFlashTime() == 0; }));
+    }
+    EXPECT_EQ(hints->cursorFlashTime(), 100);
+    hints->setCursorFlashTime(1000);
 }
 
 }  // namespace

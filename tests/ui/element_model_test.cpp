@@ -138,6 +138,12 @@ TEST(DesignTablesTest, CreationStateShowsTheLoginPageAndRunsTwoTimers) {
               "SearchDapan_shenzhen Frame_TableBox SearchGp_Info SearchGp_Star Bot_CloseSearchMain "
               "ToolsTree_Bot1 ToolsTree_Bot2 ToolsTree_Bot3 ToolsTree_Bot4 ToolsTree_Bot5 "
               "Bot_Min Bot_Close ");
+    // The two added tray items come first and hidden, until their features are set up.
+    auto menu = makeFormMenu();
+    std::string items;
+    for (const Element* e : menu->children(menu->at("Menu_System")))
+        items += e->text() + (e->visible() ? " " : "(hidden) ");
+    EXPECT_EQ(items, "显示/隐藏(hidden) 开机启动(hidden) 官方网站 退出软件 ");
 }
 
 }  // namespace
