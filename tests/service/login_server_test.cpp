@@ -130,6 +130,7 @@ TEST(LogThrottle, IntervalEndsAtItsLengthAndCountsSendersUpToALimit) {
     LogThrottle throttle(10s);
     const LogThrottle::TimePoint t0{};
     throttle.record(t0, "a", false);
+    EXPECT_EQ(throttle.intervalEnd(), t0 + 10s);  // where the log's timer looks again
     EXPECT_FALSE(throttle.record(t0 + 10s - 1ns, "b", true).showInFull ||
                  throttle.flush(t0 + 10s - 1ns));
     const auto next = throttle.record(t0 + 10s, "c", false);
