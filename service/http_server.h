@@ -22,8 +22,8 @@
 
 #include "http_head.h"
 #include "log_throttle.h"
-#include "throttled_log.h"
 #include "service_log.h"
+#include "throttled_log.h"
 
 class QIODevice;
 

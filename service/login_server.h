@@ -16,10 +16,10 @@
 #include <functional>
 
 #include "log_throttle.h"
-#include "throttled_log.h"
 #include "service_log.h"
 #include "session_table.h"
 #include "sign_in_guard.h"
+#include "throttled_log.h"
 
 namespace tallyro::service {
 
