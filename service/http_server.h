@@ -62,7 +62,7 @@ public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
     // The answer the server gives on its own: 400, 408, 411, 413, 414, 431, 505.
     using ErrorPage = std::function<HttpResponse(int status)>;
-    using Clock = std::function<LogThrottle::TimePoint()>;
+    using Clock = ThrottledLog::Clock;
 
     HttpServer(Handler handler, LogSink log, QObject* parent = nullptr);
     ~HttpServer() override;

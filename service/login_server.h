@@ -38,7 +38,7 @@ class LoginServer : public QObject {
     Q_OBJECT
 
 public:
-    using Clock = std::function<LogThrottle::TimePoint()>;
+    using Clock = ThrottledLog::Clock;
 
     LoginServer(AccountStore& accounts, SessionTable& sessions, LogSink log,
                 QObject* parent = nullptr, const SignInGuard::Rules& guardRules = {});

@@ -99,19 +99,21 @@ void WatchList::toggleFavourite(const std::string& code, const std::string& name
         return;
     if (isFavourite(code)) {
         db->removeFavourite(code);
-    } else if (favourites_.size() >= static_cast<std::size_t>(kMaxFavourites)) {
-        ctx_.platform.notifier.notify(kNotificationTitle, kFullMessage, "");
-        return;
-    } else if (!db->addFavourite({code, name}, kMaxFavourites)) {
-        return;
-    } else if (started_) {
-        // A new favourite's price comes before the rest of the round's.
-        queue_.push_front(code);
         reloadFavourites();
-        pump();
         return;
     }
+    if (favourites_.size() >= static_cast<std::size_t>(kMaxFavourites)) {
+        ctx_.platform.notifier.notify(kNotificationTitle, kFullMessage, "");
+        return;
+    }
+    if (!db->addFavourite({code, name}, kMaxFavourites))
+        return;
     reloadFavourites();
+    if (started_) {
+        // A new favourite's price comes before the rest of the round's.
+        queue_.push_front(code);
+        pump();
+    }
 }
 
 void WatchList::afterInput(bool pointerOver) {
@@ -144,10 +146,8 @@ void WatchList::afterInput(bool pointerOver) {
     drawn_ = Drawn{revision_, hovered, shownId.text(), {}};
     for (std::int16_t n = 1; n <= rows; ++n) {
         const ui::Element& id = form.at("GpID", n);
-        drawn_.rows.emplace_back(id.id(), id.text());
-    }
-    for (std::int16_t n = 1; n <= rows; ++n) {
-        const std::string& code = form.at("GpID", n).text();
+        const std::string& code = id.text();
+        drawn_.rows.emplace_back(id.id(), code);
         const bool favourite = isFavourite(code);
         ui::Element& mark = form.at("shoucang", n);
         mark.setPicture(favourite ? ui::kBitmapFolder : ui::kBitmapFolderFaint);
@@ -155,7 +155,7 @@ void WatchList::afterInput(bool pointerOver) {
         decorate(n, favourite ? code : "");
     }
     ui::Element& star = ctx_.el("SearchGp_Star");
-    const std::string shown = lower(ctx_.el("SearchGp_ID").text());
+    const std::string shown = lower(shownId.text());
     star.setVisible(!shown.empty());
     star.setPicture(isFavourite(shown) ? ui::kBitmapFolder : ui::kBitmapFolderFaint);
 }
